@@ -1,0 +1,64 @@
+// The run-wide state owned by the driver: flags, paths, the payload's records
+// and the progress values that the worker threads publish. One instance for
+// the whole process (Run()).
+//
+// Threads: the main thread, at most one worker thread and the status thread.
+// Every value has a single writer; the values read across threads are atomic
+// so that a poll never sees a torn value.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/reg_value.h"
+
+struct RunState {
+  // Wizard step, 0 to 6.
+  int step = 0;
+
+  std::atomic<bool> aborted{false};
+  bool silent = false;
+  bool progressOnly = false;
+  bool pathGiven = false;
+  bool fatalErrorShown = false;
+  bool ansiWindows = false;
+  bool changeSettings = true;
+
+  // Written by the worker threads, polled by the driver and the pages.
+  std::atomic<bool> done{false};
+  std::atomic<bool> failed{false};
+  std::atomic<int32_t> overallPercent{0};
+  std::atomic<int32_t> filePercent{0};
+  char currentFileName[256] = {};
+
+  std::string installerPath;      // the running executable, at most 255 characters
+  std::string payloadPath;        // the file holding the payload ("_Stub" removed)
+  std::string tempFolder;         // where cfg\ is extracted
+  std::string entryPrefix;        // "cfg\" or "files\"
+  std::string destinationFolder;  // ends in a backslash
+  std::string savedInstallPath;
+  std::string savedInstallGroup;
+
+  std::vector<std::string> extractedFiles;  // every file an extraction wrote
+  std::vector<std::string> attachedTexts;   // defines texts of the payload, in file order
+
+  // The cabinet record inside the payload file.
+  int32_t cabinetOffset = 0;
+  uint32_t cabinetLength = 0;
+
+  // Registry values given with "-regvalue", in command-line order.
+  std::vector<RegValue> commandLineRegValues;
+
+  // Windows handles, kept opaque so that portable code can see this header.
+  void* statusWindow = nullptr;
+  void* askEvent = nullptr;
+  void* answerEvent = nullptr;
+  void* iconLarge = nullptr;
+  void* iconSmall = nullptr;
+
+  int exitCode = 0;
+};
+
+RunState& Run();

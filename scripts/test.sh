@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, builds both targets, makes
+# fresh Wine prefixes for this run, then runs the host tests, the Windows
+# tests under Wine and the end-to-end tests of real installers.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+export BUILD_ROOT=${BUILD_ROOT:-$here/build}
+jobs=${JOBS:-$(nproc)}
+
+"$here/scripts/setup.sh"
+"$here/scripts/build.sh"
+
+# One prefix per Windows version for the whole run; each takes ~15 s to make.
+rm -rf "$BUILD_ROOT/wine"
+"$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/win7" win7 &
+"$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/winxp" winxp &
+wait
+
+# Message boxes and pages need a display; tests that run without one say so.
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
+  for n in $(seq 91 120); do
+    if [ ! -e /tmp/.X$n-lock ]; then
+      Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      xvfb_pid=$!
+      export DISPLAY=:$n
+      sleep 1
+      break
+    fi
+  done
+fi
+cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true; }
+trap cleanup EXIT
+
+status=0
+echo "== host tests =="
+ctest --test-dir "$BUILD_ROOT/host" --output-on-failure -j "$jobs" || status=1
+echo "== Windows tests under Wine =="
+ctest --test-dir "$BUILD_ROOT/win" --output-on-failure -j "$jobs" || status=1
+exit $status
