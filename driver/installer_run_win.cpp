@@ -1,0 +1,162 @@
+// The run of the installer: start-up, step loop and clean-up.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstdio>
+
+#include "config/string_utils.h"
+#include "driver/installer_run.h"
+#include "driver/payload.h"
+#include "driver/run_state.h"
+#include "driver/run_steps.h"
+#include "driver/system_checks.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+// A name "zelcfg" + number in the TMP folder (or the current folder when TMP
+// is missing or names no folder) that does not exist yet. The folder is
+// created here, which also makes the name ours against a concurrent run.
+std::string MakeTemporaryFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  std::string base;
+  DWORD n = GetEnvironmentVariableA("TMP", buffer, sizeof buffer);
+  if (n > 0 && n < sizeof buffer) {
+    DWORD attributes = GetFileAttributesA(buffer);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) base = buffer;
+  }
+  if (base.empty()) {
+    n = GetCurrentDirectoryA(sizeof buffer, buffer);
+    if (n > 0 && n < sizeof buffer) base = buffer;
+  }
+  base = RemoveTrailingSlash(base);
+  unsigned number = (GetTickCount() ^ GetCurrentProcessId()) & 0xFFFF;
+  for (unsigned tries = 0; tries < 0x10000; ++tries, number = (number + 1) & 0xFFFF) {
+    std::string candidate = base + "\\zelcfg" + StrFormat("%X", number);
+    if (CreateDirectoryA(candidate.c_str(), nullptr)) return candidate;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return base + "\\zelcfg";
+}
+
+void LoadWindowIcons() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  Run().iconLarge = LoadImageA(instance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                               GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
+  Run().iconSmall = LoadImageA(instance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+}
+
+void ReadOperatingSystemVersion() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (GetVersionExA(&info)) Run().ansiWindows = info.dwMajorVersion <= 4;
+}
+
+// Result codes of the pages (and of the silent replacements).
+constexpr int kResultCancel = 2;
+constexpr int kResultBack = 110;
+constexpr int kResultNext = 1014;
+
+}  // namespace
+
+int RunInstaller(const std::string& command_line) {
+  RunState& run = Run();
+
+  ReadOperatingSystemVersion();
+  LoadWindowIcons();
+  run.askEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  run.answerEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  SetStartupVariables();
+
+  if (!IsAdministrator()) {
+    ShowRunMessage("%INSTALL_ERROR%", "%ADMINISTRATOR_ACCOUNT_MESSAGE%", MB_OK | MB_ICONERROR, true);
+    ExitProcess(kExitNotAdministrator);
+  }
+
+  HandleCommandLine(command_line);
+
+  char module[256] = {};
+  GetModuleFileNameA(nullptr, module, 255);
+  run.installerPath = module;
+  run.tempFolder = MakeTemporaryFolder();
+  SetInstallerPathVariables(run.installerPath, InstallerDirFor(run.installerPath), run.tempFolder);
+  run.payloadPath = PayloadPathFor(run.installerPath);
+
+  {
+    PayloadFile payload;
+    if (!payload.Open(run.payloadPath)) {
+      ReportFatalError("Unable to Open Installer Exe '" + run.payloadPath + "'");
+      DeleteTree(run.tempFolder);
+      ExitProcess(kExitCannotOpenPayload);
+    }
+    PayloadRecords records;
+    if (!LocatePayload(payload, &records)) {
+      ReportFatalError("Unable to Read Installer Data");
+      DeleteTree(run.tempFolder);
+      ExitProcess(kExitCannotReadPayload);
+    }
+    run.cabinetOffset = records.cabinetOffset;
+    run.cabinetLength = records.cabinetLength;
+    run.attachedTexts = std::move(records.attachedTexts);
+  }
+
+  HRESULT com = CoInitialize(nullptr);
+  bool com_initialized = SUCCEEDED(com);
+  if (!com_initialized) ShowRunMessage("%INSTALL_ERROR%", "%COINITIALIZE_FAILED%", MB_OK | MB_ICONWARNING, false);
+  InitCommonControls();
+
+  while (!run.aborted) {
+    int result = kResultCancel;
+    switch (run.step) {
+      case 0:
+        result = RunConfigurationStep();
+        break;
+      case 1:
+      case 2:
+      case 3:
+        // The pages are shown only in an interactive run; until they exist
+        // every run takes their default answer.
+        result = kResultNext;
+        break;
+      case 4:
+        result = RunInstallStep();
+        break;
+      case 5:
+        result = kResultNext;
+        break;
+      case 6:
+        RunFinishStep();
+        break;
+      default:
+        break;
+    }
+    if (run.step == 6) break;
+    if (result == kResultNext) {
+      ++run.step;
+    } else if (result == kResultBack) {
+      --run.step;
+    } else if (result == kResultCancel) {
+      run.aborted = true;
+    }
+    if (run.step == 3 && !run.aborted && !ValidateChoicesForRun()) {
+      if (run.silent)
+        run.aborted = true;
+      else
+        run.step = 2;
+    }
+  }
+
+  FinishRun();
+  DeleteTree(run.tempFolder);
+  if (run.aborted) run.exitCode = kExitAborted;
+
+  if (!run.silent) {
+    if (run.iconLarge) DestroyIcon(static_cast<HICON>(run.iconLarge));
+    if (run.iconSmall) DestroyIcon(static_cast<HICON>(run.iconSmall));
+  }
+  StopRunThreads();
+  if (com_initialized) CoUninitialize();
+  return run.exitCode;
+}

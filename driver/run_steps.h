@@ -1,0 +1,33 @@
+// The pieces of the run that the step loop calls: variables, messages, the
+// command line, the configuration, install and finish steps, and the
+// clean-up after the loop. Windows only.
+#pragma once
+#include <string>
+
+// Built-in variables and default strings, before anything else is read.
+void SetStartupVariables();
+// InstallerExePath, InstallerExeDir and TempInstallerDir.
+void SetInstallerPathVariables(const std::string& installer_path, const std::string& installer_dir,
+                               const std::string& temp_folder);
+
+// A message box with expanded caption and text; not shown in silent mode
+// unless shown_in_every_mode. Returns the button pressed (0 when not shown).
+int ShowRunMessage(const char* caption, const char* text, unsigned flags, bool shown_in_every_mode);
+// The fatal error path: message (unless silent) and the aborted flag.
+void ReportFatalError(const std::string& text);
+
+// Options of the command line, then the status thread when asked for.
+void HandleCommandLine(const std::string& command_line);
+
+// Steps of the loop; each returns the page result code.
+int RunConfigurationStep();
+int RunInstallStep();
+void RunFinishStep();
+// Checks the user's choices when the loop reaches the license step.
+bool ValidateChoicesForRun();
+
+// After the loop: the install log, PostEval, temporary resources, the
+// aborted page.
+void FinishRun();
+// The status thread, last of all.
+void StopRunThreads();
