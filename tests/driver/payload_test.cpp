@@ -1,0 +1,177 @@
+#include "driver/payload.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/installer_run.h"
+#include "support/test_support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void PutLE32(Bytes* out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+struct Rec {
+  uint32_t type;
+  Bytes data;
+  int64_t length_field = -1;  // written instead of data.size() when not -1
+};
+
+// image + records (data, length, type) + optional signature + tail
+Bytes Build(size_t image_size, const std::vector<Rec>& records, bool signature, const Bytes& tail = {}) {
+  Bytes out(image_size, 0x4D);
+  for (const Rec& r : records) {
+    out.insert(out.end(), r.data.begin(), r.data.end());
+    PutLE32(&out, r.length_field >= 0 ? static_cast<uint32_t>(r.length_field) : static_cast<uint32_t>(r.data.size()));
+    PutLE32(&out, r.type);
+  }
+  if (signature) out.insert(out.end(), kPayloadSignature, kPayloadSignature + kPayloadSignatureSize);
+  out.insert(out.end(), tail.begin(), tail.end());
+  return out;
+}
+
+// The finished layout: the image is the data of a type-2 record.
+Bytes Finished(size_t image_size, const Bytes& cabinet, const std::vector<Rec>& texts, bool signature,
+               const Bytes& tail = {}) {
+  std::vector<Rec> records;
+  Bytes image(image_size, 0x4D);
+  records.push_back({kRecordSkipped, image});
+  for (const Rec& t : texts) records.push_back(t);
+  records.push_back({kRecordCabinet, cabinet});
+  return Build(0, records, signature, tail);
+}
+
+struct Outcome {
+  bool ok;
+  int32_t cabinet_offset;
+  uint32_t cabinet_length;
+  std::vector<std::string> texts;
+};
+
+Outcome Locate(const Bytes& file) {
+  testsupport::ScratchDir dir;
+  std::string path = dir.file("setup.exe");
+  EXPECT_TRUE(testsupport::WriteWholeFile(path, file.data(), file.size()));
+  PayloadFile payload;
+  EXPECT_TRUE(payload.Open(path));
+  PayloadRecords records;
+  Outcome o;
+  o.ok = LocatePayload(payload, &records);
+  o.cabinet_offset = records.cabinetOffset;
+  o.cabinet_length = records.cabinetLength;
+  o.texts = records.attachedTexts;
+  return o;
+}
+
+TEST(Payload, FinishedInstallerLeadsToTheCabinet) {
+  Bytes cab = Text("MSCF-cabinet-bytes");
+  Outcome o = Locate(Finished(1000, cab, {}, true));
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.cabinet_offset, 1000 + 8);
+  EXPECT_EQ(o.cabinet_length, cab.size());
+  EXPECT_TRUE(o.texts.empty());
+}
+
+TEST(Payload, TrailingBytesAfterTheSignatureAreNeverRead) {
+  Bytes certificate(3000, 0xAB);  // as a code-signing table would be
+  Outcome o = Locate(Finished(500, Text("cab"), {}, true, certificate));
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.cabinet_offset, 500 + 8);
+}
+
+TEST(Payload, TheLastSignatureInTheTailWins) {
+  // The text record holds a signature; the chain read from that earlier
+  // occurrence would hit the bytes "YYYY" as a type and fail.
+  std::string decoy = "XXXXYYYY" + std::string(kPayloadSignature) + "ZZZZ";
+  Outcome o = Locate(Finished(200, Text("cab"), {{kRecordDefinesText, Text(decoy)}}, true));
+  ASSERT_TRUE(o.ok);
+  ASSERT_EQ(o.texts.size(), 1u);
+  EXPECT_EQ(o.texts[0], decoy);
+}
+
+TEST(Payload, ChainEndingAtTheEndOfTheFileNeedsNoSignature) {
+  Outcome o = Locate(Finished(300, Text("cabinet"), {}, false));
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.cabinet_length, 7u);
+}
+
+TEST(Payload, SignedFileWithoutSignatureFails) {
+  EXPECT_FALSE(Locate(Finished(300, Text("cabinet"), {}, false, Bytes(64, 0))).ok);
+}
+
+TEST(Payload, DefinesTextsKeepFileOrderAndEveryByte) {
+  Bytes binary = {'a', 0, '\r', '\n', 0xFF, 0x1A, 'z'};
+  Outcome o = Locate(Finished(100, Text("cab"),
+                              {{kRecordDefinesText, Text("<Defines>first</Defines>")},
+                               {kRecordDefinesText, binary}},
+                              true));
+  ASSERT_TRUE(o.ok);
+  ASSERT_EQ(o.texts.size(), 2u);
+  EXPECT_EQ(o.texts[0], "<Defines>first</Defines>");
+  EXPECT_EQ(o.texts[1], std::string(binary.begin(), binary.end()));
+}
+
+TEST(Payload, SeveralCabinetsTheOneNearestTheStartCounts) {
+  Bytes file = Build(0, {{kRecordSkipped, Bytes(64, 1)}, {kRecordCabinet, Text("first")},
+                         {kRecordCabinet, Text("second!")}}, true);
+  Outcome o = Locate(file);
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.cabinet_offset, 64 + 8);
+  EXPECT_EQ(o.cabinet_length, 5u);
+}
+
+struct BadCase {
+  const char* name;
+  Bytes file;
+};
+
+TEST(Payload, DamagedChainsFail) {
+  std::vector<BadCase> cases = {
+      {"unknown type", Build(0, {{kRecordSkipped, Bytes(40, 1)}, {7, Text("x")}}, true)},
+      {"zero length", Build(0, {{kRecordSkipped, Bytes(40, 1)}, {kRecordCabinet, Text("abc"), 0}}, true)},
+      {"length beyond its end", Build(0, {{kRecordCabinet, Text("abc"), 4000}}, true)},
+      {"length one past its end", Build(0, {{kRecordCabinet, Text("abcd"), 5}}, true)},
+      {"garbage", Bytes(5000, 0xEE)},
+      {"type field without a length before it", Bytes{1, 2, 3, 4, 5, 6, 7}},
+  };
+  for (const BadCase& c : cases) EXPECT_FALSE(Locate(c.file).ok) << c.name;
+}
+
+TEST(Payload, TinyFilesHoldAnEmptyChainWithoutCabinet) {
+  // The walk starts before offset 0 and is complete at once; the missing
+  // cabinet is noticed by the extraction later.
+  for (const Bytes& file : {Bytes(), Bytes(3, 1), Text(kPayloadSignature)}) {
+    Outcome o = Locate(file);
+    EXPECT_TRUE(o.ok) << file.size();
+    EXPECT_EQ(o.cabinet_length, 0u);
+  }
+}
+
+TEST(Payload, SignatureBeyondTheSearchedTailIsNotFound) {
+  Bytes file = Finished(100, Text("cab"), {}, true, Bytes(kSignatureSearchSpan + 10, 0));
+  EXPECT_FALSE(Locate(file).ok);
+}
+
+TEST(InstallerPaths, StubSuffixNamesThePayloadFile) {
+  struct Case {
+    const char* installer;
+    const char* payload;
+    const char* dir;
+  } cases[] = {
+      {"C:\\Games\\Game_Stub.exe", "C:\\Games\\Game.exe", "C:\\Games"},
+      {"C:\\Games\\Setup.exe", "C:\\Games\\Setup.exe", "C:\\Games"},
+      {"C:\\a_Stub.exe\\b_Stub.exe", "C:\\a.exe\\b_Stub.exe", "C:\\a_Stub.exe"},
+      {"C:/x/Game_stub.exe", "C:/x/Game_stub.exe", "C:/x"},
+      {"Game_Stub.exe", "Game.exe", "Game_Stub.exe"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PayloadPathFor(c.installer), c.payload) << c.installer;
+    EXPECT_EQ(InstallerDirFor(c.installer), c.dir) << c.installer;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+#include "e2e/wine_harness.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+namespace {
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  return out + "'";
+}
+
+void AppendLE32(std::vector<uint8_t>* out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+}  // namespace
+
+std::string BinDir() { return E2E_BIN_DIR; }
+std::string SourceDir() { return E2E_SOURCE_DIR; }
+std::string PrefixDir(const std::string& version) { return std::string(E2E_BIN_DIR) + "/../wine/" + version; }
+std::string DriveC(const std::string& version) { return PrefixDir(version) + "/drive_c"; }
+
+int Shell(const std::string& command, std::string* output) {
+  std::string full = "( " + command + " ) 2>&1";
+  FILE* p = popen(full.c_str(), "r");
+  if (!p) return -1;
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) text.append(buffer, n);
+  int status = pclose(p);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+WineResult RunWine(const std::string& version, const std::vector<std::string>& argv, int timeout_seconds,
+                   const std::vector<std::string>& env) {
+  std::string command = "env WINEPREFIX=" + Quote(PrefixDir(version)) + " WINE_VERSION=" + Quote(version) +
+                        " WINE_TIMEOUT=" + std::to_string(timeout_seconds);
+  for (const std::string& e : env) command += " " + Quote(e);
+  command += " " + Quote(SourceDir() + "/scripts/wine-run.sh");
+  for (const std::string& a : argv) command += " " + Quote(a);
+  WineResult result;
+  result.exitCode = Shell(command, &result.output);
+  result.timedOut = result.exitCode == 124 || result.exitCode == 137;
+  return result;
+}
+
+std::string WinePath(const std::string& host_path) {
+  std::string p = "Z:" + fs::absolute(host_path).string();
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+bool RegQuery(const std::string& version, const std::string& key, const std::string& value, std::string* data,
+              std::string* type) {
+  WineResult r = RunWine(version, {"reg", "query", key, "/v", value}, 60);
+  if (r.exitCode != 0) return false;
+  // Lines: "    NAME    REG_SZ    DATA\r"
+  std::istringstream lines(r.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string needle = "    " + value + "    ";
+    if (line.compare(0, needle.size(), needle) != 0) continue;
+    std::string rest = line.substr(needle.size());
+    size_t sep = rest.find("    ");
+    std::string t = rest.substr(0, sep);
+    if (type) *type = t;
+    if (data) *data = sep == std::string::npos ? std::string() : rest.substr(sep + 4);
+    return true;
+  }
+  return false;
+}
+
+bool RegKeyExists(const std::string& version, const std::string& key) {
+  return RunWine(version, {"reg", "query", key}, 60).exitCode == 0;
+}
+
+bool RegDeleteKey(const std::string& version, const std::string& key) {
+  return RunWine(version, {"reg", "delete", key, "/f"}, 60).exitCode == 0;
+}
+
+std::vector<std::string> LeftoverTemporaryFolders(const std::string& version) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  fs::path users = DriveC(version) + "/users";
+  for (auto it = fs::recursive_directory_iterator(users, fs::directory_options::skip_permission_denied, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it.depth() > 5) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_symlink(ec)) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_directory(ec) && it->path().filename().string().rfind("zelcfg", 0) == 0)
+      found.push_back(it->path().string());
+  }
+  return found;
+}
+
+std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub, const std::vector<Record>& records,
+                                       bool signature, const std::vector<uint8_t>& tail) {
+  std::vector<uint8_t> out(stub);
+  for (const Record& r : records) {
+    out.insert(out.end(), r.data.begin(), r.data.end());
+    AppendLE32(&out, static_cast<uint32_t>(r.data.size()));
+    AppendLE32(&out, r.type);
+  }
+  if (signature) {
+    static const char kSig[] = "!zelkoninstallersig!";
+    out.insert(out.end(), kSig, kSig + 20);
+  }
+  out.insert(out.end(), tail.begin(), tail.end());
+  return out;
+}
+
+}  // namespace e2e
