@@ -1,10 +1,16 @@
-// The checksum of a cabinet data block. It folds the bytes into 32-bit
-// little-endian words with XOR; a trailing group of 1 to 3 bytes is packed
-// with its first byte in the highest position used. A CFDATA block's stored
-// value is CabChecksum(header fields after the checksum,
-//                      CabChecksum(block data, 0)).
+// The cabinet data-block checksum (CFDATA.csum): 32-bit words XORed
+// together, the trailing 1 to 3 bytes packed in an order of their own.
 #pragma once
+
 #include <cstddef>
 #include <cstdint>
 
+namespace cab {
+
 uint32_t CabChecksum(const uint8_t* data, size_t size, uint32_t seed);
+
+// The checksum stored in a data block's header: over the compressed bytes,
+// then over the 4 bytes of cbData and cbUncomp.
+uint32_t DataBlockChecksum(const uint8_t* data, uint16_t compressed_size, uint16_t uncompressed_size);
+
+}  // namespace cab

@@ -12,7 +12,15 @@ if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX=$root/wine/win7
 fi
 "$here/scripts/make-prefix.sh" "$WINEPREFIX" "${WINE_VERSION:-win7}" || exit 97
-timeout -k 10 "${WINE_TIMEOUT:-300}" wine "$@"
+# The program's output goes through a file: Wine's background services
+# inherit the program's handles and can outlive it, and a pipe held open by
+# them would keep the caller waiting.
+out=$(mktemp)
+timeout -k 10 "${WINE_TIMEOUT:-300}" wine "$@" >"$out" 2>&1 </dev/null
 rc=$?
-wineserver -w 2>/dev/null || true
+cat "$out"
+rm -f "$out"
+# Let every write of the program's children land before the caller looks,
+# unless the server is persistent for the test run (it would never exit).
+[ -n "${WINE_PERSISTENT_SERVER:-}" ] || wineserver -w 2>/dev/null || true
 exit $rc

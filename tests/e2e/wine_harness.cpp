@@ -1,6 +1,9 @@
 #include "e2e/wine_harness.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <cstdio>
 #include <filesystem>
@@ -35,15 +38,21 @@ std::string PrefixDir(const std::string& version) { return std::string(E2E_BIN_D
 std::string DriveC(const std::string& version) { return PrefixDir(version) + "/drive_c"; }
 
 int Shell(const std::string& command, std::string* output) {
-  std::string full = "( " + command + " ) 2>&1";
-  FILE* p = popen(full.c_str(), "r");
-  if (!p) return -1;
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) text.append(buffer, n);
-  int status = pclose(p);
-  if (output) *output = text;
+  // Output goes to a file, not a pipe: Wine's background services inherit the
+  // program's handles and may outlive it, so a pipe would never reach its end.
+  char name[] = "/tmp/e2e-shell-XXXXXX";
+  int fd = mkstemp(name);
+  if (fd < 0) return -1;
+  close(fd);
+  std::string full = "( " + command + " ) >" + Quote(name) + " 2>&1 </dev/null";
+  int status = std::system(full.c_str());
+  if (output) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    *output = text.str();
+  }
+  unlink(name);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

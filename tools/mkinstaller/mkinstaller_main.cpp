@@ -1,13 +1,44 @@
-// mkinstaller: the authoring tool. Subcommands arrive with the cabinet and
-// packing work; for now it only knows its version.
+// mkinstaller: the authoring tool. The first argument names a subcommand;
+// the table below is the only place that lists them.
 #include <cstdio>
 #include <cstring>
 
+#include "tools/mkinstaller/subcommand.h"
+
+namespace {
+
+constexpr const char* kVersion = "0.1.0";
+
+const Subcommand kSubcommands[] = {
+    {"cab", "list or extract a cabinet with the installer's own engine", CabCommand},
+};
+
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out, "usage: mkinstaller SUBCOMMAND [ARGS...]\n       mkinstaller --help | --version\n\nsubcommands:\n");
+  for (const Subcommand& s : kSubcommands) std::fprintf(out, "  %-10s %s\n", s.name, s.summary);
+  std::fprintf(out, "\n'mkinstaller SUBCOMMAND --help' describes one subcommand.\n");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("mkinstaller 0.1.0\n");
-    return 0;
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return kExitUsage;
   }
-  std::fprintf(stderr, "usage: mkinstaller --version\n");
-  return 2;
+  const char* first = argv[1];
+  if (std::strcmp(first, "--version") == 0) {
+    std::printf("mkinstaller %s\n", kVersion);
+    return kExitOk;
+  }
+  if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
+    PrintUsage(stdout);
+    return kExitOk;
+  }
+  for (const Subcommand& s : kSubcommands) {
+    if (std::strcmp(first, s.name) == 0) return s.run(argc - 1, argv + 1);
+  }
+  std::fprintf(stderr, "mkinstaller: unknown subcommand '%s'\n", first);
+  PrintUsage(stderr);
+  return kExitUsage;
 }

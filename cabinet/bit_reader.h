@@ -1,0 +1,235 @@
+// Bit readers over one compressed block held in memory.
+//
+// Every cabinet data block arrives whole, so a reader only ever sees a
+// bounded buffer. Reads past its end yield zero bits instead of touching
+// memory that is not there; the reader counts them so that the decoder can
+// reject a block that really needed bits it does not have (Overrun()).
+// Peeking ahead of the end is normal (a Huffman lookup peeks more bits than
+// the code it finds), only consuming them is an error.
+//
+//   LsbBitReader: deflate order, bits taken from the low end of each byte.
+//   WordBitReader: LZX order, 16-bit little-endian words read from their
+//                  most significant bit down.
+//   MsbBitReader: Quantum order, bytes read from their most significant bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace cab {
+
+class LsbBitReader {
+ public:
+  static constexpr bool kLsbFirst = true;
+  // Refill guarantees at least this many bits in the buffer.
+  static constexpr unsigned kGuaranteedBits = 56;
+
+  LsbBitReader(const uint8_t* data, size_t size) : next_(data), end_(data + size) {}
+
+  void Refill() {
+    if (end_ - next_ >= 8) {
+      uint64_t word;
+      std::memcpy(&word, next_, 8);
+      word = FromLittleEndian(word);
+      bits_ |= word << count_;
+      unsigned take = (63 - count_) >> 3;
+      next_ += take;
+      count_ += take * 8;
+      return;
+    }
+    while (count_ <= 56) {
+      uint64_t byte = 0;
+      if (next_ < end_) {
+        byte = *next_++;
+      } else {
+        padding_bits_ += 8;
+      }
+      bits_ |= byte << count_;
+      count_ += 8;
+    }
+  }
+
+  // n <= 32; the caller has refilled enough bits.
+  uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits_ & ((uint64_t{1} << n) - 1)); }
+  void Drop(unsigned n) {
+    bits_ >>= n;
+    count_ -= n;
+  }
+  uint32_t Read(unsigned n) {
+    if (count_ < n) Refill();
+    uint32_t v = Peek(n);
+    Drop(n);
+    return v;
+  }
+  unsigned BitsInBuffer() const { return count_; }
+
+  // Drops the bits up to the next byte boundary.
+  void AlignToByte() { Drop(count_ & 7); }
+
+  // After AlignToByte(): copies n whole bytes from the stream. False when the
+  // block does not hold them.
+  bool ReadBytes(uint8_t* out, size_t n) {
+    // Bytes still held in the bit buffer come first.
+    while (n > 0 && count_ >= 8) {
+      if (Overrun()) return false;
+      *out++ = static_cast<uint8_t>(bits_);
+      Drop(8);
+      --n;
+    }
+    if (Overrun()) return false;
+    if (n == 0) return true;
+    // The buffer is empty now; whatever padding it held was never consumed.
+    padding_bits_ = 0;
+    bits_ = 0;
+    count_ = 0;
+    if (static_cast<size_t>(end_ - next_) < n) return false;
+    std::memcpy(out, next_, n);
+    next_ += n;
+    return true;
+  }
+
+  // True when bits beyond the end of the block have been consumed.
+  bool Overrun() const { return count_ < padding_bits_; }
+  // True when every byte of the block has been consumed (up to padding).
+  size_t UnreadBytes() const {
+    size_t held = count_ >= padding_bits_ ? (count_ - padding_bits_) / 8 : 0;
+    return static_cast<size_t>(end_ - next_) + held;
+  }
+
+ private:
+  static uint64_t FromLittleEndian(uint64_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap64(v);
+#else
+    return v;
+#endif
+  }
+
+  const uint8_t* next_;
+  const uint8_t* end_;
+  uint64_t bits_ = 0;
+  unsigned count_ = 0;
+  unsigned padding_bits_ = 0;
+};
+
+// Bits right-aligned in a 64-bit buffer: the oldest unread bit is bit
+// count_-1, new input enters at the bottom.
+class WordBitReader {
+ public:
+  static constexpr bool kLsbFirst = false;
+  static constexpr unsigned kGuaranteedBits = 48;
+
+  WordBitReader() = default;
+  WordBitReader(const uint8_t* data, size_t size) { Reset(data, size); }
+
+  void Reset(const uint8_t* data, size_t size) {
+    start_ = next_ = data;
+    end_ = data + size;
+    bits_ = 0;
+    count_ = 0;
+    padding_bits_ = 0;
+  }
+
+  void Refill() {
+    while (count_ <= 48) {
+      uint64_t word = 0;
+      if (end_ - next_ >= 2) {
+        word = next_[0] | (next_[1] << 8);
+        next_ += 2;
+      } else {
+        // An odd last byte is taken as the low half of a final word.
+        if (next_ < end_) {
+          word = *next_++;
+        } else {
+          padding_bits_ += 16;
+        }
+      }
+      bits_ = (bits_ << 16) | word;
+      count_ += 16;
+    }
+  }
+
+  // n <= 32; the caller has refilled enough bits.
+  uint32_t Peek(unsigned n) const {
+    return static_cast<uint32_t>((bits_ >> (count_ - n)) & ((uint64_t{1} << n) - 1));
+  }
+  void Drop(unsigned n) { count_ -= n; }
+  uint32_t Read(unsigned n) {
+    if (n == 0) return 0;
+    if (count_ < n) Refill();
+    uint32_t v = Peek(n);
+    Drop(n);
+    return v;
+  }
+  unsigned BitsInBuffer() const { return count_; }
+
+  // Bits consumed since Reset(), padding included.
+  size_t BitPosition() const {
+    return static_cast<size_t>(next_ - start_) * 8 + padding_bits_ - count_;
+  }
+
+  // Moves to a byte position of the block, emptying the bit buffer; used
+  // around the raw bytes of LZX uncompressed blocks.
+  bool SeekToByte(size_t offset) {
+    if (offset > static_cast<size_t>(end_ - start_)) return false;
+    next_ = start_ + offset;
+    bits_ = 0;
+    count_ = 0;
+    padding_bits_ = 0;
+    return true;
+  }
+  const uint8_t* Data() const { return start_; }
+  size_t Size() const { return static_cast<size_t>(end_ - start_); }
+
+  bool Overrun() const { return count_ < padding_bits_; }
+
+ private:
+  const uint8_t* start_ = nullptr;
+  const uint8_t* next_ = nullptr;
+  const uint8_t* end_ = nullptr;
+  uint64_t bits_ = 0;
+  unsigned count_ = 0;
+  unsigned padding_bits_ = 0;
+};
+
+// Bytes read from their most significant bit; Quantum's arithmetic decoder
+// takes one bit at a time and its raw extra bits come from the same stream.
+class MsbBitReader {
+ public:
+  MsbBitReader() = default;
+  void Reset(const uint8_t* data, size_t size) {
+    next_ = data;
+    end_ = data + size;
+    bits_ = 0;
+    count_ = 0;
+    padding_bits_ = 0;
+  }
+  uint32_t Read(unsigned n) {
+    if (n == 0) return 0;
+    while (count_ < n) {
+      uint64_t byte = 0;
+      if (next_ < end_) {
+        byte = *next_++;
+      } else {
+        padding_bits_ += 8;
+      }
+      bits_ = (bits_ << 8) | byte;
+      count_ += 8;
+    }
+    count_ -= n;
+    return static_cast<uint32_t>((bits_ >> count_) & ((uint64_t{1} << n) - 1));
+  }
+  // Bits read past the end of the block; the arithmetic decoder legitimately
+  // looks up to 16 bits ahead of what the encoder flushed.
+  unsigned PaddingConsumed() const { return padding_bits_ > count_ ? padding_bits_ - count_ : 0; }
+
+ private:
+  const uint8_t* next_ = nullptr;
+  const uint8_t* end_ = nullptr;
+  uint64_t bits_ = 0;
+  unsigned count_ = 0;
+  unsigned padding_bits_ = 0;
+};
+
+}  // namespace cab

@@ -1,0 +1,228 @@
+#include "cabinet/cab_extract.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "cabinet/cab_file_io.h"
+#include "cabinet/cab_format.h"
+#include "cabinet/fdi.h"
+#include "config/string_utils.h"
+#include "driver/run_state.h"
+
+namespace {
+
+constexpr int64_t kSpaceUnit = 32768;
+
+// The values of the extraction in progress (or the last one).
+struct Extraction {
+  std::string prefix;
+  std::string destination;
+  bool counting = false;
+  int64_t required_space = 0;
+  int64_t total_bytes = 0;
+  int64_t overall_written = 0;
+  int64_t current_size = 0;
+  int64_t current_written = 0;
+  int64_t recorded_file_length = 0;  // set once the cabinet was opened inside a larger file
+  std::string current_output;
+  std::string error;
+};
+
+Extraction& State() {
+  static Extraction state;
+  return state;
+}
+
+void* AllocCallback(uint32_t size) { return std::malloc(size ? size : 1); }
+void FreeCallback(void* block) { std::free(block); }
+
+fdi::Handle OpenCallback(const char* path, int flags, int permission) {
+  Extraction& x = State();
+  const bool create = (flags & fdi::kOpenCreate) != 0;
+  if (create) {
+    // Every folder on the way to the file; existing ones and drive names
+    // simply fail to be created again.
+    const std::string p = path;
+    for (size_t i = 0; i < p.size(); ++i)
+      if (p[i] == '\\' || p[i] == '/') MakeDirectories(p.substr(0, i));
+    cabio::MakeReplaceable(p);
+    flags |= fdi::kOpenTruncate;
+  }
+  fdi::Handle h = cabio::Open(path, flags, permission);
+  if (!create && h != -1 && (Run().cabinetOffset != 0 || x.recorded_file_length != 0)) {
+    // The cabinet lies inside the installer's file: the engine sees it as a
+    // file of its own that starts at position 0.
+    x.recorded_file_length = cabio::Seek(h, 0, 2);
+    cabio::Seek(h, Run().cabinetOffset, fdi::kSeekStart);
+  }
+  return h;
+}
+
+uint32_t ReadCallback(fdi::Handle h, void* buffer, uint32_t count) { return cabio::Read(h, buffer, count); }
+
+uint32_t WriteCallback(fdi::Handle h, const void* buffer, uint32_t count) {
+  Extraction& x = State();
+  uint32_t n = cabio::Write(h, buffer, count);
+  if (n == 0xFFFFFFFFu) return n;
+  x.overall_written += n;
+  if (x.total_bytes > 0)
+    Run().overallPercent = static_cast<int32_t>(static_cast<double>(x.overall_written) * 100.0 / x.total_bytes);
+  x.current_written += n;
+  if (x.current_size > 0)
+    Run().filePercent = static_cast<int32_t>(static_cast<double>(x.current_written) * 100.0 / x.current_size);
+  return n;
+}
+
+int CloseCallback(fdi::Handle h) { return cabio::Close(h); }
+
+int64_t SeekCallback(fdi::Handle h, int64_t distance, int origin) {
+  Extraction& x = State();
+  if (x.recorded_file_length == 0) return cabio::Seek(h, distance, origin);
+  const int64_t offset = Run().cabinetOffset;
+  int64_t position = origin == fdi::kSeekStart ? cabio::Seek(h, distance + offset, fdi::kSeekStart)
+                                               : cabio::Seek(h, distance, origin);
+  return position < 0 ? -1 : position - offset;
+}
+
+// The destination-relative path of an entry in the platform's form.
+std::string NativeRelativePath(const std::string& name) {
+  std::string out = name;
+  for (char& c : out)
+    if (c == '\\' || c == '/') c = kPathSeparator;
+  return out;
+}
+
+intptr_t CopyFile(fdi::Notification* n) {
+  Extraction& x = State();
+  const std::string name = n->name1 ? n->name1 : "";
+  if (x.counting) x.required_space += RequiredSpaceForEntry(n->size);
+  if (name.compare(0, x.prefix.size(), x.prefix) != 0) return 0;
+
+  const std::string relative = name.substr(x.prefix.size());
+  if (!IsSafeEntryPath(relative)) {
+    x.error = "Refused cabinet entry '" + name + "': it would be written outside the destination";
+    return -1;
+  }
+  const std::string output = x.destination + NativeRelativePath(relative);
+  if (output.size() >= kMaxOutputPath) {
+    x.error = "Refused cabinet entry '" + name + "': output path too long '" + output + "'";
+    return -1;
+  }
+  if (x.counting) {
+    x.total_bytes += n->size;
+    return 0;
+  }
+
+  RunState& run = Run();
+  std::memset(run.currentFileName, 0, sizeof run.currentFileName);
+  std::strncpy(run.currentFileName, relative.c_str(), sizeof run.currentFileName - 1);
+  x.current_size = n->size;
+  x.current_written = 0;
+  x.current_output = output;
+  fdi::Handle h = OpenCallback(output.c_str(),
+                               fdi::kOpenBinary | fdi::kOpenCreate | fdi::kOpenTruncate | fdi::kOpenWriteOnly |
+                                   fdi::kOpenSequential,
+                               fdi::kPermissionRead | fdi::kPermissionWrite);
+  if (h == -1) {
+    x.error = "Unable to create '" + output + "'";
+    return -1;
+  }
+  // Only files that were really created are listed: the uninstaller deletes
+  // what the list names.
+  run.extractedFiles.push_back(output);
+  return h;
+}
+
+intptr_t CloseFileInfo(fdi::Notification* n) {
+  Extraction& x = State();
+  if (CloseCallback(n->handle) != 0) {
+    x.error = "Unable to write '" + x.current_output + "'";
+    return 0;
+  }
+  cabio::SetDosFileTime(x.current_output, n->date, n->time);
+  cabio::SetCabinetAttributes(x.current_output, n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden |
+                                                              cab::kAttribSystem | cab::kAttribArchive));
+  return 1;
+}
+
+intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
+  switch (type) {
+    case fdi::kCopyFile:
+      return CopyFile(n);
+    case fdi::kCloseFileInfo:
+      return CloseFileInfo(n);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+int64_t RequiredSpaceForEntry(int64_t size) { return (size + kSpaceUnit) / kSpaceUnit * kSpaceUnit; }
+
+bool IsSafeEntryPath(const std::string& relative_name) {
+  if (relative_name.empty()) return false;
+  size_t start = 0;
+  for (;;) {
+    size_t end = relative_name.find_first_of("\\/", start);
+    const std::string part = relative_name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part.empty()) return false;  // leading, doubled or trailing separator
+    bool only_dots_and_spaces = true;
+    for (char c : part) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (u < 0x20 || c == ':') return false;
+      if (c != '.' && c != ' ') only_dots_and_spaces = false;
+    }
+    // ".", ".." and what Windows trims down to them ("...", ". .").
+    if (only_dots_and_spaces) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool ExtractCabinet() {
+  Extraction& x = State();
+  RunState& run = Run();
+  x.required_space = 0;
+  x.total_bytes = 0;
+  x.overall_written = 0;
+  x.current_size = 0;
+  x.current_written = 0;
+  x.prefix = run.entryPrefix;
+  x.destination = run.destinationFolder;
+  x.error.clear();
+
+  fdi::ErrorRecord error;
+  fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,
+                                         CloseCallback, SeekCallback, fdi::kCpu80386, &error);
+  if (!context) {
+    x.error = "Unable to create the cabinet engine";
+    return false;
+  }
+
+  std::string folder, name;
+  const size_t slash = run.payloadPath.rfind('\\');
+  if (slash == std::string::npos) {
+    name = run.payloadPath;
+  } else {
+    folder = run.payloadPath.substr(0, slash + 1);
+    name = run.payloadPath.substr(slash + 1);
+  }
+
+  for (bool counting : {true, false}) {
+    x.counting = counting;
+    if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, nullptr)) {
+      std::string reason = fdi::ErrorText(error.code);
+      x.error = x.error.empty() ? "Cabinet '" + run.payloadPath + "': " + reason : x.error;
+      x.counting = false;
+      fdi::FDIDestroy(context);
+      return false;
+    }
+  }
+  x.counting = false;
+  return fdi::FDIDestroy(context);
+}
+
+int64_t CabinetRequiredSpace() { return State().required_space; }
+int64_t CabinetTotalBytes() { return State().total_bytes; }
+const std::string& CabinetExtractionError() { return State().error; }

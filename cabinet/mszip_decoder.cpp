@@ -1,0 +1,180 @@
+#include "cabinet/mszip_decoder.h"
+
+#include <cstring>
+
+namespace cab {
+namespace {
+
+constexpr unsigned kLiteralRootBits = 10;
+constexpr unsigned kDistanceRootBits = 8;
+constexpr unsigned kNumLiteralCodes = 288;
+constexpr unsigned kNumDistanceCodes = 32;
+constexpr unsigned kEndOfBlock = 256;
+
+// RFC 1951, 3.2.5: length codes 257..285 and distance codes 0..29.
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                        1025, 1537, 2049, 3073, 4097, 6145,  8193, 12289, 16385, 24577};
+constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// Order in which the code length code's lengths are sent.
+constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+}  // namespace
+
+MszipDecoder::MszipDecoder()
+    : window_(2 * kHistorySize),
+      fixed_literals_(kNumLiteralCodes, kLiteralRootBits),
+      fixed_distances_(kNumDistanceCodes, kDistanceRootBits),
+      literals_(kNumLiteralCodes, kLiteralRootBits),
+      distances_(kNumDistanceCodes, kDistanceRootBits),
+      code_lengths_(19, 7) {
+  uint8_t lengths[kNumLiteralCodes];
+  for (unsigned i = 0; i < 144; ++i) lengths[i] = 8;
+  for (unsigned i = 144; i < 256; ++i) lengths[i] = 9;
+  for (unsigned i = 256; i < 280; ++i) lengths[i] = 7;
+  for (unsigned i = 280; i < 288; ++i) lengths[i] = 8;
+  fixed_literals_.Build(lengths, kNumLiteralCodes, true);
+  for (unsigned i = 0; i < kNumDistanceCodes; ++i) lengths[i] = 5;
+  fixed_distances_.Build(lengths, kNumDistanceCodes, true);
+}
+
+void MszipDecoder::Reset() { history_size_ = 0; }
+
+bool MszipDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) {
+  if (in_size < 2 || in[0] != 'C' || in[1] != 'K' || out_size > kHistorySize) return false;
+  LsbBitReader reader(in + 2, in_size - 2);
+  out_pos_ = kHistorySize;
+  out_limit_ = kHistorySize + out_size;
+
+  for (;;) {
+    reader.Refill();
+    const bool final_block = reader.Read(1) != 0;
+    const unsigned type = reader.Read(2);
+    if (reader.Overrun()) return false;
+    bool ok;
+    switch (type) {
+      case 0:
+        ok = CopyStored(reader);
+        break;
+      case 1:
+        ok = Inflate(reader, fixed_literals_, fixed_distances_);
+        break;
+      case 2:
+        ok = ReadDynamicTables(reader) && Inflate(reader, literals_, distances_);
+        break;
+      default:
+        ok = false;
+    }
+    if (!ok || reader.Overrun()) return false;
+    if (final_block) break;
+    // A stream that fills its block exactly and then runs out of input is
+    // accepted without a final block.
+    if (out_pos_ == out_limit_ && reader.UnreadBytes() == 0) break;
+  }
+  if (out_pos_ != out_limit_) return false;
+
+  std::memcpy(out, &window_[kHistorySize], out_size);
+  // Keep the last 32768 bytes of history plus this block for the next one.
+  const size_t keep = history_size_ + out_size < kHistorySize ? history_size_ + out_size : kHistorySize;
+  std::memmove(&window_[kHistorySize - keep], &window_[kHistorySize + out_size - keep], keep);
+  history_size_ = keep;
+  return true;
+}
+
+bool MszipDecoder::CopyStored(LsbBitReader& reader) {
+  reader.AlignToByte();
+  uint8_t header[4];
+  if (!reader.ReadBytes(header, 4)) return false;
+  const unsigned length = header[0] | (header[1] << 8);
+  const unsigned inverted = header[2] | (header[3] << 8);
+  if ((length ^ 0xFFFF) != inverted) return false;
+  if (length > out_limit_ - out_pos_) return false;
+  if (!reader.ReadBytes(&window_[out_pos_], length)) return false;
+  out_pos_ += length;
+  return true;
+}
+
+bool MszipDecoder::ReadDynamicTables(LsbBitReader& reader) {
+  reader.Refill();
+  const unsigned num_literals = reader.Read(5) + 257;
+  const unsigned num_distances = reader.Read(5) + 1;
+  const unsigned num_code_lengths = reader.Read(4) + 4;
+  if (num_literals > 286 || num_distances > 30) return false;
+
+  uint8_t lengths[kNumLiteralCodes + kNumDistanceCodes] = {};
+  for (unsigned i = 0; i < num_code_lengths; ++i) lengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(reader.Read(3));
+  if (reader.Overrun() || !code_lengths_.Build(lengths, 19, true)) return false;
+
+  // Literal/length and distance lengths form one sequence; repeats may
+  // cross from one to the other.
+  const unsigned total = num_literals + num_distances;
+  uint8_t all[kNumLiteralCodes + kNumDistanceCodes] = {};
+  unsigned n = 0;
+  while (n < total) {
+    reader.Refill();
+    const int sym = code_lengths_.Decode(reader);
+    if (sym < 0) return false;
+    if (sym < 16) {
+      all[n++] = static_cast<uint8_t>(sym);
+      continue;
+    }
+    unsigned repeat;
+    uint8_t value = 0;
+    if (sym == 16) {
+      if (n == 0) return false;
+      value = all[n - 1];
+      repeat = 3 + reader.Read(2);
+    } else if (sym == 17) {
+      repeat = 3 + reader.Read(3);
+    } else {
+      repeat = 11 + reader.Read(7);
+    }
+    if (repeat > total - n) return false;
+    while (repeat--) all[n++] = value;
+    if (reader.Overrun()) return false;
+  }
+  if (all[kEndOfBlock] == 0) return false;  // a block must be able to end
+  return literals_.Build(all, num_literals, true) && distances_.Build(all + num_literals, num_distances, true);
+}
+
+bool MszipDecoder::Inflate(LsbBitReader& reader, const HuffmanTable& literals, const HuffmanTable& distances) {
+  uint8_t* const window = window_.data();
+  size_t pos = out_pos_;
+  const size_t limit = out_limit_;
+  for (;;) {
+    // One refill covers the longest symbol: 15 + 5 + 15 + 13 bits.
+    reader.Refill();
+    const int sym = literals.Decode(reader);
+    if (sym < 256) {
+      if (sym < 0 || pos == limit) return false;
+      window[pos++] = static_cast<uint8_t>(sym);
+      continue;
+    }
+    if (sym == static_cast<int>(kEndOfBlock)) break;
+    const unsigned code = static_cast<unsigned>(sym) - 257;
+    if (code >= 29) return false;
+    const unsigned length = kLengthBase[code] + reader.Read(kLengthExtra[code]);
+    const int dsym = distances.Decode(reader);
+    if (dsym < 0 || dsym >= 30) return false;
+    const size_t distance = kDistanceBase[dsym] + reader.Read(kDistanceExtra[dsym]);
+    if (reader.Overrun()) return false;
+    if (distance > pos - kHistorySize + history_size_ || length > limit - pos) return false;
+    const uint8_t* src = window + pos - distance;
+    uint8_t* dst = window + pos;
+    if (distance >= length) {
+      std::memcpy(dst, src, length);
+    } else {
+      for (unsigned i = 0; i < length; ++i) dst[i] = src[i];
+    }
+    pos += length;
+  }
+  out_pos_ = pos;
+  return !reader.Overrun();
+}
+
+}  // namespace cab
