@@ -81,35 +81,39 @@ int64_t FindPayloadEnd(PayloadFile& file) {
   return found;
 }
 
-bool ReadPayloadRecords(PayloadFile& file, int64_t end, PayloadRecords* records) {
+bool ListPayloadRecords(PayloadFile& file, int64_t end, std::vector<PayloadRecordInfo>* records) {
   while (end > 0) {
     uint8_t field[4];
     if (!file.ReadAt(end, field, 4)) return false;
     uint32_t type = LittleEndian32(field);
-    if (end < 4 || !file.ReadAt(end - 4, field, 4)) return false;
+    if (!file.ReadAt(end - 4, field, 4)) return false;
     uint32_t length = LittleEndian32(field);
     if (length == 0 || static_cast<int64_t>(length) > end - 4) return false;
+    if (type != kRecordDefinesText && type != kRecordCabinet && type != kRecordSkipped) return false;
     int64_t start = end - 4 - static_cast<int64_t>(length);
-    switch (type) {
-      case kRecordDefinesText: {
-        std::string text(length, '\0');
-        if (!file.ReadAt(start, &text[0], length)) return false;
-        // The walk runs from the last record to the first: prepend.
-        records->attachedTexts.insert(records->attachedTexts.begin(), std::move(text));
-        break;
-      }
-      case kRecordCabinet:
-        // The cabinet's position is handed to 32-bit file callbacks.
-        if (start > INT32_MAX) return false;
-        records->cabinetOffset = static_cast<int32_t>(start);
-        records->cabinetLength = length;
-        break;
-      case kRecordSkipped:
-        break;
-      default:
-        return false;
-    }
+    records->push_back({type, start, length});
     end = start - 4;
+  }
+  return true;
+}
+
+bool ReadPayloadRecords(PayloadFile& file, int64_t end, PayloadRecords* records) {
+  std::vector<PayloadRecordInfo> chain;
+  if (!ListPayloadRecords(file, end, &chain)) return false;
+  // The chain is listed from the last record to the first: texts are put in
+  // front so that they end in file order, and the cabinet nearest the start
+  // of the file is the one that counts.
+  for (const PayloadRecordInfo& record : chain) {
+    if (record.type == kRecordDefinesText) {
+      std::string text(record.length, '\0');
+      if (!file.ReadAt(record.offset, &text[0], record.length)) return false;
+      records->attachedTexts.insert(records->attachedTexts.begin(), std::move(text));
+    } else if (record.type == kRecordCabinet) {
+      // The cabinet's position is handed to 32-bit file callbacks.
+      if (record.offset > INT32_MAX) return false;
+      records->cabinetOffset = static_cast<int32_t>(record.offset);
+      records->cabinetLength = record.length;
+    }
   }
   return true;
 }

@@ -51,6 +51,17 @@ struct PayloadRecords {
 // wins), or -1 when there is none.
 int64_t FindPayloadEnd(PayloadFile& file);
 
+// One record of the chain as it lies in the file.
+struct PayloadRecordInfo {
+  uint32_t type;
+  int64_t offset;   // first byte of the data
+  uint32_t length;
+};
+
+// Walks the chain backwards from the type field at offset end and lists every
+// record, last first; false when a length or type is bad or a read fails.
+bool ListPayloadRecords(PayloadFile& file, int64_t end, std::vector<PayloadRecordInfo>* records);
+
 // Walks the chain backwards from the type field at offset end.
 bool ReadPayloadRecords(PayloadFile& file, int64_t end, PayloadRecords* records);
 

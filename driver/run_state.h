@@ -33,6 +33,9 @@ struct RunState {
   std::atomic<int32_t> overallPercent{0};
   std::atomic<int32_t> filePercent{0};
   char currentFileName[256] = {};
+  // The user's answer to the not-running prompt that the install worker asks
+  // through the ask and answer events (an IDOK/IDCANCEL button code).
+  std::atomic<int> promptAnswer{0};
 
   std::string installerPath;      // the running executable, at most 255 characters
   std::string payloadPath;        // the file holding the payload ("_Stub" removed)

@@ -79,7 +79,7 @@ class InstallConfigParser {
   // Each reader consumes items up to and including the end tag of the
   // element whose start tag the caller has just read; false ends the parse.
   bool ReadInstallConfig();
-  bool ReadSection(const WString& name, const XMLItem& start);
+  bool ReadSection(const WString& name);
   bool ReadText(std::string* target);
   bool ReadWideText(WString* target);
   bool ReadNumber(int32_t* target);

@@ -66,18 +66,27 @@ bool EncodingParser::Open(const std::string& file_name) {
   source_.reset();
   source_ = ByteSource::OpenFile(file_name);
   if (!source_) return false;
-  source_->SetTextMode(!binary_mode_);
-  DetectEncoding();
-  first_char_ = true;
-  utf16_swap_ = false;
+  StartSource();
   return true;
 }
 
 void EncodingParser::OpenMemory(const std::string& bytes) {
   ResetBuffers();
   source_ = ByteSource::FromMemory(bytes);
+  StartSource();
+}
+
+void EncodingParser::StartSource() {
   source_->SetTextMode(!binary_mode_);
   DetectEncoding();
+  if (!binary_mode_ && GetEncoding() == EncodingUTF16) {
+    // Text-mode rules work on bytes: in UTF-16 a 0x1A or a 0D 0A pair can be
+    // half of a character (U+011A is the bytes 1A 01), so such a file is read
+    // as stored and no character is lost.
+    ResetBuffers();
+    source_->SetTextMode(false);
+    source_->Seek(0);
+  }
   first_char_ = true;
   utf16_swap_ = false;
 }

@@ -43,6 +43,8 @@ class EncodingParser {
   virtual int GetEncoding() const;
   // Opens the file in text mode unless SetBinaryMode(true): a CR LF pair is
   // read as LF alone and a byte 0x1A ends the input, alike on every platform.
+  // Those byte rules apply to 8-bit and UTF-8 input only; UTF-16 input is
+  // always read as stored.
   virtual bool Open(const std::string& file_name);
   virtual bool Close();
   virtual bool AtEnd();
@@ -78,8 +80,10 @@ class EncodingParser {
   // Makes at least `count` bytes available in the byte buffer when the
   // source still has them; returns how many are available.
   size_t Fill(size_t count);
+  // Applies the open mode, detects the encoding and arms the first-character
+  // flag for a source just opened.
+  void StartSource();
   void ResetBuffers();
-  void UnreadBytes(const std::string& bytes);
 
   // Pushed-back characters; the next one read is at the back. Values above
   // 0xFFFF are markers (see UnreadIllegal).

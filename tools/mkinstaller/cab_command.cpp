@@ -126,3 +126,5 @@ int CabCommand(int argc, char** argv) {
   }
   return Usage(("unknown action '" + action + "'").c_str());
 }
+
+int ListCabinetEntries(const std::string& cabinet) { return List(cabinet); }

@@ -2,6 +2,8 @@
 // once in the table of mkinstaller_main.cpp.
 #pragma once
 
+#include <string>
+
 // argv[0] is the subcommand's own name. Exit codes: 0 success, 1 failure,
 // 2 bad usage.
 using SubcommandMain = int (*)(int argc, char** argv);
@@ -17,3 +19,10 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 int CabCommand(int argc, char** argv);
+int BuildCommand(int argc, char** argv);
+int CheckCommand(int argc, char** argv);
+int ExpandCommand(int argc, char** argv);
+int ListCommand(int argc, char** argv);
+
+// Prints one line per entry of a cabinet file (the format of 'cab list').
+int ListCabinetEntries(const std::string& cabinet);

@@ -1,0 +1,448 @@
+#include "cabinet/lzx_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "cabinet/cab_format.h"
+#include "cabinet/huffman_encoder.h"
+#include "cabinet/lzx_encoder_format.h"
+#include "cabinet/lzx_encoder_parse.h"
+#include "cabinet/lzx_encoder_trees.h"
+#include "cabinet/match_finder.h"
+
+namespace cab {
+namespace lzxenc {
+const PositionSlots kSlots;
+}  // namespace lzxenc
+
+using namespace lzxenc;
+
+namespace {
+
+// What each level trades: match search effort, parser, and how many frames
+// the block planner weighs together.
+struct LevelSettings {
+  uint32_t depth;           // hash chain entries per search
+  uint32_t nice_length;     // a match this long ends the search / is taken
+  bool lazy;
+  bool near_optimal;
+  int passes;
+  unsigned hash_bits;
+  uint32_t near2_distance;  // 2-byte matches only this close
+  unsigned group_frames;    // frames planned together
+  unsigned max_block_frames;
+};
+
+const LevelSettings kLevels[] = {
+    {6, 32, false, false, 1, 16, 16, 4, 4},       // 1: fastest
+    {16, 64, true, false, 1, 17, 32, 8, 8},       // 2
+    {40, 96, true, false, 1, 18, 64, 8, 8},       // 3: default
+    {24, 96, false, true, 1, 18, 64, 16, 8},      // 4
+    {96, 257, false, true, 2, 19, 128, 16, 16},   // 5: best
+};
+
+// Block headers: 3 bits of type, 24 bits of size.
+constexpr uint64_t kBlockHeaderBits = 27;
+// An uncompressed block adds up to 16 bits of padding and R0..R2.
+constexpr uint64_t kUncompressedOverheadBits = 16 + 96;
+constexpr uint64_t kInfiniteBits = ~uint64_t(0);
+
+inline void Store32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+inline uint32_t Load32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+struct TreeSet {
+  uint8_t main[kMaxMainTreeSize];
+  uint8_t length[kLengthTreeSize];
+  uint8_t aligned[kAlignedTreeSize];
+  bool use_aligned;
+};
+
+struct PendingFrame {
+  std::vector<Item> items;
+  std::vector<uint8_t> raw;  // the (translated) bytes, for an uncompressed block
+  uint32_t repeats_after[kNumRepeats];
+  SymbolStats stats;
+  bool force_uncompressed;
+};
+
+struct PlannedBlock {
+  size_t first;
+  size_t count;
+  bool uncompressed;
+};
+
+}  // namespace
+
+void LzxTranslateE8(uint8_t* frame, uint32_t size, uint32_t frame_offset, uint32_t translation_size) {
+  if (frame_offset >= kE8Limit || size <= 10) return;
+  const int64_t file_size = translation_size;
+  for (uint32_t i = 0; i < size - 10; ++i) {
+    if (frame[i] != 0xE8) continue;
+    const int64_t cur = static_cast<int64_t>(frame_offset) + i;
+    const int64_t relative = static_cast<int32_t>(Load32(frame + i + 1));
+    if (relative >= -cur && relative < file_size) {
+      int64_t absolute = relative < file_size - cur ? relative + cur : relative - file_size;
+      Store32(frame + i + 1, static_cast<uint32_t>(static_cast<int32_t>(absolute)));
+    }
+    i += 4;
+  }
+}
+
+struct LzxEncoder::Impl {
+  LzxEncoderOptions options;
+  FrameSink sink;
+  std::string error;
+  LzxEncoderStats stats;
+  LevelSettings level{};
+  unsigned main_size = 0;
+  bool started = false;
+  bool had_short_frame = false;
+  uint32_t stream_pos = 0;
+  uint32_t repeats[kNumRepeats] = {1, 1, 1};
+  bool stream_header_sent = false;
+  uint8_t prev_main[kMaxMainTreeSize] = {};
+  uint8_t prev_length[kLengthTreeSize] = {};
+
+  MatchFinder finder;
+  ParseParams parse;
+  ParseScratch scratch;
+  CostModel model;
+  SymbolStats model_stats;
+  std::vector<PendingFrame> pending;  // reused; the first pending_count are live
+  size_t pending_count = 0;
+  std::vector<std::vector<uint8_t>> outputs;
+
+  bool Fail(const std::string& message) {
+    error = message;
+    return false;
+  }
+
+  // Trees for a run of frames and the size in bits of the block they make.
+  uint64_t EvaluateCompressed(const SymbolStats& s, const uint8_t* old_main,
+                              const uint8_t* old_length, TreeSet* t) const {
+    uint32_t freqs[kMaxMainTreeSize];
+    std::memcpy(freqs, s.main, main_size * sizeof(uint32_t));
+    EnsureTwoSymbols(freqs, main_size);
+    BuildHuffmanLengths(freqs, main_size, kMainMaxCodeLength, t->main);
+    std::memcpy(freqs, s.length, sizeof s.length);
+    EnsureTwoSymbols(freqs, kLengthTreeSize);
+    BuildHuffmanLengths(freqs, kLengthTreeSize, kLengthMaxCodeLength, t->length);
+
+    uint64_t bits = kBlockHeaderBits + s.footer_bits;
+    for (unsigned i = 0; i < main_size; ++i) bits += uint64_t(s.main[i]) * t->main[i];
+    for (unsigned i = 0; i < kLengthTreeSize; ++i) bits += uint64_t(s.length[i]) * t->length[i];
+    PretreeCoding coding;
+    coding.Plan(old_main, t->main, kNumChars);
+    bits += coding.bits();
+    coding.Plan(old_main + kNumChars, t->main + kNumChars, main_size - kNumChars);
+    bits += coding.bits();
+    coding.Plan(old_length, t->length, kLengthTreeSize);
+    bits += coding.bits();
+
+    t->use_aligned = false;
+    if (s.aligned_items > 0) {
+      std::memcpy(freqs, s.aligned, sizeof s.aligned);
+      EnsureTwoSymbols(freqs, kAlignedTreeSize);
+      BuildHuffmanLengths(freqs, kAlignedTreeSize, kAlignedMaxCodeLength, t->aligned);
+      uint64_t aligned_bits = 3 * kAlignedTreeSize;
+      for (unsigned i = 0; i < kAlignedTreeSize; ++i) aligned_bits += uint64_t(s.aligned[i]) * t->aligned[i];
+      uint64_t verbatim_bits = 3 * uint64_t(s.aligned_items);
+      if (aligned_bits < verbatim_bits) {
+        t->use_aligned = true;
+        bits = bits - verbatim_bits + aligned_bits;
+      }
+    }
+    return bits;
+  }
+
+  // Splits the pending frames into blocks, minimising the total size.
+  std::vector<PlannedBlock> Plan() const {
+    const size_t m = pending_count;
+    std::vector<uint64_t> best(m + 1, kInfiniteBits);
+    std::vector<PlannedBlock> choice(m + 1);
+    best[0] = 0;
+    SymbolStats acc;
+    TreeSet trees;
+    for (size_t b = 1; b <= m; ++b) {
+      acc.Clear();
+      uint64_t bytes = 0;
+      bool forced = false;
+      size_t lowest = b > level.max_block_frames ? b - level.max_block_frames : 0;
+      for (size_t a = b; a-- > lowest;) {
+        const PendingFrame& f = pending[a];
+        acc.Add(f.stats);
+        bytes += f.raw.size();
+        forced = forced || f.force_uncompressed;
+        uint64_t raw_bits = kBlockHeaderBits + kUncompressedOverheadBits + 8 * (bytes + (bytes & 1));
+        if (best[a] + raw_bits < best[b]) {
+          best[b] = best[a] + raw_bits;
+          choice[b] = PlannedBlock{a, b - a, true};
+        }
+        if (!forced) {
+          uint64_t bits = best[a] + EvaluateCompressed(acc, prev_main, prev_length, &trees);
+          if (bits < best[b]) {
+            best[b] = bits;
+            choice[b] = PlannedBlock{a, b - a, false};
+          }
+        }
+      }
+    }
+    std::vector<PlannedBlock> plan;
+    for (size_t b = m; b > 0; b = choice[b].first) plan.push_back(choice[b]);
+    std::reverse(plan.begin(), plan.end());
+    return plan;
+  }
+
+  void WriteStreamHeader(LzxBitWriter& w) {
+    if (stream_header_sent) return;
+    stream_header_sent = true;
+    if (options.e8_translation) {
+      w.Put(1, 1);
+      w.Put(options.e8_translation_size >> 16, 16);
+      w.Put(options.e8_translation_size & 0xFFFF, 16);
+    } else {
+      w.Put(0, 1);
+    }
+  }
+
+  static void WriteBlockHeader(LzxBitWriter& w, BlockType type, uint32_t size) {
+    w.Put(type, 3);
+    w.Put(size >> 8, 16);
+    w.Put(size & 0xFF, 8);
+  }
+
+  void EmitUncompressed(const PlannedBlock& block) {
+    uint32_t size = 0;
+    for (size_t k = 0; k < block.count; ++k) size += static_cast<uint32_t>(pending[block.first + k].raw.size());
+    for (size_t k = 0; k < block.count; ++k) {
+      const PendingFrame& f = pending[block.first + k];
+      std::vector<uint8_t>& out = outputs[block.first + k];
+      LzxBitWriter w(&out);
+      WriteStreamHeader(w);
+      if (k == 0) {
+        WriteBlockHeader(w, kBlockUncompressed, size);
+        // 1 to 16 bits of padding: a full word when already aligned.
+        w.Put(0, 16 - w.pending_bits());
+        // The repeated offsets as they stand after the block, so that the
+        // frames parsed after it stay valid.
+        const uint32_t* reps = pending[block.first + block.count - 1].repeats_after;
+        for (unsigned r = 0; r < kNumRepeats; ++r) {
+          uint8_t bytes[4];
+          Store32(bytes, reps[r]);
+          out.insert(out.end(), bytes, bytes + 4);
+        }
+      }
+      out.insert(out.end(), f.raw.begin(), f.raw.end());
+      if (k + 1 == block.count && (size & 1)) out.push_back(0);
+    }
+    ++stats.uncompressed_blocks;
+  }
+
+  void EmitCompressed(const PlannedBlock& block) {
+    SymbolStats acc;
+    acc.Clear();
+    uint32_t size = 0;
+    for (size_t k = 0; k < block.count; ++k) {
+      acc.Add(pending[block.first + k].stats);
+      size += static_cast<uint32_t>(pending[block.first + k].raw.size());
+    }
+    TreeSet t;
+    EvaluateCompressed(acc, prev_main, prev_length, &t);
+    uint16_t main_codes[kMaxMainTreeSize], length_codes[kLengthTreeSize], aligned_codes[kAlignedTreeSize];
+    BuildCanonicalCodes(t.main, main_size, main_codes);
+    BuildCanonicalCodes(t.length, kLengthTreeSize, length_codes);
+    if (t.use_aligned) BuildCanonicalCodes(t.aligned, kAlignedTreeSize, aligned_codes);
+
+    for (size_t k = 0; k < block.count; ++k) {
+      const PendingFrame& f = pending[block.first + k];
+      LzxBitWriter w(&outputs[block.first + k]);
+      WriteStreamHeader(w);
+      if (k == 0) {
+        WriteBlockHeader(w, t.use_aligned ? kBlockAligned : kBlockVerbatim, size);
+        if (t.use_aligned)
+          for (unsigned i = 0; i < kAlignedTreeSize; ++i) w.Put(t.aligned[i], 3);
+        PretreeCoding coding;
+        coding.Plan(prev_main, t.main, kNumChars);
+        coding.Write(w);
+        coding.Plan(prev_main + kNumChars, t.main + kNumChars, main_size - kNumChars);
+        coding.Write(w);
+        coding.Plan(prev_length, t.length, kLengthTreeSize);
+        coding.Write(w);
+        std::memcpy(prev_main, t.main, main_size);
+        std::memcpy(prev_length, t.length, kLengthTreeSize);
+      }
+      for (Item item : f.items) {
+        const uint32_t len = ItemLength(item);
+        if (len == 0) {
+          const unsigned sym = ItemValue(item);
+          w.Put(main_codes[sym], t.main[sym]);
+          continue;
+        }
+        const uint32_t formatted = ItemValue(item);
+        const unsigned slot = SlotOf(formatted);
+        const unsigned sym = MainSymbolOf(slot, len);
+        w.Put(main_codes[sym], t.main[sym]);
+        if (len - kMinMatch >= kNumPrimaryLengths) {
+          const unsigned lsym = len - kMinMatch - kNumPrimaryLengths;
+          w.Put(length_codes[lsym], t.length[lsym]);
+        }
+        if (formatted < kNumRepeats) continue;
+        const unsigned extra = kSlots.extra[slot];
+        const uint32_t footer = formatted - kSlots.base[slot];
+        if (t.use_aligned && extra >= 3) {
+          if (extra > 3) w.Put(footer >> 3, extra - 3);
+          w.Put(aligned_codes[footer & 7], t.aligned[footer & 7]);
+        } else if (extra > 0) {
+          w.PutLong(footer, extra);
+        }
+      }
+      w.Align();
+    }
+    ++(t.use_aligned ? stats.aligned_blocks : stats.verbatim_blocks);
+  }
+
+  // Plans and writes every pending frame, then hands them to the sink.
+  bool Flush() {
+    if (pending_count == 0) return true;
+    outputs.resize(std::max(outputs.size(), pending_count));
+    uint8_t saved_main[kMaxMainTreeSize], saved_length[kLengthTreeSize];
+    std::memcpy(saved_main, prev_main, sizeof saved_main);
+    std::memcpy(saved_length, prev_length, sizeof saved_length);
+    const bool saved_header = stream_header_sent;
+    const LzxEncoderStats saved_stats = stats;
+    for (;;) {
+      for (size_t k = 0; k < pending_count; ++k) outputs[k].clear();
+      std::vector<PlannedBlock> plan = Plan();
+      for (const PlannedBlock& block : plan) {
+        if (block.uncompressed) EmitUncompressed(block);
+        else EmitCompressed(block);
+      }
+      // Each frame must fit a reader's input buffer. A frame that does not
+      // (data that compresses worse than stored, in a block chosen for its
+      // neighbours) is sent uncompressed and the group planned again.
+      size_t too_big = pending_count;
+      for (size_t k = 0; k < pending_count && too_big == pending_count; ++k)
+        if (outputs[k].size() > kMaxBlockCompressed) too_big = k;
+      if (too_big == pending_count) break;
+      pending[too_big].force_uncompressed = true;
+      std::memcpy(prev_main, saved_main, sizeof saved_main);
+      std::memcpy(prev_length, saved_length, sizeof saved_length);
+      stream_header_sent = saved_header;
+      stats = saved_stats;
+    }
+    for (size_t k = 0; k < pending_count; ++k) {
+      stats.compressed_bytes += outputs[k].size();
+      if (!sink(outputs[k].data(), outputs[k].size(), static_cast<uint32_t>(pending[k].raw.size())))
+        return Fail("the compressed data could not be written");
+    }
+    pending_count = 0;
+    return true;
+  }
+};
+
+LzxEncoder::LzxEncoder() : impl_(new Impl) {}
+LzxEncoder::~LzxEncoder() = default;
+
+const std::string& LzxEncoder::error() const { return impl_->error; }
+const LzxEncoderStats& LzxEncoder::stats() const { return impl_->stats; }
+
+bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
+  Impl& d = *impl_;
+  d.started = false;
+  if (options.window_bits < 15 || options.window_bits > 21)
+    return d.Fail("LZX window must be 15 to 21 bits");
+  if (options.level < LzxEncoderOptions::kFastest || options.level > LzxEncoderOptions::kBest)
+    return d.Fail("LZX level must be 1 to 5");
+  if (options.e8_translation &&
+      (options.e8_translation_size == 0 || options.e8_translation_size >= 0x80000000u))
+    return d.Fail("E8 translation size must be 1 to 2^31-1");
+  d.options = options;
+  d.sink = std::move(sink);
+  d.error.clear();
+  d.stats = LzxEncoderStats();
+  d.level = kLevels[options.level - 1];
+  d.main_size = kNumChars + 8 * NumPositionSlots(options.window_bits);
+  d.had_short_frame = false;
+  d.stream_pos = 0;
+  d.repeats[0] = d.repeats[1] = d.repeats[2] = 1;
+  d.stream_header_sent = false;
+  std::memset(d.prev_main, 0, sizeof d.prev_main);
+  std::memset(d.prev_length, 0, sizeof d.prev_length);
+
+  MatchFinderParams mp;
+  mp.max_distance = (1u << options.window_bits) - 3;
+  mp.max_length = kMaxMatch;
+  mp.min_length = kMinMatch;
+  mp.max_depth = d.level.depth;
+  mp.nice_length = d.level.nice_length;
+  mp.max_near2_distance = d.level.near2_distance;
+  mp.hash_bits = d.level.hash_bits;
+  mp.chunk_size = kFrameSize;
+  d.finder.Reset(mp);
+
+  d.parse.near_optimal = d.level.near_optimal;
+  d.parse.lazy = d.level.lazy;
+  d.parse.nice_length = d.level.nice_length;
+  d.parse.passes = d.level.passes;
+  d.model.SetDefaults();
+  d.model_stats.Clear();
+  d.pending_count = 0;
+  d.pending.resize(d.level.group_frames);
+  d.started = true;
+  return true;
+}
+
+bool LzxEncoder::AddFrame(const uint8_t* data, size_t size) {
+  Impl& d = *impl_;
+  if (!d.started) return d.Fail("the LZX encoder is not started");
+  if (size == 0 || size > kFrameSize) return d.Fail("an LZX frame holds 1 to 32768 bytes");
+  if (d.had_short_frame) return d.Fail("only the last LZX frame may be short");
+  if (d.stream_pos > 0x7FFF0000u - size) return d.Fail("an LZX stream must stay under 2 GB");
+
+  uint8_t* window = d.finder.Append(data, size);
+  const uint32_t frame_size = static_cast<uint32_t>(size);
+  if (d.options.e8_translation)
+    LzxTranslateE8(window, frame_size, d.stream_pos, d.options.e8_translation_size);
+
+  PendingFrame& f = d.pending[d.pending_count++];
+  f.raw.assign(window, window + size);
+  f.items.clear();
+  f.force_uncompressed = false;
+  ParseFrame(d.finder, d.stream_pos, frame_size, d.parse, d.model, d.repeats, d.scratch, &f.items);
+  std::memcpy(f.repeats_after, d.repeats, sizeof d.repeats);
+  f.stats.Clear();
+  for (Item item : f.items) {
+    f.stats.Count(item);
+    if (ItemLength(item) == 0) ++d.stats.literals;
+    else if (ItemValue(item) < kNumRepeats) ++d.stats.repeat_matches;
+    else ++d.stats.matches;
+  }
+  // The parser prices the next frame by the recent statistics.
+  d.model_stats.Halve();
+  d.model_stats.Add(f.stats);
+  d.model.SetFromStats(d.model_stats, d.main_size);
+
+  d.stream_pos += frame_size;
+  d.had_short_frame = frame_size < kFrameSize;
+  ++d.stats.frames;
+  if (d.pending_count == d.pending.size()) return d.Flush();
+  return true;
+}
+
+bool LzxEncoder::Finish() {
+  Impl& d = *impl_;
+  if (!d.started) return d.Fail("the LZX encoder is not started");
+  d.started = false;
+  return d.Flush();
+}
+
+}  // namespace cab

@@ -1,0 +1,164 @@
+// Constants and small helpers of the LZX format as the writer's encoder uses
+// them: trees, position slots, the item form of a parsed frame, and the
+// statistics that size the Huffman trees.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace cab {
+namespace lzxenc {
+
+constexpr uint32_t kFrameSize = 32768;  // uncompressed bytes per CFDATA block
+constexpr unsigned kNumChars = 256;
+constexpr unsigned kMinMatch = 2;
+constexpr unsigned kMaxMatch = 257;
+constexpr unsigned kNumPrimaryLengths = 7;  // lengths 2..8 live in the main tree
+constexpr unsigned kLengthTreeSize = 249;    // lengths 9..257
+constexpr unsigned kAlignedTreeSize = 8;
+constexpr unsigned kPretreeSize = 20;
+constexpr unsigned kMaxPositionSlots = 50;   // for a 21-bit window
+constexpr unsigned kMaxMainTreeSize = kNumChars + 8 * kMaxPositionSlots;
+constexpr unsigned kMainMaxCodeLength = 16;
+constexpr unsigned kLengthMaxCodeLength = 16;
+constexpr unsigned kAlignedMaxCodeLength = 7;   // lengths are sent in 3 bits
+constexpr unsigned kPretreeMaxCodeLength = 15;  // lengths are sent in 4 bits
+constexpr unsigned kNumRepeats = 3;
+constexpr uint32_t kE8Limit = 0x40000000;  // no E8 translation from 1 GB on
+
+enum BlockType : unsigned { kBlockVerbatim = 1, kBlockAligned = 2, kBlockUncompressed = 3 };
+
+// Number of position slots of a window of 2^window_bits bytes (15..21).
+inline unsigned NumPositionSlots(unsigned window_bits) {
+  static const unsigned kSlots[] = {30, 32, 34, 36, 38, 42, 50};
+  return kSlots[window_bits - 15];
+}
+
+// Footer bits and base of each position slot. A match offset is sent
+// "formatted": offset + 2, so that formatted values 0..2 name the repeated
+// offsets R0..R2.
+struct PositionSlots {
+  uint32_t base[kMaxPositionSlots + 1];
+  uint8_t extra[kMaxPositionSlots + 1];
+  PositionSlots() {
+    uint32_t b = 0;
+    for (unsigned s = 0; s <= kMaxPositionSlots; ++s) {
+      unsigned e = s < 4 ? 0 : (s - 2) / 2;
+      if (e > 17) e = 17;
+      base[s] = b;
+      extra[s] = static_cast<uint8_t>(e);
+      b += 1u << e;
+    }
+  }
+};
+extern const PositionSlots kSlots;
+
+inline unsigned SlotOf(uint32_t formatted) {
+  if (formatted < 4) return formatted;
+  if (formatted < 262144) {
+    unsigned high = 31 - static_cast<unsigned>(__builtin_clz(formatted));
+    return 2 * high + ((formatted >> (high - 1)) & 1);
+  }
+  return 36 + ((formatted - 262144) >> 17);
+}
+
+// One parsed element of a frame, packed in 32 bits: a literal is its byte
+// above a zero length field; a match is its formatted offset above its length.
+using Item = uint32_t;
+inline Item LiteralItem(uint8_t byte) { return static_cast<uint32_t>(byte) << 9; }
+inline Item MatchItem(uint32_t formatted, uint32_t length) { return (formatted << 9) | length; }
+inline uint32_t ItemLength(Item item) { return item & 0x1FF; }  // 0 for a literal
+inline uint32_t ItemValue(Item item) { return item >> 9; }       // byte or formatted offset
+
+inline unsigned MainSymbolOf(unsigned slot, uint32_t length) {
+  unsigned header = length - kMinMatch < kNumPrimaryLengths ? length - kMinMatch : kNumPrimaryLengths;
+  return kNumChars + slot * 8 + header;
+}
+
+// Symbol counts of a run of items: what a block's trees are built from.
+struct SymbolStats {
+  uint32_t main[kMaxMainTreeSize];
+  uint32_t length[kLengthTreeSize];
+  uint32_t aligned[kAlignedTreeSize];
+  uint64_t footer_bits;    // offset footer bits when sent verbatim
+  uint32_t aligned_items;  // matches whose footer has an aligned part (>= 3 bits)
+
+  void Clear() { std::memset(this, 0, sizeof *this); }
+  void Add(const SymbolStats& o) {
+    for (unsigned i = 0; i < kMaxMainTreeSize; ++i) main[i] += o.main[i];
+    for (unsigned i = 0; i < kLengthTreeSize; ++i) length[i] += o.length[i];
+    for (unsigned i = 0; i < kAlignedTreeSize; ++i) aligned[i] += o.aligned[i];
+    footer_bits += o.footer_bits;
+    aligned_items += o.aligned_items;
+  }
+  // Halves every count: older data weighs less in a running estimate.
+  void Halve() {
+    for (unsigned i = 0; i < kMaxMainTreeSize; ++i) main[i] >>= 1;
+    for (unsigned i = 0; i < kLengthTreeSize; ++i) length[i] >>= 1;
+    for (unsigned i = 0; i < kAlignedTreeSize; ++i) aligned[i] >>= 1;
+    footer_bits >>= 1;
+    aligned_items >>= 1;
+  }
+  void Count(Item item) {
+    uint32_t len = ItemLength(item);
+    if (len == 0) {
+      ++main[ItemValue(item)];
+      return;
+    }
+    uint32_t formatted = ItemValue(item);
+    unsigned slot = SlotOf(formatted);
+    ++main[MainSymbolOf(slot, len)];
+    if (len - kMinMatch >= kNumPrimaryLengths) ++length[len - kMinMatch - kNumPrimaryLengths];
+    if (formatted >= kNumRepeats) {
+      unsigned extra = kSlots.extra[slot];
+      footer_bits += extra;
+      if (extra >= 3) {
+        ++aligned_items;
+        ++aligned[(formatted - kSlots.base[slot]) & 7];
+      }
+    }
+  }
+};
+
+// The LZX bit stream: 16-bit little-endian words, each filled from its most
+// significant bit.
+class LzxBitWriter {
+ public:
+  explicit LzxBitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  // Sends the low `bits` bits of value (bits <= 16), high bit first.
+  void Put(uint32_t value, unsigned bits) {
+    acc_ = (acc_ << bits) | value;
+    count_ += bits;
+    if (count_ >= 16) {
+      count_ -= 16;
+      uint32_t word = acc_ >> count_;
+      out_->push_back(static_cast<uint8_t>(word));
+      out_->push_back(static_cast<uint8_t>(word >> 8));
+      acc_ &= (1u << count_) - 1;
+    }
+  }
+  void PutLong(uint32_t value, unsigned bits) {  // bits <= 32
+    if (bits > 16) {
+      Put(value >> 16, bits - 16);
+      Put(value & 0xFFFF, 16);
+    } else {
+      Put(value, bits);
+    }
+  }
+  // Bits waiting for their word to fill (0..15).
+  unsigned pending_bits() const { return count_; }
+  // Pads with zero bits to the next 16-bit boundary.
+  void Align() {
+    if (count_ != 0) Put(0, 16 - count_);
+  }
+  std::vector<uint8_t>* out() { return out_; }
+
+ private:
+  std::vector<uint8_t>* out_;
+  uint32_t acc_ = 0;
+  unsigned count_ = 0;
+};
+
+}  // namespace lzxenc
+}  // namespace cab

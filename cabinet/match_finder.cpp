@@ -1,0 +1,142 @@
+#include "cabinet/match_finder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace cab {
+namespace {
+
+constexpr unsigned kHash3Bits = 16;
+
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+inline uint32_t Hash4(const uint8_t* p, unsigned bits) {
+  return (Load32(p) * 2654435761u) >> (32 - bits);
+}
+
+inline uint32_t Hash3(const uint8_t* p) {
+  uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
+  return (v * 2654435761u) >> (32 - kHash3Bits);
+}
+
+inline uint32_t Hash2(const uint8_t* p) { return p[0] | (p[1] << 8); }
+
+}  // namespace
+
+void MatchFinder::Reset(const MatchFinderParams& params) {
+  params_ = params;
+  uint32_t chain_size = 1;
+  while (chain_size <= params.max_distance) chain_size <<= 1;
+  chain_mask_ = chain_size - 1;
+  history_ = params.max_distance;
+  // Room for the history plus several chunks, so that the window slides (a
+  // copy of the history) only once every few chunks.
+  buffer_.assign(static_cast<size_t>(history_) + 8 * static_cast<size_t>(params.chunk_size), 0);
+  head4_.assign(size_t(1) << params.hash_bits, 0);
+  chain_.assign(chain_size, 0);
+  head3_.assign(size_t(1) << kHash3Bits, 0);
+  head2_.assign(size_t(1) << 16, 0);
+  base_ = end_ = indexed_ = 0;
+}
+
+uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
+  size_t used = end_ - base_;
+  if (used + size > buffer_.size()) {
+    size_t keep = std::min<size_t>(used, history_);
+    std::memmove(buffer_.data(), buffer_.data() + (used - keep), keep);
+    base_ = end_ - static_cast<uint32_t>(keep);
+    used = keep;
+  }
+  uint8_t* dest = buffer_.data() + used;
+  std::memcpy(dest, data, size);
+  end_ += static_cast<uint32_t>(size);
+  return dest;
+}
+
+uint32_t MatchFinder::CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
+  uint32_t len = 0;
+  while (len + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    uint64_t diff = x ^ y;
+    if (diff != 0) return len + static_cast<uint32_t>(__builtin_ctzll(diff) >> 3);
+    len += 8;
+  }
+  while (len < limit && a[len] == b[len]) ++len;
+  return len;
+}
+
+void MatchFinder::Index(uint32_t pos) {
+  const uint8_t* p = At(pos);
+  uint32_t h = Hash4(p, params_.hash_bits);
+  chain_[pos & chain_mask_] = head4_[h];
+  head4_[h] = pos + 1;
+  head3_[Hash3(p)] = pos + 1;
+  head2_[Hash2(p)] = pos + 1;
+}
+
+void MatchFinder::IndexUpTo(uint32_t pos) {
+  // A position is indexed once its 4 hashed bytes are in the window; the
+  // last three of a chunk wait for the next one.
+  uint32_t stop = end_ >= 4 ? std::min(pos, end_ - 3) : 0;
+  while (indexed_ < stop) Index(indexed_++);
+}
+
+size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
+  IndexUpTo(pos);
+  size_t count = 0;
+  if (limit < params_.min_length) {
+    IndexUpTo(pos + 1);
+    return 0;
+  }
+  const uint8_t* cur = At(pos);
+  const uint32_t max_distance = std::min(params_.max_distance, pos - base_);
+  uint32_t best = params_.min_length - 1;
+  auto consider = [&](uint32_t cand_plus_one) {
+    if (cand_plus_one == 0) return;
+    uint32_t distance = pos - (cand_plus_one - 1);
+    if (distance == 0 || distance > max_distance) return;
+    uint32_t len = CommonLength(cur, cur - distance, limit);
+    if (len > best) {
+      best = len;
+      out[count++] = LzMatch{len, distance};
+    }
+  };
+
+  if (params_.min_length <= 2 && limit >= 2) {
+    uint32_t cand = head2_[Hash2(cur)];
+    if (cand != 0 && pos - (cand - 1) <= params_.max_near2_distance) consider(cand);
+  }
+  if (limit >= 3 && pos + 3 <= end_ && best < limit) consider(head3_[Hash3(cur)]);
+
+  if (limit >= 4 && pos + 4 <= end_ && best < limit && best < params_.nice_length) {
+    uint32_t cand = head4_[Hash4(cur, params_.hash_bits)];
+    uint32_t depth = params_.max_depth;
+    const uint32_t nice = std::min(params_.nice_length, limit);
+    while (cand != 0 && depth-- > 0) {
+      uint32_t cpos = cand - 1;
+      uint32_t distance = pos - cpos;
+      if (distance > max_distance || distance == 0) break;
+      const uint8_t* match = cur - distance;
+      // Only a candidate that agrees at the current best length can beat it.
+      if (match[best] == cur[best] && Load32(match) == Load32(cur)) {
+        uint32_t len = CommonLength(cur, match, limit);
+        if (len > best) {
+          best = len;
+          out[count++] = LzMatch{len, distance};
+          if (len >= nice) break;
+        }
+      }
+      cand = chain_[cpos & chain_mask_];
+    }
+  }
+  IndexUpTo(pos + 1);
+  return count;
+}
+
+}  // namespace cab

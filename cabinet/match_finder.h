@@ -1,0 +1,82 @@
+// Hash-chain match finder over a sliding window, used by the writer's LZX and
+// deflate compressors. The finder owns the window buffer: the compressor
+// appends each chunk of input, may edit the appended bytes in place (the LZX
+// E8 translation does) and then asks, position by position, for the matches
+// that start there.
+//
+// Positions are absolute offsets in the compressed stream (32-bit: a cabinet
+// folder is far smaller than 4 GB). Three tables index the past: the chains of
+// a 4-byte hash (every position, newest first), and the most recent position
+// of each 3-byte hash and of each 2-byte value, which find the short, near
+// matches that the 4-byte chains cannot.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace cab {
+
+struct LzMatch {
+  uint32_t length;
+  uint32_t distance;
+};
+
+struct MatchFinderParams {
+  uint32_t max_distance = 32768;  // farthest match allowed
+  uint32_t max_length = 258;      // longest match reported
+  uint32_t min_length = 3;        // 2 or 3: shortest match reported
+  uint32_t max_depth = 32;        // chain entries visited per search
+  uint32_t nice_length = 128;     // a match this long ends the search
+  uint32_t max_near2_distance = 64;  // 2-byte matches only this close
+  unsigned hash_bits = 16;        // size of the 4-byte hash table
+  uint32_t chunk_size = 32768;    // largest Append
+};
+
+class MatchFinder {
+ public:
+  MatchFinder() = default;
+  MatchFinder(const MatchFinder&) = delete;
+  MatchFinder& operator=(const MatchFinder&) = delete;
+
+  // Forgets all data and sizes the tables for `params`.
+  void Reset(const MatchFinderParams& params);
+
+  // Appends `size` bytes (at most params.chunk_size) at position end() and
+  // returns where they lie in the window, for in-place editing before any
+  // search reaches them.
+  uint8_t* Append(const uint8_t* data, size_t size);
+
+  // Stream position one past the last byte appended.
+  uint32_t end() const { return end_; }
+  // The byte at stream position `pos` (which must still be in the window).
+  const uint8_t* At(uint32_t pos) const { return buffer_.data() + (pos - base_); }
+
+  // Writes to `out` the matches at `pos` whose length is at most `limit`
+  // (limit <= end() - pos), shortest first and each longer than the one
+  // before, and returns their number (at most limit). Every position before
+  // `pos` not yet indexed is indexed first, and `pos` itself after the search.
+  size_t FindMatches(uint32_t pos, uint32_t limit, LzMatch* out);
+
+  // Indexes every position before `pos` (as far as the data allows hashing),
+  // without searching: the positions a chosen match covers.
+  void SkipTo(uint32_t pos) { IndexUpTo(pos); }
+
+  // Length of the common prefix of a and b, at most `limit`.
+  static uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit);
+
+ private:
+  void Index(uint32_t pos);
+  void IndexUpTo(uint32_t pos);
+
+  MatchFinderParams params_;
+  std::vector<uint8_t> buffer_;
+  uint32_t base_ = 0;      // stream position of buffer_[0]
+  uint32_t end_ = 0;       // stream position after the last byte
+  uint32_t indexed_ = 0;   // every position before this one is in the tables
+  uint32_t history_ = 0;   // bytes kept before new data when sliding
+  // Table entries are position + 1; 0 marks an empty slot.
+  std::vector<uint32_t> head4_, chain_, head3_, head2_;
+  uint32_t chain_mask_ = 0;
+};
+
+}  // namespace cab

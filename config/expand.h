@@ -1,0 +1,41 @@
+// The expansion language of every configurable text.
+//
+//   %Name%            the value of Name in the main variable store (names are
+//                     case-insensitive), itself expanded before it is inserted
+//   %%                a literal "%" (turned into one "%" only when collapsing)
+//   #Command args | alternative
+//                     a define command at the start of the text; its value,
+//                     or the alternative when it produces none, replaces the
+//                     whole text and is evaluated again in turn
+//   ##...             a literal "#" at the start (no command this round)
+//
+// After every substitution the whole text is scanned again from the start.
+#pragma once
+
+#include <vector>
+
+#include "config/string_utils.h"
+
+// Expands `text`. `collapse` turns each "%%" into "%" at the very end; every
+// caller outside this file passes true. Never fails: unknown variables are
+// empty and a command without a value falls back to its alternative.
+//
+// Runaway texts terminate with a defined result:
+//  - a reference to a variable whose value is being expanded already (the
+//    variable refers to itself, directly or through others) is replaced by
+//    the empty string;
+//  - when one call would need more than kMaxExpansionSteps substitutions and
+//    command evaluations, more than kMaxExpansionDepth nested expansions, or
+//    a text longer than kMaxExpansionLength characters (a registry value that
+//    names itself, exponential growth), the whole call returns the empty
+//    string.
+WString Expand(const WString& text, bool collapse);
+
+constexpr int kMaxExpansionSteps = 4096;
+constexpr int kMaxExpansionDepth = 64;
+constexpr size_t kMaxExpansionLength = 1u << 20;
+
+// Runs one define command on already expanded arguments. True with `value`
+// set when the command produced a value. An unknown name shows the fatal
+// error "Invalid define command: '<name>'" and produces none.
+bool EvalDefineCommand(const WString& name, const std::vector<WString>& arguments, WString* value);

@@ -1,0 +1,15 @@
+// The configuration-extraction thread and the wait for a worker. Windows only.
+#pragma once
+
+// Clears the done flag and the progress values, then extracts the cabinet
+// entries under the run's entry prefix on a new thread; a failed extraction
+// sets the failed flag. The done flag is set in either case.
+void StartConfigExtraction();
+
+// Sleeps 100 ms at a time until the done flag is set.
+void WaitForWorker();
+
+// The shared start of both worker threads: done flag cleared, progress
+// values zeroed, then the thread. When no thread can be made the work
+// counts as failed and aborted, and done is set at once so nobody waits.
+bool StartWorkerThread(unsigned long(__stdcall* body)(void*));

@@ -1,0 +1,41 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "cabinet/cab_extract.h"
+#include "driver/run_state.h"
+#include "driver/worker_threads.h"
+
+namespace {
+
+DWORD WINAPI ConfigExtractionThread(LPVOID) {
+  if (!ExtractCabinet()) Run().failed = true;
+  Run().done = true;
+  return 0;
+}
+
+}  // namespace
+
+bool StartWorkerThread(unsigned long(__stdcall* body)(void*)) {
+  RunState& run = Run();
+  run.done = false;
+  run.overallPercent = 0;
+  run.filePercent = 0;
+  std::memset(run.currentFileName, 0, sizeof run.currentFileName);
+  HANDLE thread = CreateThread(nullptr, 0, body, nullptr, 0, nullptr);
+  if (!thread) {
+    run.failed = true;
+    run.aborted = true;
+    run.done = true;
+    return false;
+  }
+  // Nobody joins the thread: its end is the done flag.
+  CloseHandle(thread);
+  return true;
+}
+
+void StartConfigExtraction() { StartWorkerThread(ConfigExtractionThread); }
+
+void WaitForWorker() {
+  while (!Run().done) Sleep(100);
+}

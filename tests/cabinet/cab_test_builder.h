@@ -1,0 +1,306 @@
+// Test helpers for the cabinet tests:
+//  - BuildCabinet() lays out small cabinets byte by byte (stored folders, or
+//    MSZIP folders whose blocks are deflate stored blocks), with reserved
+//    areas, neighbour names and checksums as asked, so that tests can make
+//    exactly the damaged or unusual cabinet they need;
+//  - RunEngine() runs the engine over a cabinet held in memory and collects
+//    the extracted files in memory (the file system is not what these tests
+//    are about; extraction tests use the real callbacks).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cabinet/cab_checksum.h"
+#include "cabinet/cab_format.h"
+#include "cabinet/fdi.h"
+
+namespace cabtest {
+
+struct TestEntry {
+  std::string name;
+  std::vector<uint8_t> data;
+  uint16_t folder = 0;
+  uint16_t date = 0x5A21;  // 2025-01-01
+  uint16_t time = 0x6000;  // 12:00:00
+  uint16_t attribs = cab::kAttribArchive;
+};
+
+struct CabinetLayout {
+  std::vector<uint16_t> folder_types = {cab::kCompressNone};
+  uint16_t header_reserve = 0;
+  uint8_t folder_reserve = 0;
+  uint8_t data_reserve = 0;
+  bool reserve_field = false;  // write the reserve sizes even when all are 0
+  bool checksums = true;
+  std::string prev_cabinet, prev_disk, next_cabinet, next_disk;
+  uint16_t set_id = 0x1234;
+  uint16_t cabinet_index = 0;
+  size_t block_size = 32768;
+};
+
+// Where the parts of a built cabinet lie, for tests that damage them.
+struct BuiltCabinet {
+  std::vector<uint8_t> bytes;
+  size_t folders_offset = 0;
+  size_t files_offset = 0;
+  std::vector<size_t> block_offsets;  // every CFDATA header, in file order
+};
+
+inline void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
+  v[at] = static_cast<uint8_t>(x);
+  v[at + 1] = static_cast<uint8_t>(x >> 8);
+}
+inline void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+  for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
+}
+inline void Append(std::vector<uint8_t>& v, const void* p, size_t n) {
+  v.insert(v.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+}
+inline void AppendString(std::vector<uint8_t>& v, const std::string& s) { Append(v, s.c_str(), s.size() + 1); }
+
+inline BuiltCabinet BuildCabinet(const std::vector<TestEntry>& entries, const CabinetLayout& layout = {}) {
+  BuiltCabinet out;
+  std::vector<uint8_t>& v = out.bytes;
+  v.assign(cab::kHeaderSize, 0);
+  std::memcpy(v.data(), cab::kSignature, 4);
+  Put16(v, 24, cab::kVersion);
+  Put16(v, 26, static_cast<uint16_t>(layout.folder_types.size()));
+  Put16(v, 28, static_cast<uint16_t>(entries.size()));
+  uint16_t flags = 0;
+  const bool reserve = layout.reserve_field || layout.header_reserve || layout.folder_reserve || layout.data_reserve;
+  if (!layout.prev_cabinet.empty()) flags |= cab::kFlagPrevCabinet;
+  if (!layout.next_cabinet.empty()) flags |= cab::kFlagNextCabinet;
+  if (reserve) flags |= cab::kFlagReservePresent;
+  Put16(v, 30, flags);
+  Put16(v, 32, layout.set_id);
+  Put16(v, 34, layout.cabinet_index);
+  if (reserve) {
+    v.push_back(static_cast<uint8_t>(layout.header_reserve));
+    v.push_back(static_cast<uint8_t>(layout.header_reserve >> 8));
+    v.push_back(layout.folder_reserve);
+    v.push_back(layout.data_reserve);
+    v.insert(v.end(), layout.header_reserve, 0xAB);
+  }
+  if (flags & cab::kFlagPrevCabinet) {
+    AppendString(v, layout.prev_cabinet);
+    AppendString(v, layout.prev_disk);
+  }
+  if (flags & cab::kFlagNextCabinet) {
+    AppendString(v, layout.next_cabinet);
+    AppendString(v, layout.next_disk);
+  }
+
+  // Each folder's uncompressed stream is its entries' data in table order.
+  const size_t folder_count = layout.folder_types.size();
+  std::vector<std::vector<uint8_t>> streams(folder_count);
+  std::vector<uint32_t> entry_offsets;
+  for (const TestEntry& e : entries) {
+    if (e.folder < folder_count) {
+      entry_offsets.push_back(static_cast<uint32_t>(streams[e.folder].size()));
+      Append(streams[e.folder], e.data.data(), e.data.size());
+    } else {
+      entry_offsets.push_back(0);
+    }
+  }
+
+  out.folders_offset = v.size();
+  v.insert(v.end(), folder_count * (cab::kFolderSize + layout.folder_reserve), 0);
+  out.files_offset = v.size();
+  Put32(v, 16, static_cast<uint32_t>(out.files_offset));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TestEntry& e = entries[i];
+    size_t at = v.size();
+    v.insert(v.end(), cab::kFileEntrySize, 0);
+    Put32(v, at, static_cast<uint32_t>(e.data.size()));
+    Put32(v, at + 4, entry_offsets[i]);
+    Put16(v, at + 8, e.folder);
+    Put16(v, at + 10, e.date);
+    Put16(v, at + 12, e.time);
+    Put16(v, at + 14, e.attribs);
+    AppendString(v, e.name);
+  }
+
+  for (size_t f = 0; f < folder_count; ++f) {
+    const size_t folder_at = out.folders_offset + f * (cab::kFolderSize + layout.folder_reserve);
+    Put32(v, folder_at, static_cast<uint32_t>(v.size()));
+    Put16(v, folder_at + 6, layout.folder_types[f]);
+    uint16_t blocks = 0;
+    const std::vector<uint8_t>& s = streams[f];
+    for (size_t pos = 0; pos < s.size(); pos += layout.block_size, ++blocks) {
+      const size_t n = std::min(layout.block_size, s.size() - pos);
+      std::vector<uint8_t> data;
+      if ((layout.folder_types[f] & cab::kCompressMask) == cab::kCompressMszip) {
+        // "CK", then one final deflate block of the stored kind.
+        const uint8_t head[7] = {'C', 'K', 0x01, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
+                                 static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)};
+        Append(data, head, sizeof head);
+      }
+      Append(data, s.data() + pos, n);
+      out.block_offsets.push_back(v.size());
+      const size_t at = v.size();
+      v.insert(v.end(), cab::kDataHeaderSize, 0);
+      Put16(v, at + 4, static_cast<uint16_t>(data.size()));
+      Put16(v, at + 6, static_cast<uint16_t>(n));
+      if (layout.checksums)
+        Put32(v, at, cab::DataBlockChecksum(data.data(), static_cast<uint16_t>(data.size()), static_cast<uint16_t>(n)));
+      v.insert(v.end(), layout.data_reserve, 0xCD);
+      Append(v, data.data(), data.size());
+    }
+    Put16(v, folder_at + 4, blocks);
+  }
+  Put32(v, 8, static_cast<uint32_t>(v.size()));
+  return out;
+}
+
+// Zeroes every data block's checksum so that damage reaches the decoders.
+inline void ClearChecksums(std::vector<uint8_t>& v) {
+  auto le16 = [&](size_t at) { return static_cast<size_t>(v[at] | (v[at + 1] << 8)); };
+  auto le32 = [&](size_t at) { return le16(at) | (le16(at + 2) << 16); };
+  if (v.size() < cab::kHeaderSize) return;
+  const size_t folders = le16(26);
+  const uint16_t flags = static_cast<uint16_t>(le16(30));
+  size_t at = cab::kHeaderSize, folder_reserve = 0, data_reserve = 0;
+  if (flags & cab::kFlagReservePresent) {
+    folder_reserve = v[at + 2];
+    data_reserve = v[at + 3];
+    at += 4 + le16(at);
+  }
+  for (int names = ((flags & cab::kFlagPrevCabinet) ? 2 : 0) + ((flags & cab::kFlagNextCabinet) ? 2 : 0); names > 0;
+       --names)
+    while (at < v.size() && v[at++] != 0) {
+    }
+  for (size_t f = 0; f < folders; ++f, at += cab::kFolderSize + folder_reserve) {
+    size_t block = le32(at);
+    for (size_t n = le16(at + 4); n > 0 && block + cab::kDataHeaderSize <= v.size(); --n) {
+      v[block] = v[block + 1] = v[block + 2] = v[block + 3] = 0;
+      block += cab::kDataHeaderSize + data_reserve + le16(block + 4);
+    }
+  }
+}
+
+inline std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+// A deterministic byte pattern that compresses a little.
+inline std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
+  std::vector<uint8_t> v(size);
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    v[i] = static_cast<uint8_t>((x >> 16) % 23 + 'a');
+  }
+  return v;
+}
+
+// ---- The engine over memory -------------------------------------------
+
+struct EngineRun {
+  bool ok = false;
+  fdi::ErrorRecord error;
+  std::map<std::string, std::vector<uint8_t>> files;  // by entry name
+  std::vector<std::string> copy_order;                // copy-file notifications
+  std::vector<int> notifications;                     // every notification type in order
+  std::map<std::string, fdi::Notification> closed;    // close-file-info by name (names not kept)
+  size_t leaked_handles = 0;  // cabinet handles still open after FDICopy
+};
+
+namespace internal {
+
+struct MemoryFile {
+  const std::vector<uint8_t>* input = nullptr;
+  std::string output_name;
+  int64_t position = 0;
+};
+
+struct MemoryState {
+  const std::vector<uint8_t>* cabinet = nullptr;
+  std::map<intptr_t, MemoryFile> open;
+  intptr_t next = 100;
+  EngineRun* run = nullptr;
+  intptr_t (*decide)(const fdi::Notification&) = nullptr;
+};
+
+inline MemoryState& State() {
+  static MemoryState s;
+  return s;
+}
+
+inline void* Alloc(uint32_t size) { return ::operator new(size ? size : 1); }
+inline void Free(void* p) { ::operator delete(p); }
+inline fdi::Handle Open(const char*, int, int) {
+  MemoryState& s = State();
+  intptr_t h = s.next++;
+  s.open[h].input = s.cabinet;
+  return h;
+}
+inline uint32_t Read(fdi::Handle h, void* buffer, uint32_t count) {
+  MemoryFile& f = State().open.at(h);
+  const int64_t size = static_cast<int64_t>(f.input->size());
+  if (f.position >= size) return 0;
+  uint32_t n = static_cast<uint32_t>(std::min<int64_t>(count, size - f.position));
+  std::memcpy(buffer, f.input->data() + f.position, n);
+  f.position += n;
+  return n;
+}
+inline uint32_t Write(fdi::Handle h, const void* buffer, uint32_t count) {
+  MemoryFile& f = State().open.at(h);
+  Append(State().run->files[f.output_name], buffer, count);
+  return count;
+}
+inline int Close(fdi::Handle h) { return State().open.erase(h) == 1 ? 0 : -1; }
+inline int64_t Seek(fdi::Handle h, int64_t distance, int origin) {
+  MemoryFile& f = State().open.at(h);
+  int64_t p = origin == fdi::kSeekStart ? distance : f.position + distance;
+  if (p < 0) return -1;
+  f.position = p;
+  return p;
+}
+inline intptr_t Notify(fdi::NotificationType type, fdi::Notification* n) {
+  MemoryState& s = State();
+  s.run->notifications.push_back(type);
+  if (type == fdi::kCopyFile) {
+    s.run->copy_order.push_back(n->name1);
+    if (s.decide) {
+      intptr_t d = s.decide(*n);
+      if (d != 1) return d;
+    }
+    intptr_t h = s.next++;
+    s.open[h].output_name = n->name1;
+    s.run->files[n->name1];  // an empty entry still appears
+    return h;
+  }
+  if (type == fdi::kCloseFileInfo) {
+    fdi::Notification copy = *n;
+    copy.name1 = copy.name2 = copy.name3 = nullptr;
+    s.run->closed[n->name1] = copy;
+    return Close(n->handle) == 0 ? 1 : 0;
+  }
+  return 0;
+}
+
+}  // namespace internal
+
+// Runs FDICopy over the cabinet bytes. decide (optional) answers each
+// copy-file notification: 1 extracts, 0 skips, -1 aborts.
+inline EngineRun RunEngine(const std::vector<uint8_t>& cabinet,
+                           intptr_t (*decide)(const fdi::Notification&) = nullptr) {
+  EngineRun run;
+  internal::MemoryState& s = internal::State();
+  s = internal::MemoryState();
+  s.cabinet = &cabinet;
+  s.run = &run;
+  s.decide = decide;
+  fdi::Context* ctx = fdi::FDICreate(internal::Alloc, internal::Free, internal::Open, internal::Read,
+                                     internal::Write, internal::Close, internal::Seek, fdi::kCpu80386, &run.error);
+  if (!ctx) return run;
+  run.ok = fdi::FDICopy(ctx, "memory.cab", "", 0, internal::Notify, nullptr, nullptr);
+  fdi::FDIDestroy(ctx);
+  run.leaked_handles = s.open.size();
+  s = internal::MemoryState();
+  return run;
+}
+
+}  // namespace cabtest

@@ -1,0 +1,219 @@
+// mkinstaller as publishers meet it: the command run as a program, its exit
+// status, its messages and the installers it writes, checked with an
+// independent cabinet reader (cabextract).
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result RunTool(const std::string& args, const std::string& env = "") {
+  testsupport::ScratchDir capture;
+  std::string command = env + " " + Quote(testsupport::BinDir() + "/mkinstaller") + " " + args + " >" +
+                        Quote(capture.file("out")) + " 2>" + Quote(capture.file("err"));
+  int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testsupport::ReadText(capture.file("out")),
+          testsupport::ReadText(capture.file("err"))};
+}
+
+void Write(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  ASSERT_TRUE(testsupport::WriteWholeFile(path.string(), text));
+}
+
+// A small valid configuration and product.
+class Mkinstaller : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = scratch_.path();
+    cfg_ = fs::path(root_) / "cfg";
+    files_ = fs::path(root_) / "files";
+    Write(cfg_ / "props.xml", "<Properties><String id=\"INSTALL_ERROR\">Oops</String></Properties>");
+    Write(cfg_ / "defines.xml",
+          "<Defines><Define><Name>InstallName</Name><Value>Test Game</Value></Define>"
+          "<Define><Name>InstallPath</Name><Value>%ProgramFiles%\\Test Game</Value></Define></Defines>");
+    Write(cfg_ / "install.xml",
+          "<InstallConfig><RunExe>%InstallPath%\\game.exe</RunExe>"
+          "<InstallLog>%InstallPath%\\install.log</InstallLog></InstallConfig>");
+    Write(cfg_ / "license.txt", "license");
+    Write(cfg_ / "logo.bmp", "BM");
+    Write(cfg_ / "product.bmp", "BM");
+    Write(files_ / "game.exe", std::string(70000, 'G'));
+    Write(files_ / "data" / "empty.bin", "");
+    std::string big;
+    for (int i = 0; i < 200000; ++i) big += static_cast<char>((i * 7919) >> 3);
+    Write(files_ / "data" / "levels" / "big.dat", big);
+    Write(stub(), std::string(4096, 'S'));
+  }
+  std::string stub() const { return root_ + "/stub.exe"; }
+  std::string BuildArgs(const std::string& out, const std::string& extra = "") const {
+    return "build --stub " + Quote(stub()) + " --cfg " + Quote(cfg_.string()) + " --files " +
+           Quote(files_.string()) + " " + extra + " -o " + Quote(out);
+  }
+
+  testsupport::ScratchDir scratch_;
+  std::string root_;
+  fs::path cfg_, files_;
+};
+
+uint32_t LE32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+TEST_F(Mkinstaller, BuildWritesTheStubCabinetTextsAndSignature) {
+  Write(fs::path(root_) / "one.txt", "<Defines><Define><Name>A</Name><Value>1</Value></Define></Defines>");
+  Write(fs::path(root_) / "two.txt", "<Defines><Define><Name>A</Name><Value>2</Value></Define></Defines>");
+  std::string out = root_ + "/Setup.exe";
+  Result r = RunTool(BuildArgs(out, "--defines-text " + Quote(root_ + "/one.txt") + " --defines-text " +
+                                    Quote(root_ + "/two.txt")));
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  std::vector<uint8_t> file;
+  ASSERT_TRUE(testsupport::ReadWholeFile(out, &file));
+  // stub, its type-2 header reading 4096, the cabinet, texts, signature.
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 4096), std::string(4096, 'S'));
+  EXPECT_EQ(LE32(file, 4096), 4096u);
+  EXPECT_EQ(LE32(file, 4100), 2u);
+  EXPECT_EQ(std::string(file.end() - 20, file.end()), "!zelkoninstallersig!");
+  EXPECT_EQ(std::string(file.begin() + 4104, file.begin() + 4108), "MSCF");
+
+  Result list = RunTool("list " + Quote(out));
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.out.find("skipped                   0         4096"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("cabinet                4104"), std::string::npos) << list.out;
+  size_t first = list.out.find("<Value>1</Value>"), second = list.out.find("<Value>2</Value>");
+  EXPECT_TRUE(first != std::string::npos && second != std::string::npos && first < second) << list.out;
+  for (const char* entry : {"cfg\\install.xml", "cfg\\props.xml", "files\\game.exe", "files\\data\\empty.bin",
+                            "files\\data\\levels\\big.dat"})
+    EXPECT_NE(list.out.find(entry), std::string::npos) << entry;
+
+  // The cabinet range, read by an independent decoder.
+  uint32_t cab_length = LE32(file, 4104 + 8);  // cbCabinet of the header
+  std::string cab_path = root_ + "/payload.cab";
+  ASSERT_TRUE(testsupport::WriteWholeFile(cab_path, file.data() + 4104, cab_length));
+  std::string extracted = root_ + "/extracted";
+  ASSERT_EQ(std::system(("cabextract -q -d " + Quote(extracted) + " " + Quote(cab_path) + " >/dev/null 2>&1").c_str()), 0);
+  for (const char* name : {"files/game.exe", "files/data/levels/big.dat", "cfg/defines.xml"}) {
+    EXPECT_EQ(testsupport::ReadText(extracted + "/" + name),
+              testsupport::ReadText(root_ + "/" + name)) << name;
+  }
+}
+
+TEST_F(Mkinstaller, SameInputsGiveTheSameBytes) {
+  for (const char* compression : {"lzx", "mszip", "none", "lzx:15"}) {
+    std::string a = root_ + "/a.exe", b = root_ + "/b.exe";
+    ASSERT_EQ(RunTool(BuildArgs(a, std::string("--compression ") + compression)).status, 0) << compression;
+    ASSERT_EQ(RunTool(BuildArgs(b, std::string("--compression ") + compression)).status, 0) << compression;
+    std::vector<uint8_t> x, y;
+    testsupport::ReadWholeFile(a, &x);
+    testsupport::ReadWholeFile(b, &y);
+    EXPECT_EQ(x, y) << compression;
+  }
+}
+
+TEST_F(Mkinstaller, CheckPrintsTheInstallersOwnErrorTexts) {
+  struct Case {
+    const char* file;
+    const char* text;
+    const char* expected;  // the message, before its file part
+  } cases[] = {
+      {"props.xml", "<Properties><Boolean id=\"F\">maybe</Boolean></Properties>",
+       "Properties file error: 'Invalid Boolean Value: 'MAYBE' on Line 1 in File '"},
+      {"defines.xml", "<Defines><Define><Name>X</Name><Other>1</Other></Define></Defines>",
+       "Invalid Section 'Other' on Line 1 in File '"},
+      {"install.xml", "<InstallConfig>\n<Bogus/>\n</InstallConfig>", "Invalid Section 'Bogus' on Line 2 in File '"},
+      {"install.xml", "<InstallConfig>\n<RunExe>x<b/></RunExe>\n</InstallConfig>",
+       "Unexpected Section: b on Line 2 in File '"},
+  };
+  for (const Case& c : cases) {
+    std::string original = testsupport::ReadText((cfg_ / c.file).string());
+    Write(cfg_ / c.file, c.text);
+    Result r = RunTool("check " + Quote(cfg_.string()));
+    EXPECT_EQ(r.status, 1) << c.file;
+    EXPECT_EQ(r.err.rfind(c.expected, 0), 0u) << r.err;
+    EXPECT_NE(r.err.find((cfg_ / c.file).string() + "'"), std::string::npos) << r.err;
+    // build refuses the same configuration and writes nothing.
+    std::string out = root_ + "/refused.exe";
+    EXPECT_EQ(RunTool(BuildArgs(out)).status, 1) << c.file;
+    EXPECT_FALSE(fs::exists(out)) << c.file;
+    Write(cfg_ / c.file, original);
+  }
+}
+
+TEST_F(Mkinstaller, CheckWarnsAboutWhatWillGoWrongAtInstallTime) {
+  fs::remove(cfg_ / "license.txt");
+  fs::remove(cfg_ / "logo.bmp");
+  fs::remove(files_ / "game.exe");
+  Result r = RunTool("check " + Quote(cfg_.string()) + " --files " + Quote(files_.string()));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: the license file 'license.txt'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("warning: the header bitmap 'logo.bmp'"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("'product.bmp'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("warning: RunExe '%InstallPath%\\game.exe' names no packed file"), std::string::npos) << r.err;
+}
+
+TEST_F(Mkinstaller, ExpandUsesTheConfigurationAndWindows7Folders) {
+  Result r = RunTool("expand " + Quote(cfg_.string()) + " '%InstallPath%' '%INSTALL_ERROR%' '50%%' '#Uppercase %InstallName%'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "C:\\Program Files\\Test Game\nOops\n50%\nTEST GAME\n");
+}
+
+TEST_F(Mkinstaller, BadUsageAndBadInputAreReported) {
+  struct Case {
+    std::string args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {"", 2, "usage"},
+      {"frobnicate", 2, "unknown subcommand 'frobnicate'"},
+      {"build --cfg x", 2, "--stub is required"},
+      {BuildArgs(root_ + "/x.exe", "--compression lzx:22"), 2, "unknown compression 'lzx:22'"},
+      {BuildArgs(root_ + "/x.exe", "--attrib files\\game.exe=q"), 2, "bad --attrib"},
+      {"list " + Quote(root_ + "/missing.exe"), 1, "cannot open"},
+      {"list " + Quote(stub()), 1, "no readable payload"},
+      {"check " + Quote(root_ + "/nowhere"), 1, "Properties file error: 'Unable to open file "},
+  };
+  for (const Case& c : cases) {
+    Result r = RunTool(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+  }
+  EXPECT_EQ(RunTool("--version").status, 0);
+  EXPECT_EQ(RunTool("build --help").status, 0);
+}
+
+TEST_F(Mkinstaller, AttributesComeFromTheFileSystemOrTheCommandLine) {
+  chmod((files_ / "game.exe").c_str(), 0444);
+  std::string out = root_ + "/Setup.exe";
+  ASSERT_EQ(RunTool(BuildArgs(out, "--attrib 'files\\data\\empty.bin=hs'")).status, 0);
+  Result list = RunTool("list " + Quote(out));
+  EXPECT_NE(list.out.find("r--a- files\\game.exe"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("-hs-- files\\data\\empty.bin"), std::string::npos) << list.out;
+  chmod((files_ / "game.exe").c_str(), 0644);
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+// Packs a finished installer: the stub's image as a skipped record, the
+// cabinet of cfg\ and files\ as the cabinet record, each defines text as a
+// text record, then the signature.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cabinet/cab_writer.h"
+
+struct PackOptions {
+  std::string stub_path;
+  std::string cfg_dir;
+  std::string files_dir;
+  std::vector<std::string> defines_texts;  // contents, in payload order
+  cab::CabFolderOptions compression;
+  // Cabinet attribute bits by entry name ("files\data\x.bin"), replacing the
+  // ones taken from the file system.
+  std::map<std::string, uint16_t> attributes;
+  std::string output_path;
+  std::function<void(uint64_t done, uint64_t total)> progress;
+};
+
+struct PackedEntry {
+  std::string name;         // entry name in the cabinet, with backslashes
+  std::string source_path;  // host path
+};
+
+// Every file under cfg_dir and files_dir as cabinet entries, sorted by entry
+// name so that the same folders always give the same cabinet. False (with the
+// reason) when a name is too long for a cabinet or a folder cannot be read.
+bool CollectEntries(const std::string& cfg_dir, const std::string& files_dir, std::vector<PackedEntry>* entries,
+                    std::string* error);
+
+// Cabinet attributes of a host file: archive, plus read-only when nobody
+// may write it.
+uint16_t HostFileAttributes(const std::string& path);
+
+bool PackInstaller(const PackOptions& options, std::string* error);
