@@ -25,6 +25,7 @@ struct RunState {
   bool fatalErrorShown = false;
   bool ansiWindows = false;
   bool changeSettings = true;
+  bool fileAssociations = true;  // the options page's file association box
 
   // Written by the worker threads, polled by the driver and the pages.
   std::atomic<bool> done{false};

@@ -57,6 +57,3 @@ int64_t GetFreeDiskSpace(const std::string& root) {
     return -1;
   return static_cast<int64_t>(sectors_per_cluster) * bytes_per_sector * free_clusters;
 }
-
-// Placeholder until the DirectX query lands: reports the minimum that passes.
-uint32_t GetDirectXVersion() { return kMinimumDirectXVersion; }

@@ -1,0 +1,115 @@
+// The DirectX version query: the diagnostics provider first, the versions of
+// the DirectX system libraries when the provider cannot answer.
+#include <windows.h>
+#include <ole2.h>
+#include <dxdiag.h>
+
+#include <vector>
+
+#include "driver/directx_version.h"
+#include "driver/system_checks.h"
+
+namespace {
+
+// The provider's class and interface, spelled out so that no import library
+// of GUIDs is needed.
+const CLSID kDxDiagProviderClass = {0xA65B8071, 0x3BFE, 0x4213, {0x9A, 0x5B, 0x49, 0x1D, 0xA4, 0x46, 0x1C, 0xA7}};
+const IID kDxDiagProviderInterface = {0x9C6B4CB0, 0x23F8, 0x49CC, {0xA3, 0xED, 0x45, 0xA5, 0x50, 0x00, 0xA6, 0xD2}};
+constexpr DWORD kDxDiagHeaderVersion = 111;
+
+template <typename T>
+void Release(T*& object) {
+  if (object) object->Release();
+  object = nullptr;
+}
+
+bool ReadUnsigned(IDxDiagContainer* container, const wchar_t* name, uint32_t* out) {
+  VARIANT value;
+  VariantInit(&value);
+  bool ok = SUCCEEDED(container->GetProp(name, &value)) && value.vt == VT_UI4;
+  if (ok) *out = value.ulVal;
+  VariantClear(&value);
+  return ok;
+}
+
+bool ReadLetter(IDxDiagContainer* container, const wchar_t* name, char* out) {
+  VARIANT value;
+  VariantInit(&value);
+  bool ok = SUCCEEDED(container->GetProp(name, &value)) && value.vt == VT_BSTR && value.bstrVal &&
+            value.bstrVal[0] != 0;
+  if (ok) {
+    char ansi[8] = {};
+    WideCharToMultiByte(CP_ACP, 0, value.bstrVal, 1, ansi, sizeof ansi, nullptr, nullptr);
+    *out = ansi[0];
+  }
+  VariantClear(&value);
+  return ok;
+}
+
+bool ReadFileVersion(const std::string& path, FileVersion* version) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0) return false;
+  std::vector<char> block(size);
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return false;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+      length < sizeof(VS_FIXEDFILEINFO))
+    return false;
+  version->major = HIWORD(fixed->dwFileVersionMS);
+  version->minor = LOWORD(fixed->dwFileVersionMS);
+  version->build = HIWORD(fixed->dwFileVersionLS);
+  version->revision = LOWORD(fixed->dwFileVersionLS);
+  return true;
+}
+
+}  // namespace
+
+bool DirectXFromDiagnostics(DirectXVersion* version) {
+  bool com_ready = SUCCEEDED(CoInitialize(nullptr));
+  bool ok = false;
+  IDxDiagProvider* provider = nullptr;
+  IDxDiagContainer* root = nullptr;
+  IDxDiagContainer* system_info = nullptr;
+  if (SUCCEEDED(CoCreateInstance(kDxDiagProviderClass, nullptr, CLSCTX_INPROC_SERVER, kDxDiagProviderInterface,
+                                 reinterpret_cast<void**>(&provider)))) {
+    DXDIAG_INIT_PARAMS params = {};
+    params.dwSize = sizeof params;
+    params.dwDxDiagHeaderVersion = kDxDiagHeaderVersion;
+    params.bAllowWHQLChecks = FALSE;
+    params.pReserved = nullptr;
+    if (SUCCEEDED(provider->Initialize(&params)) && SUCCEEDED(provider->GetRootContainer(&root)) &&
+        SUCCEEDED(root->GetChildContainer(L"DxDiag_SystemInfo", &system_info))) {
+      DirectXVersion found;
+      ok = ReadUnsigned(system_info, L"dwDirectXVersionMajor", &found.major) &&
+           ReadUnsigned(system_info, L"dwDirectXVersionMinor", &found.minor) &&
+           ReadLetter(system_info, L"szDirectXVersionLetter", &found.letter);
+      if (ok) *version = found;
+    }
+  }
+  Release(system_info);
+  Release(root);
+  Release(provider);
+  if (com_ready) CoUninitialize();
+  return ok;
+}
+
+DirectXVersion DirectXFromLibrariesIn(const std::string& folder) {
+  if (folder.empty()) return DirectXVersion();
+  std::string prefix = folder;
+  if (prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+  return DirectXFromFileVersions(
+      [&](const std::string& file, FileVersion* v) { return ReadFileVersion(prefix + file, v); });
+}
+
+uint32_t GetDirectXVersion() {
+  DirectXVersion version;
+  if (!DirectXFromDiagnostics(&version)) {
+    char system_folder[MAX_PATH + 1] = {};
+    UINT length = GetSystemDirectoryA(system_folder, sizeof system_folder);
+    std::string folder = (length > 0 && length < sizeof system_folder) ? std::string(system_folder, length) : "";
+    version = DirectXFromLibrariesIn(folder);
+  }
+  return PackDirectXVersion(version);
+}

@@ -1,0 +1,99 @@
+// Runs a list of programs (or exported library functions) and waits for
+// each, judging its exit code against the record's success codes.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "config/expand.h"
+#include "config/fatal_error.h"
+#include "driver/run_state.h"
+#include "engine/external_programs.h"
+#include "engine/install_actions.h"
+
+namespace {
+
+enum class Outcome { Next, Stop };
+
+Outcome Failed() {
+  SetExecPhase(false);
+  return Outcome::Stop;
+}
+
+Outcome CallLibraryFunction(const ExecRecord& record, const std::string& function, const std::string& library) {
+  HMODULE module = LoadLibraryA(library.c_str());
+  if (!module) {
+    if (record.SilentFail) return Outcome::Next;
+    ShowFatalError(u"Failed to load library '" + Widen(library) + u"'");
+    return Failed();
+  }
+  FARPROC entry = GetProcAddress(module, function.c_str());
+  if (!entry) {
+    FreeLibrary(module);
+    if (record.SilentFail) return Outcome::Next;
+    ShowFatalError(u"Failed to find func '" + Widen(function) + u"'");
+    return Failed();
+  }
+  // Called with no arguments; whatever it returns is ignored. With no
+  // arguments the cdecl and stdcall conventions agree.
+  reinterpret_cast<void (*)()>(reinterpret_cast<void*>(entry))();
+  FreeLibrary(module);
+  return Outcome::Next;
+}
+
+Outcome RunProgram(const ExecRecord& record, const std::string& exe, const std::string& params,
+                   const std::string& directory) {
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = nullptr;
+  info.lpVerb = "open";
+  info.lpFile = exe.c_str();
+  info.lpParameters = params.c_str();
+  info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+  info.nShow = SW_SHOW;
+  if (!ShellExecuteExA(&info)) {
+    if (record.SilentFail) return Outcome::Next;
+    ShowFatalError(u"Failed to execute '" + Widen(exe) + u"'");
+    return Failed();
+  }
+  DWORD code = 0;
+  for (;;) {
+    if (!info.hProcess || !GetExitCodeProcess(info.hProcess, &code)) {
+      // A document opened in a running program gives no process to wait for.
+      if (info.hProcess) CloseHandle(info.hProcess);
+      return Outcome::Next;
+    }
+    if (code != STILL_ACTIVE) break;
+    if (Run().aborted) {
+      // Cancelled: the program is left running, only our handle goes.
+      CloseHandle(info.hProcess);
+      return Failed();
+    }
+    Sleep(kExecPollMilliseconds);
+  }
+  CloseHandle(info.hProcess);
+  if (ExitCodeAccepted(record, code)) return Outcome::Next;
+  return Failed();  // a refused exit code ends the list without a message
+}
+
+}  // namespace
+
+bool RunExecList(const std::vector<ExecRecord>& list) {
+  SetExecPhase(true);
+  for (const ExecRecord& record : list) {
+    std::string exe = Narrow(Expand(Widen(record.Exe), true));
+    std::string params = Narrow(Expand(Widen(record.Params), true));
+    std::string directory = Narrow(Expand(Widen(record.Directory), true));
+    WString message = Expand(record.StatusMessage, true);
+    if (message.empty()) message = Expand(u"%INSTALLING_PREREQ_MESSAGE%", true);
+    SetExecMessage(message);
+    if (exe.empty()) continue;
+
+    std::string function, library;
+    Outcome outcome = SplitLibraryCall(exe, &function, &library) ? CallLibraryFunction(record, function, library)
+                                                                 : RunProgram(record, exe, params, directory);
+    if (outcome == Outcome::Stop) return false;
+  }
+  SetExecPhase(false);
+  Run().overallPercent = 0;
+  return true;
+}

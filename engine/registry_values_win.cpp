@@ -1,0 +1,92 @@
+// The registry step: the configured values merged with the "-regvalue"
+// values, one log entry per value, then the Add/Remove Programs entry.
+#include <windows.h>
+
+#include "config/expand.h"
+#include "config/fatal_error.h"
+#include "driver/run_state.h"
+#include "engine/install_actions.h"
+#include "engine/install_config.h"
+#include "engine/install_log.h"
+#include "engine/registry_keys_win.h"
+#include "engine/registry_values.h"
+
+namespace {
+
+void LogRegValue(const WString& key, const WString& name) {
+  AppendLogLine(u"\t\t<RegValue>");
+  AppendLogElement(3, "Key", key, LogValue::Escaped);
+  AppendLogElement(3, "Name", name, LogValue::Escaped);
+  AppendLogLine(u"\t\t</RegValue>");
+}
+
+// Writes one configured value; false (after the message) stops the step.
+bool WriteValue(const RegValue& record) {
+  WString key = Expand(Widen(record.Key), true);
+  WString name = Expand(Widen(record.Name), true);
+  WString value = Expand(Widen(record.Value), true);
+  if (key.empty()) return true;
+  LogRegValue(key, name);
+
+  RootKey root;
+  WString sub_key;
+  if (!ParseRootKey(key, &root, &sub_key)) {
+    ShowFatalError(u"Invalid Key '" + key + u"'");
+    return false;
+  }
+  HKEY handle = nullptr;
+  DWORD disposition = 0;
+  if (CreateInstallKey(RootKeyHandle(root), Narrow(sub_key), &handle, &disposition) != ERROR_SUCCESS) {
+    ShowFatalError(u"Failed to Create Key '" + key + u"'");
+    return false;
+  }
+  uint32_t type = 0;
+  std::string data;
+  int format_errors = 0;
+  bool known_type = RegistryValueData(record.TypeNum, value, &type, &data, &format_errors);
+  if (!known_type) {
+    ShowFatalError(u"Invalid Key Type on '" + name + u"'");
+    RegCloseKey(handle);
+    return false;
+  }
+  for (int i = 0; i < format_errors; ++i) ShowFatalError(u"Binary formatting error in registry value");
+  RegSetValueExA(handle, Narrow(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                 static_cast<DWORD>(data.size()));
+  RegCloseKey(handle);
+  return true;
+}
+
+// The Add/Remove Programs entry; best effort, silent on failure.
+void RegisterUninstall(const std::string& sub_key, const std::string& install_name, const WString& command) {
+  HKEY handle = nullptr;
+  DWORD disposition = 0;
+  if (CreateInstallKey(HKEY_LOCAL_MACHINE, sub_key, &handle, &disposition) != ERROR_SUCCESS) return;
+  SetStringValue(handle, "DisplayName", install_name);
+  SetStringValue(handle, "UninstallString", Narrow(command));
+  std::string version = Narrow(Expand(u"%Version%", true));
+  if (!version.empty()) SetStringValue(handle, "DisplayVersion", version);
+  std::string publisher = Narrow(Expand(u"%Publisher%", true));
+  SetStringValue(handle, "Publisher", publisher.empty() ? kDefaultPublisher : publisher);
+  RegCloseKey(handle);
+}
+
+}  // namespace
+
+bool WriteRegistry() {
+  BrioCommon::InstallConfigParser& config = InstallConfig();
+  AppendLogLine(u"\t<Registry>");
+  MergeCommandLineValues(&config.Registry, &Run().commandLineRegValues);
+  for (const RegValue& record : config.Registry)
+    if (!WriteValue(record)) return false;
+
+  WString command = Expand(Widen(config.UninstallCmd), true);
+  std::string sub_key;
+  if (!command.empty()) {
+    std::string install_name = Narrow(Expand(u"%InstallName%", true));
+    sub_key = UninstallSubKey(install_name);
+    RegisterUninstall(sub_key, install_name, command);
+  }
+  AppendLogLine(u"\t</Registry>");
+  if (!command.empty()) AppendLogLine(u"\t<UninstallDelRegKey>HKLM\\" + EscapeLogValue(Widen(sub_key)) + u"</UninstallDelRegKey>");
+  return true;
+}

@@ -1,0 +1,36 @@
+#include "engine/shortcuts.h"
+
+#include "config/expand.h"
+#include "engine/install_actions.h"
+#include "engine/install_config.h"
+#include "engine/install_log.h"
+
+bool IsWebAddress(const std::string& target) { return target.compare(0, 7, "http://") == 0; }
+
+std::string LinkExtension(const std::string& target) { return IsWebAddress(target) ? ".url" : ".lnk"; }
+
+bool TakePermanentMarker(std::string* dest) {
+  size_t at = dest->find(kPermanentMarker);
+  if (at == std::string::npos) return false;
+  dest->erase(at, 6);
+  return true;
+}
+
+std::string LogFolderName(const std::string& log_path) {
+  return GetFileName(RemoveTrailingSlash(GetDirectory(log_path)), false);
+}
+
+WString ShortcutLogLine(const WString& path, bool shared, const WString& install_path, const WString& log_folder) {
+  WString line = u"\t<File>";
+  if (shared) line += u"#HasDirectoriesExcept " + install_path + u"," + log_folder + u", | ";
+  return line + EscapeLogValue(path) + u"</File>";
+}
+
+bool IsSharedShortcutIcon(const std::string& path) {
+  for (const Shortcut& shortcut : InstallConfig().Shortcuts) {
+    if (shortcut.shared && Narrow(Expand(Widen(shortcut.Icon), true)) == path) return true;
+  }
+  return false;
+}
+
+bool g_iconsChanged = false;
