@@ -40,11 +40,11 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
   Extraction& x = State();
   const bool create = (flags & fdi::kOpenCreate) != 0;
   if (create) {
-    // Every folder on the way to the file; existing ones and drive names
-    // simply fail to be created again.
+    // Every folder on the way to the file, from the first separator on;
+    // existing ones and drive names simply fail to be created again.
     const std::string p = path;
-    for (size_t i = 0; i < p.size(); ++i)
-      if (p[i] == '\\' || p[i] == '/') MakeDirectories(p.substr(0, i));
+    const std::string folder = GetDirectory(p);
+    if (!folder.empty()) MakeDirectories(folder);
     cabio::MakeReplaceable(p);
     flags |= fdi::kOpenTruncate;
   }

@@ -14,8 +14,8 @@ namespace cabtest {
 
 inline std::map<std::string, std::vector<uint8_t>> LzxSampleFiles() {
   std::map<std::string, std::vector<uint8_t>> files;
-  files["text.txt"] = Pattern(300000, 11);
-  std::vector<uint8_t> noise(70000);
+  files["text.txt"] = Pattern(100000, 11);
+  std::vector<uint8_t> noise(40000);
   uint32_t x = 12345;
   for (auto& b : noise) {
     x ^= x << 13;
@@ -26,7 +26,7 @@ inline std::map<std::string, std::vector<uint8_t>> LzxSampleFiles() {
   files["noise.bin"] = noise;
   // Code-like bytes: CALL opcodes with small relative targets.
   std::vector<uint8_t> code;
-  for (uint32_t i = 0; code.size() < 200000; ++i) {
+  for (uint32_t i = 0; code.size() < 100000; ++i) {
     const uint8_t call[] = {0x55, 0x8B, 0xEC, 0xE8, static_cast<uint8_t>(i * 40), static_cast<uint8_t>(i % 3), 0, 0,
                             0x5D, 0xC3};
     code.insert(code.end(), call, call + sizeof call);

@@ -46,7 +46,7 @@ void Write(const fs::path& path, const std::string& text) {
 }
 
 // A small valid configuration and product.
-class Mkinstaller : public ::testing::Test {
+class MkinstallerPacking : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = scratch_.path();
@@ -84,7 +84,7 @@ uint32_t LE32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
 }
 
-TEST_F(Mkinstaller, BuildWritesTheStubCabinetTextsAndSignature) {
+TEST_F(MkinstallerPacking, BuildWritesTheStubCabinetTextsAndSignature) {
   Write(fs::path(root_) / "one.txt", "<Defines><Define><Name>A</Name><Value>1</Value></Define></Defines>");
   Write(fs::path(root_) / "two.txt", "<Defines><Define><Name>A</Name><Value>2</Value></Define></Defines>");
   std::string out = root_ + "/Setup.exe";
@@ -123,7 +123,7 @@ TEST_F(Mkinstaller, BuildWritesTheStubCabinetTextsAndSignature) {
   }
 }
 
-TEST_F(Mkinstaller, SameInputsGiveTheSameBytes) {
+TEST_F(MkinstallerPacking, SameInputsGiveTheSameBytes) {
   for (const char* compression : {"lzx", "mszip", "none", "lzx:15"}) {
     std::string a = root_ + "/a.exe", b = root_ + "/b.exe";
     ASSERT_EQ(RunTool(BuildArgs(a, std::string("--compression ") + compression)).status, 0) << compression;
@@ -135,7 +135,7 @@ TEST_F(Mkinstaller, SameInputsGiveTheSameBytes) {
   }
 }
 
-TEST_F(Mkinstaller, CheckPrintsTheInstallersOwnErrorTexts) {
+TEST_F(MkinstallerPacking, CheckPrintsTheInstallersOwnErrorTexts) {
   struct Case {
     const char* file;
     const char* text;
@@ -164,7 +164,7 @@ TEST_F(Mkinstaller, CheckPrintsTheInstallersOwnErrorTexts) {
   }
 }
 
-TEST_F(Mkinstaller, CheckWarnsAboutWhatWillGoWrongAtInstallTime) {
+TEST_F(MkinstallerPacking, CheckWarnsAboutWhatWillGoWrongAtInstallTime) {
   fs::remove(cfg_ / "license.txt");
   fs::remove(cfg_ / "logo.bmp");
   fs::remove(files_ / "game.exe");
@@ -176,13 +176,13 @@ TEST_F(Mkinstaller, CheckWarnsAboutWhatWillGoWrongAtInstallTime) {
   EXPECT_NE(r.err.find("warning: RunExe '%InstallPath%\\game.exe' names no packed file"), std::string::npos) << r.err;
 }
 
-TEST_F(Mkinstaller, ExpandUsesTheConfigurationAndWindows7Folders) {
+TEST_F(MkinstallerPacking, ExpandUsesTheConfigurationAndWindows7Folders) {
   Result r = RunTool("expand " + Quote(cfg_.string()) + " '%InstallPath%' '%INSTALL_ERROR%' '50%%' '#Uppercase %InstallName%'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "C:\\Program Files\\Test Game\nOops\n50%\nTEST GAME\n");
 }
 
-TEST_F(Mkinstaller, BadUsageAndBadInputAreReported) {
+TEST_F(MkinstallerPacking, BadUsageAndBadInputAreReported) {
   struct Case {
     std::string args;
     int status;
@@ -206,7 +206,7 @@ TEST_F(Mkinstaller, BadUsageAndBadInputAreReported) {
   EXPECT_EQ(RunTool("build --help").status, 0);
 }
 
-TEST_F(Mkinstaller, AttributesComeFromTheFileSystemOrTheCommandLine) {
+TEST_F(MkinstallerPacking, AttributesComeFromTheFileSystemOrTheCommandLine) {
   chmod((files_ / "game.exe").c_str(), 0444);
   std::string out = root_ + "/Setup.exe";
   ASSERT_EQ(RunTool(BuildArgs(out, "--attrib 'files\\data\\empty.bin=hs'")).status, 0);

@@ -1,0 +1,158 @@
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "cabinet/cab_extract.h"
+#include "config/expand.h"
+#include "config/fatal_error.h"
+#include "config/string_utils.h"
+#include "driver/run_state.h"
+#include "driver/worker_threads.h"
+#include "engine/install_actions.h"
+#include "engine/install_config.h"
+#include "engine/install_log.h"
+#include "engine/install_worker.h"
+
+namespace {
+
+DWORD WINAPI InstallWorkerThread(LPVOID) {
+  InstallWorker();
+  return 0;
+}
+
+// Asks the user to close the product before the extraction is tried again.
+// Without the progress page (silent, or no events) the worker asks itself
+// with a message box; otherwise it hands the question to the page through
+// the ask and answer events and waits for the page's answer.
+int AskProductNotRunning() {
+  RunState& run = Run();
+  HANDLE ask = static_cast<HANDLE>(run.askEvent);
+  HANDLE answer = static_cast<HANDLE>(run.answerEvent);
+  if (run.silent || !ask || !answer) {
+    const WString text = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TEXT%", true);
+    const WString caption = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TITLE%", true);
+    run.promptAnswer = MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
+                                   reinterpret_cast<const wchar_t*>(caption.c_str()),
+                                   MB_OKCANCEL | MB_ICONWARNING);
+    return run.promptAnswer;
+  }
+  run.promptAnswer = 0;
+  ResetEvent(answer);
+  SetEvent(ask);
+  WaitForSingleObject(answer, INFINITE);
+  return run.promptAnswer;
+}
+
+// Extracts files\ and, after one failure, asks the user and tries once more.
+// Sets the failed flag when the files could not be extracted in the end.
+bool ExtractProductFiles() {
+  RunState& run = Run();
+  run.failed = false;
+  int retry = 0;
+  for (;;) {
+    if (ExtractCabinet()) return true;
+    if (retry == 1) break;
+    retry = 1;
+    if (AskProductNotRunning() != IDOK) break;
+    run.failed = false;
+  }
+  run.failed = true;
+  return false;
+}
+
+// Opens the install log file and puts the copy of props.xml beside it. The
+// two are tried independently; each failure is fatal for the install.
+bool OpenLogFile(const std::string& log_path) {
+  bool ok = true;
+  const std::string parent = GetDirectory(log_path);
+  if (!parent.empty()) MakeDirectories(parent);
+  if (!TheInstallLog().OpenFile(log_path)) {
+    ShowFatalError(u"Failed to Create Install Log '" + Widen(log_path) + u"'");
+    ok = false;
+  }
+  const std::string source = Run().tempFolder + "\\props.xml";
+  if (!CopyFileA(source.c_str(), PropertiesCopyPathFor(log_path).c_str(), FALSE)) {
+    ShowFatalError(u"Failed to copy properties file");
+    ok = false;
+  }
+  return ok;
+}
+
+// The registration steps after the files are in place; false stops the
+// install at the failing step.
+bool RegisterProduct() {
+  BrioCommon::InstallConfigParser& config = InstallConfig();
+  RegisterGameExplorer();  // its failures are silent and do not stop the install
+  if (!WriteRegistry()) return false;
+  if (!CreateShortcuts()) return false;
+  if (!CreateFileAssociations()) return false;
+  LogUninstallExecs();
+  return RunExecList(config.PostExec);
+}
+
+}  // namespace
+
+void StartInstallWorker() { StartWorkerThread(InstallWorkerThread); }
+
+void InstallWorker() {
+  RunState& run = Run();
+  BrioCommon::InstallConfigParser& config = InstallConfig();
+  InstallLog& log = TheInstallLog();
+
+  // Shortcuts and the Game Explorer create COM objects on this thread.
+  const bool com_initialized = SUCCEEDED(CoInitialize(nullptr));
+
+  bool ok = RunExecList(config.PreExec);
+  const std::string log_path = Narrow(Expand(Widen(config.InstallLog), true));
+  GrantPermissions();
+  if (!log_path.empty() && !OpenLogFile(log_path)) ok = false;
+  log.AppendHeader(config);
+
+  if (ok) {
+    ok = ExtractProductFiles();
+    // Whatever either attempt wrote is logged, so that the uninstaller can
+    // remove it; a file written by both attempts appears twice.
+    for (const std::string& path : run.extractedFiles)
+      if (!IsSharedShortcutIcon(path)) log.AppendFile(path);
+    if (ok) ok = RegisterProduct();
+  }
+
+  if (g_iconsChanged) RefreshShellIcons();
+  run.aborted = !ok;
+  if (com_initialized) CoUninitialize();
+  run.done = true;
+}
+
+bool RefreshShellIcons() {
+  if (!IsWin9x()) {
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return true;
+  }
+  // Windows 9x rebuilds its icon cache when the shell icon size changes:
+  // set it to twice its value, tell every window, then put it back.
+  static const char kKey[] = "Control Panel\\Desktop\\WindowMetrics";
+  static const char kValue[] = "Shell Icon Size";
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  BYTE original[512];
+  DWORD length = sizeof original;
+  LONG status = RegQueryValueExA(key, kValue, nullptr, nullptr, original, &length);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || length == 0) return false;
+  int size = 0;
+  if (!StringToInt(std::string(reinterpret_cast<const char*>(original), length - 1), &size)) return false;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return false;
+  const std::string doubled = StrFormat("%d", size * 2);
+  if (RegSetValueExA(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(doubled.data()),
+                     static_cast<DWORD>(doubled.size())) != ERROR_SUCCESS) {
+    RegCloseKey(key);
+    return false;
+  }
+  SendMessageA(HWND_BROADCAST, WM_WININICHANGE, SPI_SETNONCLIENTMETRICS, 0);
+  RegSetValueExA(key, kValue, 0, REG_SZ, original, length);
+  RegCloseKey(key);
+  SendMessageA(HWND_BROADCAST, WM_WININICHANGE, SPI_SETNONCLIENTMETRICS, 0);
+  return true;
+}
