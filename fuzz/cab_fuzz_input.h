@@ -1,7 +1,7 @@
 // Shared by the decoder fuzz targets: the input is a window-size byte and
 // then frames, each [2-byte output size][2-byte input size][input bytes],
-// decoded in order by one decoder as the engine would (a failed frame makes
-// the decoder start over, as a new folder would).
+// decoded in order by one decoder as the engine would: the first failed
+// frame ends the folder.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +20,7 @@ inline void DecodeFrames(cab::Decompressor& decoder, const uint8_t* data, size_t
     size_t in_size = data[at + 2] | (data[at + 3] << 8);
     at += 4;
     if (in_size > size - at) in_size = size - at;
-    if (!decoder.DecodeBlock(data + at, in_size, out.data(), out_size)) decoder.Reset();
+    if (!decoder.DecodeBlock(data + at, in_size, out.data(), out_size)) return;
     at += in_size;
   }
 }
