@@ -63,7 +63,7 @@ class LazyParser {
         ++pos;
         continue;
       }
-      if (params_.lazy && cur.length < params_.nice_length && pos + 1 < end_) {
+      if (params_.lazy && cur.length < params_.max_lazy && pos + 1 < end_) {
         Choice next;
         Best(pos + 1, &next);
         if (next.gain > cur.gain) {

@@ -36,6 +36,7 @@ struct ParseParams {
   bool near_optimal = false;
   bool lazy = true;             // lazy parser: look one position ahead
   uint32_t nice_length = 96;    // a match this long is taken at once
+  uint32_t max_lazy = 32;       // lazy parser: no look-ahead past a match this long
   int passes = 1;               // near-optimal: re-parse with the frame's own prices
 };
 

@@ -27,6 +27,7 @@ struct MatchFinderParams {
   uint32_t min_length = 3;        // 2 or 3: shortest match reported
   uint32_t max_depth = 32;        // chain entries visited per search
   uint32_t nice_length = 128;     // a match this long ends the search
+  uint32_t good_length = 32;      // past a match this long, search a quarter as deep
   uint32_t max_near2_distance = 64;  // 2-byte matches only this close
   unsigned hash_bits = 16;        // size of the 4-byte hash table
   uint32_t chunk_size = 32768;    // largest Append
