@@ -27,6 +27,7 @@ struct LevelSettings {
   uint32_t good_length;     // past a match this long, search a quarter as deep
   uint32_t nice_length;     // a match this long ends the search / is taken
   uint32_t max_lazy;        // lazy parser: no look-ahead past a match this long
+  unsigned skip_shift;      // lazy parser: skip ahead in unmatched data (0: never)
   bool lazy;
   bool near_optimal;
   int passes;
@@ -37,12 +38,12 @@ struct LevelSettings {
 };
 
 const LevelSettings kLevels[] = {
-    // depth good nice lazy  lazy   optimal passes hash near2 group block
-    {4, 16, 32, 0, false, false, 1, 18, 16, 8, 8},       // 1: fastest
-    {8, 16, 48, 16, true, false, 1, 19, 32, 8, 8},       // 2
-    {16, 32, 64, 32, true, false, 1, 20, 64, 8, 8},      // 3: default
-    {16, 32, 64, 0, false, true, 1, 20, 64, 16, 16},     // 4
-    {48, 64, 257, 0, false, true, 2, 20, 128, 16, 16},   // 5: best
+    // depth good nice lazy skip lazy   optimal passes hash near2 group block
+    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8},       // 1: fastest
+    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8},       // 2
+    {16, 32, 64, 32, 6, true, false, 1, 20, 64, 8, 8},      // 3: default
+    {16, 32, 64, 0, 0, false, true, 1, 20, 64, 16, 16},     // 4
+    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16},   // 5: best
 };
 
 // Block headers: 3 bits of type, 24 bits of size.
@@ -408,6 +409,7 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   d.parse.lazy = d.level.lazy;
   d.parse.nice_length = d.level.nice_length;
   d.parse.max_lazy = d.level.max_lazy;
+  d.parse.skip_shift = d.level.skip_shift;
   d.parse.passes = d.level.passes;
   d.model.SetDefaults();
   d.model_stats.Clear();

@@ -62,6 +62,12 @@ class MatchFinder {
   // without searching: the positions a chosen match covers.
   void SkipTo(uint32_t pos) { IndexUpTo(pos); }
 
+  // Passes over every position before `pos` not yet indexed, leaving them
+  // out of the tables: for data where searching has stopped paying.
+  void PassOver(uint32_t pos) {
+    if (pos > indexed_) indexed_ = pos;
+  }
+
   // Length of the common prefix of a and b, at most `limit`.
   static uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit);
 
