@@ -1,0 +1,137 @@
+// Installers packed by mkinstaller, installed by the real stub under Wine:
+// the bundled sample game, the same installer after code signing, attached
+// defines texts and the "_Stub" partner file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/wine_harness.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+class PackedInstaller : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    stage_ = scratch_.path();
+    files_ = stage_ + "/files";
+    fs::create_directories(files_);
+    fs::copy(e2e::SourceDir() + "/examples/sample-game/files", files_, fs::copy_options::recursive);
+    fs::copy_file(e2e::BinDir() + "/StarCourier.exe", files_ + "/StarCourier.exe");
+  }
+
+  // Packs the sample game (with an optional replacement configuration folder).
+  std::string Pack(const std::string& name, const std::vector<std::string>& texts = {},
+                   const std::string& cfg = "") {
+    std::string out = stage_ + "/" + name;
+    std::string command = "TZ=UTC " + Quote(e2e::BinDir() + "/mkinstaller") + " build --stub " +
+                          Quote(e2e::BinDir() + "/InstallerStub.exe") + " --cfg " +
+                          Quote(cfg.empty() ? e2e::SourceDir() + "/examples/sample-game/cfg" : cfg) + " --files " +
+                          Quote(files_) + " -o " + Quote(out);
+    for (size_t i = 0; i < texts.size(); ++i) {
+      std::string path = stage_ + "/text" + std::to_string(i) + ".xml";
+      testsupport::WriteWholeFile(path, texts[i]);
+      command += " --defines-text " + Quote(path);
+    }
+    std::string output;
+    EXPECT_EQ(e2e::Shell(command, &output), 0) << output;
+    return out;
+  }
+
+  // Installs silently into a folder of this test; returns the exit code.
+  int Install(const std::string& installer, const std::string& target) {
+    e2e::WineResult r = e2e::RunWine(e2e::kWin7, {installer, "-silent"}, 300, {"TZ=UTC"});
+    EXPECT_FALSE(r.timedOut);
+    return r.exitCode;
+  }
+
+  std::string InstalledFolder() const {
+    return e2e::DriveC(e2e::kWin7) + "/Program Files/Zelkon Games/Star Courier";
+  }
+
+  void RemoveInstall() {
+    std::error_code ec;
+    fs::remove_all(InstalledFolder(), ec);
+  }
+
+  testsupport::ScratchDir scratch_;
+  std::string stage_, files_;
+};
+
+TEST_F(PackedInstaller, SampleGameInstallsAndStillInstallsAfterSigning) {
+  std::string installer = Pack("StarCourierSetup.exe");
+  std::string key = stage_ + "/key.pem", cert = stage_ + "/cert.pem", signed_installer = stage_ + "/Signed.exe";
+  std::string output;
+  ASSERT_EQ(e2e::Shell("openssl req -x509 -newkey rsa:2048 -keyout " + Quote(key) + " -out " + Quote(cert) +
+                           " -days 2 -nodes -subj '/CN=Test Publisher'",
+                       &output),
+            0)
+      << output;
+  ASSERT_EQ(e2e::Shell("osslsigncode sign -certs " + Quote(cert) + " -key " + Quote(key) +
+                           " -n 'Star Courier' -in " + Quote(installer) + " -out " + Quote(signed_installer),
+                       &output),
+            0)
+      << output;
+
+  for (const std::string& setup : {installer, signed_installer}) {
+    RemoveInstall();
+    ASSERT_EQ(Install(setup, InstalledFolder()), 0) << setup;
+    for (const char* name : {"StarCourier.exe", "readme.txt", "data/levels.txt", "data/palette.bin"}) {
+      EXPECT_EQ(testsupport::ReadText(InstalledFolder() + "/" + name), testsupport::ReadText(files_ + "/" + name))
+          << setup << ": " << name;
+    }
+    std::string log = testsupport::ReadText(InstalledFolder() + "/Uninstall/install.log");
+    EXPECT_NE(log.find("<InstallName>Star Courier</InstallName>"), std::string::npos) << setup;
+    EXPECT_TRUE(fs::exists(InstalledFolder() + "/Uninstall/install_props.xml")) << setup;
+    EXPECT_TRUE(e2e::LeftoverTemporaryFolders(e2e::kWin7).empty()) << setup;
+  }
+  RemoveInstall();
+}
+
+TEST_F(PackedInstaller, AttachedDefinesTextsFollowDefinesXmlInPayloadOrder) {
+  std::string installer =
+      Pack("Texts.exe", {"<Defines><Define><Name>Courier</Name><Value>first</Value></Define>"
+                         "<Define><Name>OnlyFirst</Name><Value>1</Value></Define></Defines>",
+                         "<Defines><Define><Name>courier</Name><Value>second</Value></Define></Defines>"});
+  RemoveInstall();
+  ASSERT_EQ(Install(installer, InstalledFolder()), 0);
+  std::string log = testsupport::ReadText(InstalledFolder() + "/Uninstall/install.log");
+  // The defines record: upper-cased names in order, the later text winning.
+  EXPECT_NE(log.find("\t\t<Define>\r\n\t\t\t<Name>COURIER</Name>\r\n\t\t\t<Value>second</Value>\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("<Name>ONLYFIRST</Name>\r\n\t\t\t<Value>1</Value>"), std::string::npos) << log;
+  EXPECT_LT(log.find("<Name>COURIER</Name>"), log.find("<Name>INSTALLNAME</Name>")) << log;
+  RemoveInstall();
+}
+
+TEST_F(PackedInstaller, StubPartnerFileSuppliesThePayloadButNotTheName) {
+  // The product name shows the installer path the run saw.
+  std::string cfg = stage_ + "/cfg";
+  fs::copy(e2e::SourceDir() + "/examples/sample-game/cfg", cfg, fs::copy_options::recursive);
+  std::string defines = testsupport::ReadText(cfg + "/defines.xml");
+  size_t at = defines.find("<Value>Star Courier</Value>");
+  ASSERT_NE(at, std::string::npos);
+  defines.replace(at, 27, "<Value>%InstallerExePath%</Value>");
+  testsupport::WriteWholeFile(cfg + "/defines.xml", defines);
+
+  std::string installer = Pack("Game.exe", {}, cfg);
+  fs::copy_file(e2e::BinDir() + "/InstallerStub.exe", stage_ + "/Game_Stub.exe");
+  RemoveInstall();
+  ASSERT_EQ(Install(stage_ + "/Game_Stub.exe", InstalledFolder()), 0);
+  std::string log = testsupport::ReadText(InstalledFolder() + "/Uninstall/install.log");
+  EXPECT_NE(log.find("Game_Stub.exe</InstallName>"), std::string::npos) << log;
+  RemoveInstall();
+}
+
+}  // namespace
