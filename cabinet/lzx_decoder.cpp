@@ -248,9 +248,14 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
     uint32_t dst = static_cast<uint32_t>(produced_) & buffer_mask_;
     uint32_t src = (dst - offset) & buffer_mask_;
     if (dst + length <= buffer_size_ && src + length <= buffer_size_) {
-      if (offset >= length) {
+      if (src + length <= dst || dst + length <= src) {
         std::memcpy(window + dst, window + src, length);
+      } else if (src > dst) {
+        // An offset of nearly the whole window: the source lies just ahead
+        // of the destination and is read before it is overwritten.
+        std::memmove(window + dst, window + src, length);
       } else {
+        // A source overlapping the bytes being written repeats them.
         for (uint32_t i = 0; i < length; ++i) window[dst + i] = window[src + i];
       }
     } else {

@@ -24,7 +24,10 @@ namespace {
 // the block planner weighs together.
 struct LevelSettings {
   uint32_t depth;           // hash chain entries per search
+  uint32_t good_length;     // past a match this long, search a quarter as deep
   uint32_t nice_length;     // a match this long ends the search / is taken
+  uint32_t max_lazy;        // lazy parser: no look-ahead past a match this long
+  unsigned skip_shift;      // lazy parser: skip ahead in unmatched data (0: never)
   bool lazy;
   bool near_optimal;
   int passes;
@@ -35,18 +38,18 @@ struct LevelSettings {
 };
 
 const LevelSettings kLevels[] = {
-    {6, 32, false, false, 1, 16, 16, 4, 4},       // 1: fastest
-    {16, 64, true, false, 1, 17, 32, 8, 8},       // 2
-    {40, 96, true, false, 1, 18, 64, 8, 8},       // 3: default
-    {24, 96, false, true, 1, 18, 64, 16, 8},      // 4
-    {96, 257, false, true, 2, 19, 128, 16, 16},   // 5: best
+    // depth good nice lazy skip lazy   optimal passes hash near2 group block
+    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8},       // 1: fastest
+    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8},       // 2
+    {16, 32, 64, 32, 6, true, false, 1, 20, 64, 8, 8},      // 3: default
+    {16, 32, 64, 0, 0, false, true, 1, 20, 64, 16, 16},     // 4
+    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16},   // 5: best
 };
 
 // Block headers: 3 bits of type, 24 bits of size.
 constexpr uint64_t kBlockHeaderBits = 27;
 // An uncompressed block adds up to 16 bits of padding and R0..R2.
 constexpr uint64_t kUncompressedOverheadBits = 16 + 96;
-constexpr uint64_t kInfiniteBits = ~uint64_t(0);
 
 inline void Store32(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -164,41 +167,53 @@ struct LzxEncoder::Impl {
     return bits;
   }
 
-  // Splits the pending frames into blocks, minimising the total size.
-  std::vector<PlannedBlock> Plan() const {
-    const size_t m = pending_count;
-    std::vector<uint64_t> best(m + 1, kInfiniteBits);
-    std::vector<PlannedBlock> choice(m + 1);
-    best[0] = 0;
+  // Size in bits of frames [first, first + count) as one block: compressed,
+  // or stored when that is smaller or a frame must be stored.
+  uint64_t BlockCost(size_t first, size_t count, bool* uncompressed) const {
     SymbolStats acc;
+    acc.Clear();
+    uint64_t bytes = 0;
+    bool forced = false;
+    for (size_t k = first; k < first + count; ++k) {
+      acc.Add(pending[k].stats);
+      bytes += pending[k].raw.size();
+      forced = forced || pending[k].force_uncompressed;
+    }
+    const uint64_t raw_bits = kBlockHeaderBits + kUncompressedOverheadBits + 8 * (bytes + (bytes & 1));
+    *uncompressed = true;
+    if (forced) return raw_bits;
     TreeSet trees;
-    for (size_t b = 1; b <= m; ++b) {
-      acc.Clear();
-      uint64_t bytes = 0;
-      bool forced = false;
-      size_t lowest = b > level.max_block_frames ? b - level.max_block_frames : 0;
-      for (size_t a = b; a-- > lowest;) {
-        const PendingFrame& f = pending[a];
-        acc.Add(f.stats);
-        bytes += f.raw.size();
-        forced = forced || f.force_uncompressed;
-        uint64_t raw_bits = kBlockHeaderBits + kUncompressedOverheadBits + 8 * (bytes + (bytes & 1));
-        if (best[a] + raw_bits < best[b]) {
-          best[b] = best[a] + raw_bits;
-          choice[b] = PlannedBlock{a, b - a, true};
-        }
-        if (!forced) {
-          uint64_t bits = best[a] + EvaluateCompressed(acc, prev_main, prev_length, &trees);
-          if (bits < best[b]) {
-            best[b] = bits;
-            choice[b] = PlannedBlock{a, b - a, false};
-          }
-        }
+    const uint64_t bits = EvaluateCompressed(acc, prev_main, prev_length, &trees);
+    if (bits >= raw_bits) return raw_bits;
+    *uncompressed = false;
+    return bits;
+  }
+
+  // Splits the pending frames into blocks: a block grows by the next frame
+  // while one block is smaller than the two apart (new trees cost their
+  // header; data that changes character pays for them).
+  std::vector<PlannedBlock> Plan() const {
+    std::vector<PlannedBlock> plan;
+    bool unc = false;
+    PlannedBlock cur{0, 1, false};
+    uint64_t cur_bits = BlockCost(0, 1, &unc);
+    cur.uncompressed = unc;
+    for (size_t k = 1; k < pending_count; ++k) {
+      bool next_unc = false, merged_unc = false;
+      const uint64_t next_bits = BlockCost(k, 1, &next_unc);
+      uint64_t merged_bits = ~uint64_t(0);
+      if (cur.count < level.max_block_frames) merged_bits = BlockCost(cur.first, cur.count + 1, &merged_unc);
+      if (merged_bits <= cur_bits + next_bits) {
+        ++cur.count;
+        cur.uncompressed = merged_unc;
+        cur_bits = merged_bits;
+      } else {
+        plan.push_back(cur);
+        cur = PlannedBlock{k, 1, next_unc};
+        cur_bits = next_bits;
       }
     }
-    std::vector<PlannedBlock> plan;
-    for (size_t b = m; b > 0; b = choice[b].first) plan.push_back(choice[b]);
-    std::reverse(plan.begin(), plan.end());
+    plan.push_back(cur);
     return plan;
   }
 
@@ -384,6 +399,7 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   mp.min_length = kMinMatch;
   mp.max_depth = d.level.depth;
   mp.nice_length = d.level.nice_length;
+  mp.good_length = d.level.good_length;
   mp.max_near2_distance = d.level.near2_distance;
   mp.hash_bits = d.level.hash_bits;
   mp.chunk_size = kFrameSize;
@@ -392,6 +408,8 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   d.parse.near_optimal = d.level.near_optimal;
   d.parse.lazy = d.level.lazy;
   d.parse.nice_length = d.level.nice_length;
+  d.parse.max_lazy = d.level.max_lazy;
+  d.parse.skip_shift = d.level.skip_shift;
   d.parse.passes = d.level.passes;
   d.model.SetDefaults();
   d.model_stats.Clear();

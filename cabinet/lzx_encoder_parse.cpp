@@ -41,6 +41,8 @@ struct Choice {
 
 class LazyParser {
  public:
+  static constexpr uint32_t kMaxSkip = 32;
+
   LazyParser(MatchFinder& finder, uint32_t start, uint32_t size, const ParseParams& params,
              const CostModel& model, uint32_t* repeats, ParseScratch& scratch)
       : finder_(finder), start_(start), end_(start + size), params_(params), model_(model),
@@ -55,15 +57,26 @@ class LazyParser {
     uint32_t pos = start_;
     Choice cur;
     bool have_cur = false;
+    uint32_t misses = 0;  // positions searched in vain since the last match
     while (pos < end_) {
       if (!have_cur) Best(pos, &cur);
       have_cur = false;
       if (cur.length == 0) {
-        items->push_back(LiteralItem(*finder_.At(pos)));
-        ++pos;
+        // In data that does not match (noise, packed files) searching costs
+        // much and finds little: step over ever more positions.
+        uint32_t step = 1;
+        if (params_.skip_shift != 0) {
+          ++misses;
+          step = std::min<uint32_t>(1 + (misses >> params_.skip_shift), kMaxSkip);
+          step = std::min(step, end_ - pos);
+        }
+        for (uint32_t k = 0; k < step; ++k) items->push_back(LiteralItem(finder_.At(pos)[k]));
+        pos += step;
+        if (step > 1) finder_.PassOver(pos);
         continue;
       }
-      if (params_.lazy && cur.length < params_.nice_length && pos + 1 < end_) {
+      misses = 0;
+      if (params_.lazy && cur.length < params_.max_lazy && pos + 1 < end_) {
         Choice next;
         Best(pos + 1, &next);
         if (next.gain > cur.gain) {

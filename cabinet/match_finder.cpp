@@ -89,6 +89,9 @@ void MatchFinder::IndexUpTo(uint32_t pos) {
 
 size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
   IndexUpTo(pos);
+  // The next search most likely starts one byte on: fetch its hash head
+  // while this one runs.
+  if (pos + 5 <= end_) __builtin_prefetch(&head4_[Hash4(At(pos + 1), params_.hash_bits)]);
   size_t count = 0;
   if (limit < params_.min_length) {
     IndexUpTo(pos + 1);
@@ -116,7 +119,8 @@ size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
 
   if (limit >= 4 && pos + 4 <= end_ && best < limit && best < params_.nice_length) {
     uint32_t cand = head4_[Hash4(cur, params_.hash_bits)];
-    uint32_t depth = params_.max_depth;
+    uint32_t depth = best >= params_.good_length ? params_.max_depth / 4 + 1 : params_.max_depth;
+    bool cut = best >= params_.good_length;
     const uint32_t nice = std::min(params_.nice_length, limit);
     while (cand != 0 && depth-- > 0) {
       uint32_t cpos = cand - 1;
@@ -130,6 +134,10 @@ size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
           best = len;
           out[count++] = LzMatch{len, distance};
           if (len >= nice) break;
+          if (!cut && len >= params_.good_length) {
+            cut = true;
+            depth /= 4;
+          }
         }
       }
       cand = chain_[cpos & chain_mask_];

@@ -27,6 +27,7 @@ struct MatchFinderParams {
   uint32_t min_length = 3;        // 2 or 3: shortest match reported
   uint32_t max_depth = 32;        // chain entries visited per search
   uint32_t nice_length = 128;     // a match this long ends the search
+  uint32_t good_length = 32;      // past a match this long, search a quarter as deep
   uint32_t max_near2_distance = 64;  // 2-byte matches only this close
   unsigned hash_bits = 16;        // size of the 4-byte hash table
   uint32_t chunk_size = 32768;    // largest Append
@@ -60,6 +61,12 @@ class MatchFinder {
   // Indexes every position before `pos` (as far as the data allows hashing),
   // without searching: the positions a chosen match covers.
   void SkipTo(uint32_t pos) { IndexUpTo(pos); }
+
+  // Passes over every position before `pos` not yet indexed, leaving them
+  // out of the tables: for data where searching has stopped paying.
+  void PassOver(uint32_t pos) {
+    if (pos > indexed_) indexed_ = pos;
+  }
 
   // Length of the common prefix of a and b, at most `limit`.
   static uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit);

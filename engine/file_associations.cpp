@@ -1,6 +1,6 @@
 #include "engine/file_associations.h"
 
-#include "engine/install_log.h"
+#include "xml/entities.h"
 
 void SplitClassesPath(const std::string& path, std::string* key, std::string* value_name) {
   size_t slash = path.rfind('\\');
@@ -32,7 +32,7 @@ std::vector<ClassesValue> AssociationValues(const FileAssociation& association,
 std::vector<WString> AssociationLogLines(const FileAssociation& association, const std::vector<std::string>& commands,
                                          const std::string& icon) {
   auto element = [](const char16_t* tabs, const char16_t* tag, const std::string& value) {
-    return WString(tabs) + u"<" + tag + u">" + EscapeLogValue(Widen(value)) + u"</" + tag + u">";
+    return WString(tabs) + u"<" + tag + u">" + BrioCommon::EncodeEntities(Widen(value)) + u"</" + tag + u">";
   };
   std::vector<WString> lines;
   lines.push_back(u"\t<FileAssociation>");

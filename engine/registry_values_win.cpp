@@ -87,6 +87,7 @@ bool WriteRegistry() {
     RegisterUninstall(sub_key, install_name, command);
   }
   AppendLogLine(u"\t</Registry>");
-  if (!command.empty()) AppendLogLine(u"\t<UninstallDelRegKey>HKLM\\" + EscapeLogValue(Widen(sub_key)) + u"</UninstallDelRegKey>");
+  if (!command.empty())
+    AppendLogLine(u"\t<UninstallDelRegKey>HKLM\\" + EscapeLogValue(Widen(sub_key)) + u"</UninstallDelRegKey>");
   return true;
 }

@@ -3,7 +3,7 @@
 #include "config/expand.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
-#include "engine/install_log.h"
+#include "xml/entities.h"
 
 bool IsWebAddress(const std::string& target) { return target.compare(0, 7, "http://") == 0; }
 
@@ -23,7 +23,7 @@ std::string LogFolderName(const std::string& log_path) {
 WString ShortcutLogLine(const WString& path, bool shared, const WString& install_path, const WString& log_folder) {
   WString line = u"\t<File>";
   if (shared) line += u"#HasDirectoriesExcept " + install_path + u"," + log_folder + u", | ";
-  return line + EscapeLogValue(path) + u"</File>";
+  return line + BrioCommon::EncodeEntities(path) + u"</File>";
 }
 
 bool IsSharedShortcutIcon(const std::string& path) {

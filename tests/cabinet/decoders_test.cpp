@@ -127,7 +127,9 @@ TEST(HuffmanTable, UnusedPatternsOfIncompleteCodesFail) {
 // ---- LZX ------------------------------------------------------------------
 
 constexpr unsigned kWindowBits = 15;
-constexpr unsigned kMainSymbols = 256 + 8 * 30;
+// Main trees are written for 32 position slots (a 16-bit window); a 15-bit
+// window's decoder reads the first 30 of them.
+constexpr unsigned kMainSymbols = 256 + 8 * 32;
 
 // One item of an LZX test stream.
 struct Op {
@@ -166,13 +168,13 @@ class LzxWriter {
     }
   }
 
-  void Block(bool aligned, uint32_t size, const std::vector<Op>& ops) {
+  void Block(bool aligned, uint32_t size, const std::vector<Op>& ops, unsigned window_bits = kWindowBits) {
     w_.Put(aligned ? 2 : 1, 3);
     w_.Put(size, 24);
     if (aligned)
       for (int i = 0; i < 8; ++i) w_.Put(3, 3);
     Lengths(main_, 0, 256, 9);
-    Lengths(main_, 256, kMainSymbols, 9);
+    Lengths(main_, 256, window_bits == 15 ? 256 + 8 * 30 : kMainSymbols, 9);
     Lengths(length_, 0, 249, 8);
     for (const Op& op : ops) Emit(op, aligned);
   }
@@ -374,6 +376,46 @@ TEST(LzxDecoder, BlocksSpanFramesAndTheWindowWraps) {
     ASSERT_TRUE(d.DecodeBlock(data[f].data(), data[f].size(), out.data(), out.size())) << f;
     EXPECT_TRUE(std::equal(out.begin(), out.end(), expected.begin() + f * 32768)) << f;
   }
+}
+
+// With a window as large as the decoder's buffer, an offset of nearly the
+// whole window reads the bytes just ahead of those being written.
+TEST(LzxDecoder, OffsetsOfNearlyTheWholeWindow) {
+  const unsigned bits = 16;
+  std::vector<Op> ops;
+  uint32_t x = 5;
+  for (int i = 0; i < 66000; ++i) {
+    x = x * 1103515245u + 12345u;
+    ops.push_back(Lit(static_cast<uint8_t>(x >> 24)));
+  }
+  // The largest offset a 16-bit window can code is 65536 - 3.
+  for (uint32_t offset : {65533u, 65533u - 256u, 40000u, 65000u}) ops.push_back(Match(257, offset));
+  std::vector<uint8_t> expected;
+  uint32_t repeated[3] = {1, 1, 1};
+  Expand(ops, expected, repeated);
+
+  LzxWriter w;
+  w.Block(false, SizeOf(ops), {}, bits);
+  std::vector<std::vector<uint8_t>> frames;
+  uint32_t in_frame = 0;
+  for (const Op& op : ops) {
+    w.Emit(op, false);
+    in_frame += op.kind == Op::kLiteral ? 1 : op.length;
+    if (in_frame >= 32768) {
+      ASSERT_EQ(in_frame, 32768u);  // literals fill the first frames exactly
+      frames.push_back(w.TakeFrame());
+      in_frame = 0;
+    }
+  }
+  frames.push_back(w.TakeFrame());
+  cab::LzxDecoder d(bits);
+  std::vector<uint8_t> out;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    std::vector<uint8_t> part(std::min<size_t>(32768, expected.size() - out.size()));
+    ASSERT_TRUE(d.DecodeBlock(frames[f].data(), frames[f].size(), part.data(), part.size())) << f;
+    out.insert(out.end(), part.begin(), part.end());
+  }
+  EXPECT_TRUE(out == expected);
 }
 
 TEST(LzxDecoder, UncompressedBlocksSetRepeatedOffsetsAndKeepParity) {

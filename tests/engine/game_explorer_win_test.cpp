@@ -78,7 +78,7 @@ TEST_F(GameExplorerStep, RegistrationOnThisSystemOrSilence) {
   // definition through a protocol its prefix may lack), the step is silent.
   CoInitialize(nullptr);
   SetVariable("Bin", testsupport::BinDir());
-  InstallConfig().GameExplorer = "%Bin%\\sample_game.exe";
+  InstallConfig().GameExplorer = "%Bin%\\StarCourier.exe";
   InstallConfig().GameExplorerLinkName = "Play %GameName%";
   bool registered = RegisterGameExplorer();
   std::vector<std::string> lines = LogLines();
@@ -96,7 +96,7 @@ TEST_F(GameExplorerStep, RegistrationOnThisSystemOrSilence) {
   std::string guid = lines[0].substr(19, 38);
   ASSERT_EQ(InstallConfig().Shortcuts.size(), 1u);
   const Shortcut& play = InstallConfig().Shortcuts[0];
-  EXPECT_EQ(play.Target, testsupport::BinDir() + "\\sample_game.exe");
+  EXPECT_EQ(play.Target, testsupport::BinDir() + "\\StarCourier.exe");
   std::string suffix = "\\Microsoft\\Windows\\GameExplorer\\" + guid + "\\PlayTasks\\0\\Play %GameName%";
   ASSERT_GT(play.Dest.size(), suffix.size());
   EXPECT_EQ(play.Dest.substr(play.Dest.size() - suffix.size()), suffix);
