@@ -113,9 +113,11 @@ TEST(CommandLineTest, WindowHandleIsHexadecimalWithoutPrefix) {
   EXPECT_FALSE(ParseWindowHandle("12G", &handle));
 }
 
-// HandleOption changes the run-wide state; each test puts it back.
+// HandleOption changes the run-wide state; each test starts from a clean one
+// and puts it back.
 class HandleOptionTest : public ::testing::Test {
  protected:
+  void SetUp() override { TearDown(); }
   void TearDown() override {
     RunState& run = ::Run();
     run.silent = run.progressOnly = run.pathGiven = false;
