@@ -156,6 +156,18 @@ intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
   }
 }
 
+// Windows opens a device, not a file, for these names in any folder and
+// with any extension ("nul.txt", "COM1.log").
+bool IsDeviceName(const std::string& part) {
+  std::string base = Upper(part.substr(0, part.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* d : kDevices)
+    if (base == d) return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '0' && base[3] <= '9';
+}
+
 }  // namespace
 
 int64_t RequiredSpaceForEntry(int64_t size) { return (size + kSpaceUnit) / kSpaceUnit * kSpaceUnit; }
@@ -174,7 +186,7 @@ bool IsSafeEntryPath(const std::string& relative_name) {
       if (c != '.' && c != ' ') only_dots_and_spaces = false;
     }
     // ".", ".." and what Windows trims down to them ("...", ". .").
-    if (only_dots_and_spaces) return false;
+    if (only_dots_and_spaces || IsDeviceName(part)) return false;
     if (end == std::string::npos) return true;
     start = end + 1;
   }

@@ -28,8 +28,9 @@ const std::string& CabinetExtractionError();
 // already a multiple.
 int64_t RequiredSpaceForEntry(int64_t size);
 
-// True when an entry name (without its prefix) stays inside the destination:
-// relative, no drive or stream colon, no empty, "." or ".." component.
+// True when an entry name (without its prefix) names a file inside the
+// destination: relative, no drive or stream colon, no control character, no
+// empty, "." or ".." component, no device name such as "CON" or "com1.txt".
 bool IsSafeEntryPath(const std::string& relative_name);
 
 // Output paths of this length or more are refused (the Windows path limit,

@@ -98,8 +98,8 @@ class CopyRun {
  private:
   bool ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size);
   // Reads a zero-terminated string of at most 255 characters at *offset.
-  bool ReadString(uint32_t* offset, std::string* out);
-  bool ReadHeader(CabinetHeader* header);
+  bool ReadString(Handle h, uint32_t* offset, std::string* out);
+  bool ReadHeader(Handle h, CabinetHeader* header);
   bool ReadFileEntry(uint32_t offset, FileEntry* entry);
   intptr_t Notify(NotificationType type, Notification& n) {
     n.user = user_;
@@ -108,6 +108,7 @@ class CopyRun {
 
   bool HandleEntry(const FileEntry& entry);
   bool StartFolder(unsigned index);
+  bool OpenNextCabinet();
   bool NextBlock();
   bool WriteFile(const FileEntry& entry, Handle out);
 
@@ -115,7 +116,12 @@ class CopyRun {
   NotifyFn notify_;
   void* user_;
   std::string folder_path_;
-  CabinetHeader header_;
+  std::string cabinet_path_;
+  CabinetHeader header_;       // the cabinet whose file table is walked
+  CabinetHeader data_header_;  // the cabinet the data handle reads: header_,
+                               // or a following one the folder runs on into
+  bool data_elsewhere_ = false;
+  unsigned data_folder_ = 0;   // the folder's index in data_header_'s cabinet
 
   // Folder cursor: the block in ctx_.output holds folder bytes
   // [block_start_, block_start_ + block_size_).
@@ -132,10 +138,10 @@ bool CopyRun::ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size) {
   return size == 0 || ctx_.read(h, buffer, size) == size;
 }
 
-bool CopyRun::ReadString(uint32_t* offset, std::string* out) {
+bool CopyRun::ReadString(Handle h, uint32_t* offset, std::string* out) {
   char buffer[cab::kMaxNameLength + 1];
-  if (ctx_.seek(ctx_.header_handle, *offset, kSeekStart) != static_cast<int64_t>(*offset)) return false;
-  uint32_t got = ctx_.read(ctx_.header_handle, buffer, sizeof buffer);
+  if (ctx_.seek(h, *offset, kSeekStart) != static_cast<int64_t>(*offset)) return false;
+  uint32_t got = ctx_.read(h, buffer, sizeof buffer);
   if (got == 0xFFFFFFFFu || got > sizeof buffer) return false;
   const void* end = std::memchr(buffer, 0, got);
   if (!end) return false;  // unterminated or longer than 255 characters
@@ -144,9 +150,9 @@ bool CopyRun::ReadString(uint32_t* offset, std::string* out) {
   return true;
 }
 
-bool CopyRun::ReadHeader(CabinetHeader* h) {
+bool CopyRun::ReadHeader(Handle handle, CabinetHeader* h) {
   uint8_t raw[cab::kHeaderSize];
-  if (!ReadAt(ctx_.header_handle, 0, raw, sizeof raw) || std::memcmp(raw, cab::kSignature, 4) != 0) {
+  if (!ReadAt(handle, 0, raw, sizeof raw) || std::memcmp(raw, cab::kSignature, 4) != 0) {
     ctx_.Fail(kErrorNotACabinet);
     return false;
   }
@@ -163,7 +169,7 @@ bool CopyRun::ReadHeader(CabinetHeader* h) {
   uint32_t offset = cab::kHeaderSize;
   if (h->flags & cab::kFlagReservePresent) {
     uint8_t reserve[4];
-    if (!ReadAt(ctx_.header_handle, offset, reserve, 4)) {
+    if (!ReadAt(handle, offset, reserve, 4)) {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
     }
@@ -173,13 +179,13 @@ bool CopyRun::ReadHeader(CabinetHeader* h) {
     offset += 4 + h->header_reserve;
   }
   if (h->flags & cab::kFlagPrevCabinet) {
-    if (!ReadString(&offset, &h->prev_cabinet) || !ReadString(&offset, &h->prev_disk)) {
+    if (!ReadString(handle, &offset, &h->prev_cabinet) || !ReadString(handle, &offset, &h->prev_disk)) {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
     }
   }
   if (h->flags & cab::kFlagNextCabinet) {
-    if (!ReadString(&offset, &h->next_cabinet) || !ReadString(&offset, &h->next_disk)) {
+    if (!ReadString(handle, &offset, &h->next_cabinet) || !ReadString(handle, &offset, &h->next_disk)) {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
     }
@@ -212,6 +218,18 @@ bool CopyRun::ReadFileEntry(uint32_t offset, FileEntry* e) {
 // Positions the cursor before the first data block of a folder and makes
 // sure a decoder for its compression type is ready and reset.
 bool CopyRun::StartFolder(unsigned index) {
+  if (data_elsewhere_) {
+    // The previous folder ran on into a following cabinet; this one's data
+    // is in the first cabinet again.
+    if (ctx_.data_handle != kNoHandle) ctx_.close(ctx_.data_handle);
+    ctx_.data_handle = ctx_.open(cabinet_path_.c_str(), kOpenBinary | kOpenReadOnly, 0);
+    if (ctx_.data_handle == kNoHandle) {
+      ctx_.Fail(kErrorCabinetNotFound);
+      return false;
+    }
+    data_header_ = header_;
+    data_elsewhere_ = false;
+  }
   uint8_t raw[cab::kFolderSize];
   const uint64_t offset = header_.folders_offset + uint64_t{index} * (cab::kFolderSize + header_.folder_reserve);
   if (offset > 0xFFFFFFFFu || !ReadAt(ctx_.header_handle, static_cast<uint32_t>(offset), raw, sizeof raw)) {
@@ -242,6 +260,7 @@ bool CopyRun::StartFolder(unsigned index) {
     }
   }
   folder_ = static_cast<int>(index);
+  data_folder_ = index;
   folder_type_ = type;
   next_block_offset_ = Le32(raw);
   blocks_left_ = Le16(raw + 4);
@@ -250,58 +269,108 @@ bool CopyRun::StartFolder(unsigned index) {
   return true;
 }
 
-// Reads and decodes the folder's next data block into ctx_.output.
+// Moves the data handle to the cabinet that the current folder runs on
+// into: the last folder of a cabinet with a next cabinet continues as the
+// first folder of that one.
+bool CopyRun::OpenNextCabinet() {
+  if (!(data_header_.flags & cab::kFlagNextCabinet) || data_folder_ + 1 != data_header_.folder_count) {
+    // The file table claims more data than the folder has.
+    ctx_.Fail(kErrorCorruptCabinet);
+    return false;
+  }
+  Notification n;
+  n.name1 = data_header_.next_cabinet.c_str();
+  n.name2 = data_header_.next_disk.c_str();
+  n.name3 = folder_path_.c_str();
+  n.setId = data_header_.set_id;
+  n.cabinetIndex = static_cast<uint16_t>(data_header_.cabinet_index + 1);
+  if (Notify(kNextCabinet, n) == -1) {
+    ctx_.Fail(kErrorUserAbort);
+    return false;
+  }
+  const std::string path = folder_path_ + data_header_.next_cabinet;
+  if (ctx_.data_handle != kNoHandle) ctx_.close(ctx_.data_handle);
+  ctx_.data_handle = path.size() > kMaxCabinetPath ? kNoHandle
+                                                  : ctx_.open(path.c_str(), kOpenBinary | kOpenReadOnly, 0);
+  data_elsewhere_ = true;
+  if (ctx_.data_handle == kNoHandle) {
+    ctx_.Fail(kErrorCabinetNotFound);
+    return false;
+  }
+  CabinetHeader next;
+  if (!ReadHeader(ctx_.data_handle, &next)) return false;
+  if (next.set_id != data_header_.set_id || next.cabinet_index != data_header_.cabinet_index + 1) {
+    ctx_.Fail(kErrorWrongCabinet);
+    return false;
+  }
+  if (next.folder_reserve != data_header_.folder_reserve || next.data_reserve != data_header_.data_reserve) {
+    ctx_.Fail(kErrorReserveMismatch);
+    return false;
+  }
+  uint8_t raw[cab::kFolderSize];
+  if (next.folder_count == 0 || !ReadAt(ctx_.data_handle, next.folders_offset, raw, sizeof raw)) {
+    ctx_.Fail(kErrorCorruptCabinet);
+    return false;
+  }
+  data_header_ = next;
+  data_folder_ = 0;
+  next_block_offset_ = Le32(raw);
+  blocks_left_ = Le16(raw + 4);
+  return true;
+}
+
+// Reads and decodes the folder's next data block into ctx_.output. A block
+// split between two cabinets comes as a part with no uncompressed size at
+// the end of one and the rest at the start of the next; the parts are
+// joined before decoding.
 bool CopyRun::NextBlock() {
-  if (blocks_left_ == 0) {
-    // The folder's data runs on in a following cabinet, which this engine
-    // does not open, or the file table claims more data than the folder has.
-    if (header_.flags & cab::kFlagNextCabinet) {
-      Notification n;
-      n.name1 = header_.next_cabinet.c_str();
-      n.name2 = header_.next_disk.c_str();
-      n.name3 = folder_path_.c_str();
-      n.setId = header_.set_id;
-      n.cabinetIndex = static_cast<uint16_t>(header_.cabinet_index + 1);
-      n.error = kErrorCorruptCabinet;
-      if (Notify(kNextCabinet, n) == -1) {
-        ctx_.Fail(kErrorUserAbort);
-        return false;
-      }
+  uint32_t gathered = 0;
+  uint16_t uncompressed = 0;
+  for (;;) {
+    if (blocks_left_ == 0) {
+      if (!OpenNextCabinet()) return false;
+      continue;
     }
-    ctx_.Fail(kErrorCorruptCabinet);
-    return false;
+    uint8_t raw[cab::kDataHeaderSize];
+    if (!ReadAt(ctx_.data_handle, next_block_offset_, raw, sizeof raw)) {
+      ctx_.Fail(kErrorCorruptCabinet);
+      return false;
+    }
+    const uint32_t checksum = Le32(raw);
+    const uint16_t compressed = Le16(raw + 4);
+    uncompressed = Le16(raw + 6);
+    if (compressed > kInputBufferSize - gathered || uncompressed > kOutputBufferSize) {
+      ctx_.Fail(kErrorCorruptCabinet);
+      return false;
+    }
+    const uint64_t data_offset = uint64_t{next_block_offset_} + cab::kDataHeaderSize + data_header_.data_reserve;
+    uint8_t* part = ctx_.input + gathered;
+    if (data_offset + compressed > 0xFFFFFFFFu ||
+        !ReadAt(ctx_.data_handle, static_cast<uint32_t>(data_offset), part, compressed)) {
+      ctx_.Fail(kErrorCorruptCabinet);
+      return false;
+    }
+    if (checksum != 0 && cab::DataBlockChecksum(part, compressed, uncompressed) != checksum) {
+      ctx_.Fail(kErrorCorruptCabinet);
+      return false;
+    }
+    next_block_offset_ = static_cast<uint32_t>(data_offset + compressed);
+    --blocks_left_;
+    gathered += compressed;
+    if (uncompressed != 0) break;
+    // Only a cabinet's last block may be the first part of a split one.
+    if (blocks_left_ != 0) {
+      ctx_.Fail(kErrorCorruptCabinet);
+      return false;
+    }
   }
-  uint8_t raw[cab::kDataHeaderSize];
-  if (!ReadAt(ctx_.data_handle, next_block_offset_, raw, sizeof raw)) {
-    ctx_.Fail(kErrorCorruptCabinet);
-    return false;
-  }
-  const uint32_t checksum = Le32(raw);
-  const uint16_t compressed = Le16(raw + 4);
-  const uint16_t uncompressed = Le16(raw + 6);
-  if (compressed > kInputBufferSize || uncompressed == 0 || uncompressed > kOutputBufferSize) {
-    ctx_.Fail(kErrorCorruptCabinet);
-    return false;
-  }
-  const uint64_t data_offset = uint64_t{next_block_offset_} + cab::kDataHeaderSize + header_.data_reserve;
-  if (data_offset + compressed > 0xFFFFFFFFu ||
-      !ReadAt(ctx_.data_handle, static_cast<uint32_t>(data_offset), ctx_.input, compressed)) {
-    ctx_.Fail(kErrorCorruptCabinet);
-    return false;
-  }
-  if (checksum != 0 && cab::DataBlockChecksum(ctx_.input, compressed, uncompressed) != checksum) {
-    ctx_.Fail(kErrorCorruptCabinet);
-    return false;
-  }
-  next_block_offset_ = static_cast<uint32_t>(data_offset + compressed);
-  --blocks_left_;
 
   bool ok;
   if ((folder_type_ & cab::kCompressMask) == cab::kCompressNone) {
-    ok = compressed == uncompressed;
+    ok = gathered == uncompressed;
     if (ok) std::memcpy(ctx_.output, ctx_.input, uncompressed);
   } else {
-    ok = ctx_.decoder->DecodeBlock(ctx_.input, compressed, ctx_.output, uncompressed);
+    ok = ctx_.decoder->DecodeBlock(ctx_.input, gathered, ctx_.output, uncompressed);
   }
   if (!ok) {
     // The decoder's state is undefined now; the folder restarts if needed.
@@ -360,7 +429,9 @@ bool CopyRun::Run(const std::string& folder, const char* name) {
     ctx_.Fail(kErrorCabinetNotFound);
     return false;
   }
-  if (!ReadHeader(&header_)) return false;
+  if (!ReadHeader(ctx_.header_handle, &header_)) return false;
+  cabinet_path_ = path;
+  data_header_ = header_;
 
   {
     Notification n;

@@ -160,3 +160,12 @@ void SetBuiltinVariables(DefinesParser& store, bool vista) {
 }
 
 void SetBuiltinVariables() { SetBuiltinVariables(MainVariables(), IsVista()); }
+
+WString ProgramDataFolderValue(const WString& appDataSuffix, bool vista) {
+  WString folder = vista ? Widen(seam::CommonAppDataFolder()) : WString();
+  return folder + u"\\" + appDataSuffix;
+}
+
+WString ProgramDataFolderValue(const WString& appDataSuffix) {
+  return ProgramDataFolderValue(appDataSuffix, IsVista());
+}

@@ -19,6 +19,13 @@ void SetBuiltinVariables();
 // any system.
 void SetBuiltinVariables(DefinesParser& store, bool vista);
 
+// The value of "ProgramDataFolder": the common application-data folder on
+// Windows Vista and later (empty before), a backslash, and the install
+// configuration's AppDataSuffix as written (its references resolve when the
+// variable is used).
+WString ProgramDataFolderValue(const WString& appDataSuffix, bool vista);
+WString ProgramDataFolderValue(const WString& appDataSuffix);
+
 // The shell folder variables of Windows Vista and later from the paths of the
 // known folders, given in the order of KnownFolderVariableNames(). Each path
 // is reduced to 8 bits per character; the common folders fall back to the

@@ -40,6 +40,11 @@ void DeleteRegistryValue(RegistryRoot root, const std::string& subkey, const std
 std::string WindowsFolder();
 std::string SystemFolder();
 
+// The common application-data folder (SHGetFolderPathA with
+// CSIDL_COMMON_APPDATA, from shell32.dll or, when it lacks the function, from
+// shfolder.dll); empty when neither provides it or the call fails.
+std::string CommonAppDataFolder();
+
 // A known-folder identifier, laid out like the system's GUID.
 struct FolderId {
   uint32_t data1;

@@ -89,6 +89,8 @@ void DeleteRegistryValue(RegistryRoot root, const std::string& subkey, const std
 std::string WindowsFolder() { return "C:\\Windows"; }
 std::string SystemFolder() { return "C:\\Windows\\system32"; }
 
+std::string CommonAppDataFolder() { return "C:\\ProgramData"; }
+
 std::vector<WString> KnownFolderPaths(const std::vector<FolderId>& ids) {
   std::vector<WString> paths;
   for (const FolderId& id : ids) {

@@ -68,6 +68,26 @@ void DeleteRegistryValue(RegistryRoot root, const std::string& subkey, const std
 std::string WindowsFolder() { return FolderFrom(GetWindowsDirectoryA); }
 std::string SystemFolder() { return FolderFrom(GetSystemDirectoryA); }
 
+std::string CommonAppDataFolder() {
+  using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+  const int kCommonAppData = 35;  // CSIDL_COMMON_APPDATA
+  for (const char* library : {"shell32.dll", "shfolder.dll"}) {
+    HMODULE module = LoadLibraryA(library);
+    if (!module) continue;
+    auto getFolderPath = reinterpret_cast<GetFolderPathFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "SHGetFolderPathA")));
+    if (!getFolderPath) {
+      FreeLibrary(module);
+      continue;
+    }
+    char path[MAX_PATH] = {};
+    HRESULT result = getFolderPath(nullptr, kCommonAppData, nullptr, 0, path);
+    FreeLibrary(module);
+    return SUCCEEDED(result) ? std::string(path) : std::string();
+  }
+  return std::string();
+}
+
 std::vector<WString> KnownFolderPaths(const std::vector<FolderId>& ids) {
   // The three functions exist from Windows Vista on; they are looked up by
   // name so that the installer still starts on Windows XP.

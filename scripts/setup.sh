@@ -27,7 +27,7 @@ $SUDO apt-get install -y -q --no-install-recommends \
   wine wine32:i386 wine64 \
   cabextract gcab p7zip-full wimtools xz-utils gzip \
   xvfb xauth xdotool imagemagick osslsigncode openssl \
-  python3 ca-certificates
+  python3 ca-certificates libxml2-utils time
 
 # The static, thread-free runtime: the stub must not depend on winpthread.
 if update-alternatives --list i686-w64-mingw32-g++ >/dev/null 2>&1; then

@@ -133,6 +133,15 @@ int EncodingParser::ReadChar(WChar* out) {
     *out = static_cast<WChar>(c);
     return CharOk;
   }
+  // Fast path: a buffered ASCII byte is itself in 8-bit and UTF-8 input.
+  if (bytes_pos_ < bytes_.size() && !first_char_ && decoder_ != &EncodingParser::DecodeUTF16) {
+    uint8_t b = static_cast<uint8_t>(bytes_[bytes_pos_]);
+    if (b < 0x80) {
+      ++bytes_pos_;
+      *out = b;
+      return CharOk;
+    }
+  }
   return (this->*decoder_)(out);
 }
 

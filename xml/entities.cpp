@@ -84,6 +84,7 @@ String Encode(const String& text) {
 }  // namespace
 
 WString DecodeEntities(const WString& text) {
+  if (text.find(u'&') == WString::npos) return text;
   WString out;
   out.reserve(text.size());
   size_t i = 0;

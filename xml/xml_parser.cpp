@@ -295,9 +295,10 @@ bool XMLParser::ReadNextText(XMLItem& item) {
         }
       } else {
         item.value.push_back(c);
-        if (item.value == u"!--") {
+        size_t length = item.value.size();
+        if (length == 3 && item.value == u"!--") {
           item.type = Comment;
-        } else if (item.value == u"![CDATA[") {
+        } else if (length == 8 && item.value == u"![CDATA[") {
           item.value.clear();
           item.type = CData;
         }

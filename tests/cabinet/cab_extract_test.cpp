@@ -150,6 +150,8 @@ TEST(CabExtract, RefusesEntriesThatLeaveTheDestination) {
       "files\\C:escaped.txt",    "files\\..",                      "files\\...\\escaped.txt",
       "files\\a\\. \\x",         "files\\",                        "files\\a\\",
       "files\\evil\x01name",     "files\\stream.txt:hidden",
+      "files\\NUL",              "files\\sub\\con.txt",            "files\\com1",
+      "files\\Lpt9.log",
   };
   for (const char* name : names) {
     SCOPED_TRACE(name);
@@ -217,6 +219,16 @@ TEST(CabExtract, AttributesAndTimesFollowTheCabinet) {
   cabtest::ExpectAttributes(out.file("plain.txt"), false, false);
   cabtest::ExpectLocalDosTime(out.file("ro-hidden.txt"), entries[0].date, entries[0].time);
   cabtest::ExpectLocalDosTime(out.file("plain.txt"), entries[1].date, entries[1].time);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CabExtract, OrdinaryNamesAreSafe) {
+  for (const char* name : {"a", "a.txt", "dir\\sub\\file.bin", "..a", "a..", ".hidden", "console.txt", "com10",
+                           "lpt", "nul_file", "icon.d\\x", "\xE9t\xE9.txt", "a b\\c d"})
+    EXPECT_TRUE(IsSafeEntryPath(name)) << name;
 }
 
 }  // namespace

@@ -156,6 +156,57 @@ inline BuiltCabinet BuildCabinet(const std::vector<TestEntry>& entries, const Ca
   return out;
 }
 
+// A cabinet laid out exactly as given: blocks with the sizes they carry
+// (a block with uncompressed size 0 is the first part of a split block),
+// file entries with their folder offsets. For spanning sets.
+struct RawBlock {
+  std::vector<uint8_t> data;
+  uint16_t uncompressed = 0;
+};
+struct RawFile {
+  std::string name;
+  uint32_t size = 0;
+  uint32_t offset = 0;
+  uint16_t folder = 0;
+};
+inline std::vector<uint8_t> BuildRawCabinet(const CabinetLayout& layout,
+                                            const std::vector<std::vector<RawBlock>>& folders,
+                                            const std::vector<RawFile>& files) {
+  std::vector<TestEntry> none;
+  CabinetLayout empty_layout = layout;
+  empty_layout.folder_types.assign(folders.size(), cab::kCompressNone);
+  // The header and names from the builder, then everything else by hand.
+  std::vector<uint8_t> v = BuildCabinet(none, empty_layout).bytes;
+  const size_t folders_offset = v.size() - folders.size() * (cab::kFolderSize + layout.folder_reserve);
+  Put16(v, 28, static_cast<uint16_t>(files.size()));
+  Put32(v, 16, static_cast<uint32_t>(v.size()));
+  for (const RawFile& f : files) {
+    size_t at = v.size();
+    v.insert(v.end(), cab::kFileEntrySize, 0);
+    Put32(v, at, f.size);
+    Put32(v, at + 4, f.offset);
+    Put16(v, at + 8, f.folder);
+    Put16(v, at + 14, cab::kAttribArchive);
+    AppendString(v, f.name);
+  }
+  for (size_t i = 0; i < folders.size(); ++i) {
+    const size_t folder_at = folders_offset + i * (cab::kFolderSize + layout.folder_reserve);
+    Put32(v, folder_at, static_cast<uint32_t>(v.size()));
+    Put16(v, folder_at + 4, static_cast<uint16_t>(folders[i].size()));
+    for (const RawBlock& b : folders[i]) {
+      const size_t at = v.size();
+      v.insert(v.end(), cab::kDataHeaderSize, 0);
+      Put16(v, at + 4, static_cast<uint16_t>(b.data.size()));
+      Put16(v, at + 6, b.uncompressed);
+      Put32(v, at, cab::DataBlockChecksum(b.data.data(), static_cast<uint16_t>(b.data.size()), b.uncompressed));
+      v.insert(v.end(), layout.data_reserve, 0xCD);
+      Append(v, b.data.data(), b.data.size());
+    }
+  }
+  Put32(v, 8, static_cast<uint32_t>(v.size()));
+  return v;
+}
+
 // Zeroes every data block's checksum so that damage reaches the decoders.
 inline void ClearChecksums(std::vector<uint8_t>& v) {
   auto le16 = [&](size_t at) { return static_cast<size_t>(v[at] | (v[at + 1] << 8)); };
@@ -205,6 +256,7 @@ struct EngineRun {
   std::vector<int> notifications;                     // every notification type in order
   std::map<std::string, fdi::Notification> closed;    // close-file-info by name (names not kept)
   size_t leaked_handles = 0;  // cabinet handles still open after FDICopy
+  std::vector<std::string> next_cabinets;  // next-cabinet notifications
 };
 
 namespace internal {
@@ -217,10 +269,12 @@ struct MemoryFile {
 
 struct MemoryState {
   const std::vector<uint8_t>* cabinet = nullptr;
+  const std::map<std::string, std::vector<uint8_t>>* set = nullptr;  // by path, when given
   std::map<intptr_t, MemoryFile> open;
   intptr_t next = 100;
   EngineRun* run = nullptr;
   intptr_t (*decide)(const fdi::Notification&) = nullptr;
+  intptr_t (*decide_next)(const fdi::Notification&) = nullptr;
 };
 
 inline MemoryState& State() {
@@ -230,10 +284,16 @@ inline MemoryState& State() {
 
 inline void* Alloc(uint32_t size) { return ::operator new(size ? size : 1); }
 inline void Free(void* p) { ::operator delete(p); }
-inline fdi::Handle Open(const char*, int, int) {
+inline fdi::Handle Open(const char* path, int, int) {
   MemoryState& s = State();
+  const std::vector<uint8_t>* input = s.cabinet;
+  if (s.set) {
+    auto it = s.set->find(path);
+    if (it == s.set->end()) return -1;
+    input = &it->second;
+  }
   intptr_t h = s.next++;
-  s.open[h].input = s.cabinet;
+  s.open[h].input = input;
   return h;
 }
 inline uint32_t Read(fdi::Handle h, void* buffer, uint32_t count) {
@@ -272,6 +332,10 @@ inline intptr_t Notify(fdi::NotificationType type, fdi::Notification* n) {
     s.run->files[n->name1];  // an empty entry still appears
     return h;
   }
+  if (type == fdi::kNextCabinet) {
+    s.run->next_cabinets.push_back(n->name1);
+    return s.decide_next ? s.decide_next(*n) : 0;
+  }
   if (type == fdi::kCloseFileInfo) {
     fdi::Notification copy = *n;
     copy.name1 = copy.name2 = copy.name3 = nullptr;
@@ -286,13 +350,17 @@ inline intptr_t Notify(fdi::NotificationType type, fdi::Notification* n) {
 // Runs FDICopy over the cabinet bytes. decide (optional) answers each
 // copy-file notification: 1 extracts, 0 skips, -1 aborts.
 inline EngineRun RunEngine(const std::vector<uint8_t>& cabinet,
-                           intptr_t (*decide)(const fdi::Notification&) = nullptr) {
+                           intptr_t (*decide)(const fdi::Notification&) = nullptr,
+                           const std::map<std::string, std::vector<uint8_t>>* set = nullptr,
+                           intptr_t (*decide_next)(const fdi::Notification&) = nullptr) {
   EngineRun run;
   internal::MemoryState& s = internal::State();
   s = internal::MemoryState();
   s.cabinet = &cabinet;
+  s.set = set;
   s.run = &run;
   s.decide = decide;
+  s.decide_next = decide_next;
   fdi::Context* ctx = fdi::FDICreate(internal::Alloc, internal::Free, internal::Open, internal::Read,
                                      internal::Write, internal::Close, internal::Seek, fdi::kCpu80386, &run.error);
   if (!ctx) return run;

@@ -2,6 +2,9 @@
 // by the tests: structure, notifications, error numbers, and damaged input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "cabinet/cab_format.h"
 #include "cabinet/fdi.h"
 #include "support/test_support.h"
@@ -328,6 +331,109 @@ TEST(FdiEngine, DamagedSampleCabinetsFailCleanly) {
       ExpectCleanRun(damaged);
     }
   }
+}
+
+}  // namespace
+
+// ---- A folder that runs on into the next cabinet ----------------------------
+
+namespace {
+
+// Two cabinets of one set. The folder stream is a (3000 bytes) then b (5000
+// bytes): the first cabinet holds a block of 4000 bytes and the first half of
+// a block of 2000 that is split; the second holds the other half and the
+// last 2000 bytes.
+struct SpanningSet {
+  std::map<std::string, std::vector<uint8_t>> cabinets;
+  std::vector<uint8_t> a, b;
+};
+
+SpanningSet MakeSpanningSet(uint16_t second_set_id = 0x1234, uint16_t second_index = 1, uint8_t second_reserve = 0) {
+  SpanningSet set;
+  std::vector<uint8_t> stream = Pattern(8000, 21);
+  set.a.assign(stream.begin(), stream.begin() + 3000);
+  set.b.assign(stream.begin() + 3000, stream.end());
+  auto slice = [&](size_t from, size_t to) { return std::vector<uint8_t>(stream.begin() + from, stream.begin() + to); };
+
+  CabinetLayout first;
+  first.next_cabinet = "two.cab";
+  first.next_disk = "Disk 2";
+  first.cabinet_index = 0;
+  set.cabinets["memory.cab"] = cabtest::BuildRawCabinet(
+      first, {{{slice(0, 4000), 4000}, {slice(4000, 5000), 0}}},
+      {{"a", 3000, 0, 0}, {"b", 5000, 3000, cab::kFolderContinuedToNext}});
+
+  CabinetLayout second;
+  second.prev_cabinet = "memory.cab";
+  second.prev_disk = "Disk 1";
+  second.set_id = second_set_id;
+  second.cabinet_index = second_index;
+  second.data_reserve = second_reserve;
+  set.cabinets["two.cab"] = cabtest::BuildRawCabinet(
+      second, {{{slice(5000, 6000), 2000}, {slice(6000, 8000), 2000}}},
+      {{"b", 5000, 0, cab::kFolderContinuedFromPrev}});
+  return set;
+}
+
+TEST(FdiEngineSpanning, FileRunsOnIntoTheNextCabinet) {
+  SpanningSet set = MakeSpanningSet();
+  EngineRun run = RunEngine(set.cabinets.at("memory.cab"), nullptr, &set.cabinets);
+  ASSERT_TRUE(run.ok) << run.error.code;
+  EXPECT_EQ(run.files.at("a"), set.a);
+  EXPECT_EQ(run.files.at("b"), set.b);
+  EXPECT_EQ(run.next_cabinets, (std::vector<std::string>{"two.cab"}));
+  EXPECT_EQ(run.leaked_handles, 0u);
+
+  // The second cabinet alone: its first entry is the continued file.
+  EngineRun second = RunEngine(set.cabinets.at("two.cab"));
+  EXPECT_TRUE(second.ok);
+  EXPECT_TRUE(second.files.empty());
+  EXPECT_EQ(std::count(second.notifications.begin(), second.notifications.end(), fdi::kPartialFile), 1);
+}
+
+intptr_t RefuseNext(const fdi::Notification&) { return -1; }
+
+TEST(FdiEngineSpanning, NextCabinetMustBelongToTheSet) {
+  struct Case {
+    const char* what;
+    SpanningSet set;
+    int32_t code;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"other set", MakeSpanningSet(0x9999), fdi::kErrorWrongCabinet});
+  cases.push_back({"wrong index", MakeSpanningSet(0x1234, 2), fdi::kErrorWrongCabinet});
+  cases.push_back({"other reserve", MakeSpanningSet(0x1234, 1, 4), fdi::kErrorReserveMismatch});
+  SpanningSet missing = MakeSpanningSet();
+  missing.cabinets.erase("two.cab");
+  cases.push_back({"missing", missing, fdi::kErrorCabinetNotFound});
+  SpanningSet not_cab = MakeSpanningSet();
+  not_cab.cabinets["two.cab"] = Bytes("not a cabinet, really not one at all......");
+  cases.push_back({"not a cabinet", not_cab, fdi::kErrorNotACabinet});
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineRun run = RunEngine(c.set.cabinets.at("memory.cab"), nullptr, &c.set.cabinets);
+    EXPECT_FALSE(run.ok);
+    EXPECT_EQ(run.error.code, c.code);
+    EXPECT_EQ(run.files.at("a"), c.set.a);  // written before the folder ran out
+    EXPECT_EQ(run.leaked_handles, 0u);
+  }
+  SpanningSet set = MakeSpanningSet();
+  EngineRun refused = RunEngine(set.cabinets.at("memory.cab"), nullptr, &set.cabinets, RefuseNext);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.error.code, fdi::kErrorUserAbort);
+}
+
+TEST(FdiEngineSpanning, OnlyTheLastBlockMayBeSplit) {
+  std::vector<uint8_t> data = Pattern(3000, 4);
+  CabinetLayout l;
+  l.next_cabinet = "two.cab";
+  auto cab = cabtest::BuildRawCabinet(
+      l, {{{std::vector<uint8_t>(data.begin(), data.begin() + 1000), 0},
+           {std::vector<uint8_t>(data.begin() + 1000, data.end()), 2000}}},
+      {{"x", 3000, 0, 0}});
+  EngineRun run = RunEngine(cab);
+  EXPECT_FALSE(run.ok);
+  EXPECT_EQ(run.error.code, fdi::kErrorCorruptCabinet);
 }
 
 }  // namespace

@@ -74,3 +74,16 @@ TEST_F(BuiltinVariablesTest, KnownFolderFallbacksAndNarrowing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProgramDataFolder, FolderThenSuffixUnexpanded) {
+  EXPECT_EQ(Show(ProgramDataFolderValue(u"Zelkon\\%ProdName%", false)), "\\Zelkon\\%ProdName%");
+  const std::string vista = Show(ProgramDataFolderValue(u"Zelkon\\%ProdName%", true));
+  const std::string suffix = "\\Zelkon\\%ProdName%";
+  ASSERT_GT(vista.size(), suffix.size() + 2);
+  EXPECT_EQ(vista.substr(vista.size() - suffix.size()), suffix);
+  EXPECT_EQ(vista[1], ':');
+}
+
+}  // namespace

@@ -89,6 +89,11 @@ TEST_F(SystemFolders, MediaPathOnlyBeforeVista) {
   }
 }
 
+TEST_F(SystemFolders, ProgramDataFolder) {
+  const std::string expected = IsVista() ? ShellFolder(CSIDL_COMMON_APPDATA) : std::string();
+  EXPECT_EQ(Show(ProgramDataFolderValue(u"Zelkon")), expected + "\\Zelkon");
+}
+
 // Either branch can be asked for on any system; both agree with the shell.
 TEST_F(SystemFolders, BothBranchesAgree) {
   SetBuiltinVariables(MainVariables(), true);

@@ -1,11 +1,11 @@
-// Packing test installers for the end-to-end tests of the install: a "cfg"
-// and a "files" folder become one cabinet, which goes after the stub with the
-// defines texts. Times are taken as UTC (the tests run Wine with TZ=UTC as
-// well), so a file's modification time is what the installed file must show.
+// Packing test installers for the end-to-end tests of the install with the
+// authoring tool: a "cfg" and a "files" folder become one cabinet, which goes
+// after the stub with the defines texts. Times are taken as UTC (the tests
+// run Wine with TZ=UTC as well), so a file's modification time is what the
+// installed file must show.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,38 +15,54 @@
 
 namespace e2e {
 
-// Sets the attribute bits of the named cabinet entries ("files\a\b.dat") in
-// a cabinet image. False when the image is not a cabinet or a name is not in
-// it.
-inline bool SetCabinetEntryAttributes(std::vector<uint8_t>* cab, const std::map<std::string, uint16_t>& attributes) {
-  auto le16 = [&](size_t at) { return uint32_t((*cab)[at] | ((*cab)[at + 1] << 8)); };
-  if (cab->size() < 36 || std::string(cab->begin(), cab->begin() + 4) != "MSCF") return false;
-  size_t at = le16(16) | (le16(18) << 16);  // coffFiles
-  const uint32_t count = le16(28);          // cFiles
-  size_t found = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (at + 16 > cab->size()) return false;
-    size_t name_end = at + 16;
-    while (name_end < cab->size() && (*cab)[name_end]) ++name_end;
-    const std::string name(cab->begin() + at + 16, cab->begin() + name_end);
-    auto it = attributes.find(name);
-    if (it != attributes.end()) {
-      (*cab)[at + 14] = uint8_t(it->second);
-      (*cab)[at + 15] = uint8_t(it->second >> 8);
-      ++found;
-    }
-    at = name_end + 1;
-  }
-  return found == attributes.size();
-}
-
-// The stub, the cabinet of cfg_dir and files_dir (entries "cfg\..." and
-// "files\..." in name order) and one defines text record per text. Empty on
-// failure (the reason goes to *error).
+// The installer that "mkinstaller build" makes of cfg_dir and files_dir
+// (cabinet entries "cfg\..." and "files\..." in name order), with one
+// defines text record per text and the given cabinet attribute bits per
+// entry name ("files\a\b.dat"). Empty on failure (the reason goes to *error).
 inline std::vector<uint8_t> PackInstaller(const std::string& cfg_dir, const std::string& files_dir,
                                           const std::vector<std::string>& defines_texts,
                                           const std::map<std::string, uint16_t>& attributes = {},
                                           std::string* error = nullptr) {
+  std::string scratch_error;
+  std::string& why = error ? *error : scratch_error;
+  auto quote = [](const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+  };
+  testsupport::ScratchDir stage;
+  std::string command = "TZ=UTC " + quote(BinDir() + "/mkinstaller") + " build --stub " +
+                        quote(BinDir() + "/InstallerStub.exe") + " --cfg " + quote(cfg_dir) + " --files " +
+                        quote(files_dir) + " -o " + quote(stage.file("Setup.exe"));
+  for (size_t i = 0; i < defines_texts.size(); ++i) {
+    const std::string text_file = stage.file("defines" + std::to_string(i) + ".txt");
+    testsupport::WriteWholeFile(text_file, defines_texts[i]);
+    command += " --defines-text " + quote(text_file);
+  }
+  for (const auto& entry : attributes) {
+    std::string flags;
+    if (entry.second & 0x01) flags += 'r';
+    if (entry.second & 0x02) flags += 'h';
+    if (entry.second & 0x04) flags += 's';
+    if (entry.second & 0x20) flags += 'a';
+    command += " --attrib " + quote(entry.first + "=" + flags);
+  }
+  std::string output;
+  if (Shell(command, &output) != 0) {
+    why = "mkinstaller build failed: " + output;
+    return {};
+  }
+  std::vector<uint8_t> installer;
+  if (!testsupport::ReadWholeFile(stage.file("Setup.exe"), &installer)) why = "cannot read the packed installer";
+  return installer;
+}
+
+// The same layout packed with gcab, for configurations that the authoring
+// tool refuses to pack because the installer would refuse them (a broken
+// install.xml): the stub, the cabinet, the defines texts, the signature.
+inline std::vector<uint8_t> PackUncheckedInstaller(const std::string& cfg_dir, const std::string& files_dir,
+                                                   const std::vector<std::string>& defines_texts,
+                                                   std::string* error = nullptr) {
   std::string scratch_error;
   std::string& why = error ? *error : scratch_error;
   testsupport::ScratchDir stage;
@@ -62,10 +78,6 @@ inline std::vector<uint8_t> PackInstaller(const std::string& cfg_dir, const std:
   if (!testsupport::ReadWholeFile(stage.file("payload.cab"), &cab) ||
       !testsupport::ReadWholeFile(BinDir() + "/InstallerStub.exe", &stub)) {
     why = "cannot read the cabinet or the stub";
-    return {};
-  }
-  if (!SetCabinetEntryAttributes(&cab, attributes)) {
-    why = "cannot set the entry attributes";
     return {};
   }
   std::vector<Record> records = {{2, stub}, {1, cab}};
