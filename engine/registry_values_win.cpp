@@ -20,6 +20,17 @@ void LogRegValue(const WString& key, const WString& name) {
   AppendLogLine(u"\t\t</RegValue>");
 }
 
+// A formatting error is reported once per bad pair, but the step goes on,
+// so the message must not leave the run looking cancelled: the aborted flag
+// that it raises would otherwise stop the wait for the next program.
+void ReportFormattingErrors(int count) {
+  for (int i = 0; i < count; ++i) {
+    bool was_aborted = Run().aborted;
+    ShowFatalError(u"Binary formatting error in registry value");
+    Run().aborted = was_aborted;
+  }
+}
+
 // Writes one configured value; false (after the message) stops the step.
 bool WriteValue(const RegValue& record) {
   WString key = Expand(Widen(record.Key), true);
@@ -49,7 +60,7 @@ bool WriteValue(const RegValue& record) {
     RegCloseKey(handle);
     return false;
   }
-  for (int i = 0; i < format_errors; ++i) ShowFatalError(u"Binary formatting error in registry value");
+  ReportFormattingErrors(format_errors);
   RegSetValueExA(handle, Narrow(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                  static_cast<DWORD>(data.size()));
   RegCloseKey(handle);

@@ -113,8 +113,11 @@ bool CreateShortcuts() {
 
     std::string link_path, raw_path = shortcut.Dest;
     if (!CreateLink(target, dest, description, args, icon, &link_path, &raw_path)) {
+      // Reported, but the install goes on: the flag the message raises is
+      // put back as it was (a Cancel given before stays).
+      bool was_aborted = Run().aborted;
       ShowFatalError(u"Failed to Create Link to '" + Widen(target) + u"'");
-      Run().aborted = false;  // reported, but the install goes on
+      Run().aborted = was_aborted;
     }
     if (permanent) continue;
     AppendLogLine(ShortcutLogLine(Widen(raw_path), shortcut.shared, install_path, log_folder));

@@ -22,6 +22,7 @@
 class ActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    wasSilent_ = ::Run().silent;
     ::Run().silent = true;
     ::Run().aborted = false;
     ::Run().commandLineRegValues.clear();
@@ -34,6 +35,7 @@ class ActionTest : public ::testing::Test {
   void TearDown() override {
     SetFatalErrorObserver(previous_);
     ::Run().aborted = false;
+    ::Run().silent = wasSilent_;
   }
 
   static void ClearConfig() {
@@ -83,6 +85,7 @@ class ActionTest : public ::testing::Test {
   std::vector<std::string> errors_;
   FatalErrorObserver previous_;
   size_t logMark_ = 0;
+  bool wasSilent_ = false;
 };
 
 // Registry helpers for reading back and cleaning up.

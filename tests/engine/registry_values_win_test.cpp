@@ -84,6 +84,17 @@ TEST_F(RegistryStep, BinaryFormattingErrorsAreReportedAndTheGoodPairsWritten) {
   EXPECT_EQ(empty.bytes, "");
   EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kTestKey, "Partial").bytes, "\x10");
   EXPECT_EQ(LogLines().back(), "\t</Registry>");  // the step went on
+  // The messages do not make the run look cancelled, which would stop the
+  // wait for the post-install programs.
+  EXPECT_FALSE(::Run().aborted);
+}
+
+TEST_F(RegistryStep, FormattingErrorKeepsACancelGivenBefore) {
+  InstallConfig().Registry.push_back(Value("%TestKey%", "Bad", "x", 2));
+  ::Run().aborted = true;
+  ASSERT_TRUE(WriteRegistry());
+  EXPECT_EQ(Errors().size(), 1u);
+  EXPECT_TRUE(::Run().aborted);
 }
 
 TEST_F(RegistryStep, InvalidKeyStopsTheStepAfterLoggingIt) {
