@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <ole2.h>
 #include <objbase.h>
-#include <shlobj.h>
 
 #include "config/expand.h"
+#include "config/system_seam.h"
 #include "engine/game_explorer.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
@@ -70,23 +70,6 @@ bool WindowsVersion(unsigned* major, unsigned* minor) {
   *major = cached_major;
   *minor = cached_minor;
   return known;
-}
-
-// The common application data folder (CSIDL_COMMON_APPDATA), from shell32
-// or, on systems whose shell lacks the call, from shfolder.
-std::string CommonAppDataFolder() {
-  using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-  for (const char* library : {"shell32.dll", "shfolder.dll"}) {
-    HMODULE module = LoadLibraryA(library);
-    if (!module) continue;
-    auto get_folder = reinterpret_cast<GetFolderPathFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "SHGetFolderPathA")));
-    char path[MAX_PATH + 1] = {};
-    bool found = get_folder && SUCCEEDED(get_folder(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path));
-    FreeLibrary(module);
-    if (get_folder) return found ? std::string(path) : std::string();
-  }
-  return std::string();
 }
 
 }  // namespace
@@ -172,7 +155,7 @@ bool RegisterGameExplorer() {
   if (!registered) return false;
   AppendLogElement(1, "GameExplorerGuid", Widen(guid), LogValue::Verbatim);
 
-  std::string data_folder = RemoveTrailingSlash(CommonAppDataFolder());
+  std::string data_folder = RemoveTrailingSlash(seam::CommonAppDataFolder());
   if (data_folder.empty()) return true;
   std::string task_folder = GameExplorerTaskFolder(data_folder, guid);
   std::string link = PlayTaskLinkPath(task_folder, config.GameExplorerLinkName);

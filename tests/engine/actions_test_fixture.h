@@ -33,6 +33,10 @@ class ActionTest : public ::testing::Test {
     logMark_ = TheInstallLog().Text().size();
   }
   void TearDown() override {
+    // Other suites of the binary run the worker on the same configuration.
+    ClearConfig();
+    ::Run().commandLineRegValues.clear();
+    ::Run().fileAssociations = true;
     SetFatalErrorObserver(previous_);
     ::Run().aborted = false;
     ::Run().silent = wasSilent_;
