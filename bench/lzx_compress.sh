@@ -23,23 +23,10 @@ levels=${*:-1 3 4 5}
 work=$(mktemp -d "${TMPDIR:-/tmp}/lzxbench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 payload=$work/payload
-mkdir -p "$payload/bin"
-
-# Executables first, in a fixed order, up to 40% of the payload.
-exe_budget=$((size_mb * 1048576 * 40 / 100))
-copied=0
-while IFS= read -r f; do
-  s=$(stat -c %s "$f")
-  [ "$s" -gt 8000000 ] && continue
-  [ $((copied + s)) -gt "$exe_budget" ] && continue
-  cp "$f" "$payload/bin/$(basename "$(dirname "$f")")_$(basename "$f")"
-  copied=$((copied + s))
-done < <( (ls /usr/lib/gcc/i686-w64-mingw32/*/*.dll /usr/i686-w64-mingw32/lib/*.dll 2>/dev/null;
-           ls /usr/lib/i386-linux-gnu/wine/i386-windows/*.dll /usr/lib/i386-linux-gnu/wine/i386-windows/*.exe 2>/dev/null) |
-          LC_ALL=C sort)
-"$bench" generate "$payload" $((size_mb - copied / 1048576))
-input=$(find "$payload" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
-echo "payload: $input bytes in $(find "$payload" -type f | wc -l) files, $((copied / 1048576)) MB of it executables"
+. "$here/bench/lzx_compress_payload.sh"
+make_payload "$payload" "$size_mb" "$bench"
+input=$payload_bytes
+echo "payload: $input bytes in $(find "$payload" -type f | wc -l) files, $((exe_bytes / 1048576)) MB of it executables"
 
 tar --sort=name -cf "$work/payload.tar" -C "$payload" .
 

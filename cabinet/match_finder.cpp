@@ -93,6 +93,7 @@ size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
   // while this one runs.
   if (pos + 5 <= end_) __builtin_prefetch(&head4_[Hash4(At(pos + 1), params_.hash_bits)]);
   size_t count = 0;
+  limit = std::min(limit, params_.max_length);
   if (limit < params_.min_length) {
     IndexUpTo(pos + 1);
     return 0;
