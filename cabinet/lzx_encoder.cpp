@@ -27,7 +27,7 @@ struct LevelSettings {
   uint32_t good_length;     // past a match this long, search a quarter as deep
   uint32_t nice_length;     // a match this long ends the search / is taken
   uint32_t max_lazy;        // lazy parser: no look-ahead past a match this long
-  unsigned skip_shift;      // lazy parser: skip ahead in unmatched data (0: never)
+  unsigned skip_shift;      // skip ahead in unmatched data (0: never)
   bool lazy;
   bool near_optimal;
   int passes;
@@ -42,7 +42,7 @@ const LevelSettings kLevels[] = {
     {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8},       // 1: fastest
     {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8},       // 2
     {16, 32, 64, 32, 6, true, false, 1, 20, 64, 8, 8},      // 3: default
-    {16, 32, 64, 0, 0, false, true, 1, 20, 64, 16, 16},     // 4
+    {16, 32, 64, 0, 7, false, true, 1, 20, 64, 16, 16},     // 4
     {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16},   // 5: best
 };
 

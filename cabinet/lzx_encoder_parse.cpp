@@ -139,6 +139,8 @@ class LazyParser {
 
 class OptimalParser {
  public:
+  static constexpr uint32_t kMaxSkip = 32;
+
   OptimalParser(MatchFinder& finder, uint32_t start, uint32_t size, const ParseParams& params,
                 ParseScratch& scratch)
       : finder_(finder), start_(start), size_(size), params_(params), s_(scratch) {
@@ -159,6 +161,7 @@ class OptimalParser {
     nodes[0].cost = 0;
     std::memcpy(nodes[0].repeats, repeats_in, sizeof nodes[0].repeats);
     uint32_t frontier = 0;  // nodes (seg, frontier] have been initialised
+    uint32_t misses = 0, next_search = 0;
     uint32_t i = 0;
     while (i < size_) {
       const uint32_t limit = std::min<uint32_t>(kMaxMatch, size_ - i);
@@ -168,7 +171,20 @@ class OptimalParser {
         matches = s_.match_cache.data() + s_.match_index[2 * i];
         count = s_.match_index[2 * i + 1];
       } else {
-        count = finder_.FindMatches(start_ + i, limit, buffer_);
+        if (i >= next_search) {
+          count = finder_.FindMatches(start_ + i, limit, buffer_);
+          // Unmatched data (noise, packed files): search ever more sparsely.
+          if (count == 0 && params_.skip_shift != 0) {
+            ++misses;
+            next_search = i + std::min<uint32_t>(1 + (misses >> params_.skip_shift), kMaxSkip);
+            if (next_search > i + 1) finder_.PassOver(start_ + std::min(next_search, size_));
+          } else {
+            misses = 0;
+            next_search = i + 1;
+          }
+        } else {
+          count = 0;
+        }
         matches = buffer_;
         if (record) {
           s_.match_index[2 * i] = static_cast<uint32_t>(s_.match_cache.size());
@@ -206,6 +222,8 @@ class OptimalParser {
         std::memcpy(reps, cur.repeats, sizeof reps);
         UpdateRepeats(formatted, reps);
         i += len;
+        misses = 0;
+        next_search = i;
         if (!from_cache) finder_.SkipTo(start_ + i);
         seg = i;
         frontier = i;

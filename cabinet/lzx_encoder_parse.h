@@ -37,8 +37,8 @@ struct ParseParams {
   bool lazy = true;             // lazy parser: look one position ahead
   uint32_t nice_length = 96;    // a match this long is taken at once
   uint32_t max_lazy = 32;       // lazy parser: no look-ahead past a match this long
-  // Lazy parser: after 2^skip_shift positions without a match, search only
-  // every second position, after twice as many every third, and so on (0: never).
+  // After 2^skip_shift searches without a match, search only every second
+  // position, after twice as many every third, and so on (0: never).
   unsigned skip_shift = 0;
   int passes = 1;               // near-optimal: re-parse with the frame's own prices
 };
