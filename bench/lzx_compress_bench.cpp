@@ -345,7 +345,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: lzx_compress_bench generate DIR MB\n"
                "       lzx_compress_bench compress DIR OUT.cab [--level N] [--window BITS] "
-               "[--method lzx|mszip|stored] [--no-e8]\n"
+               "[--method lzx|mszip|stored] [--no-e8] [--e8-size N]\n"
                "       lzx_compress_bench verify CAB DIR\n");
   return 2;
 }
@@ -364,6 +364,7 @@ int main(int argc, char** argv) {
       if (a == "--level" && i + 1 < argc) o.lzx_level = std::atoi(argv[++i]);
       else if (a == "--window" && i + 1 < argc) o.lzx_window_bits = static_cast<unsigned>(std::atoi(argv[++i]));
       else if (a == "--no-e8") o.lzx_e8_translation = false;
+      else if (a == "--e8-size" && i + 1 < argc) o.lzx_e8_translation_size = static_cast<uint32_t>(std::atol(argv[++i]));
       else if (a == "--method" && i + 1 < argc) {
         std::string m = argv[++i];
         o.compression = m == "mszip" ? cab::CabCompression::kMszip

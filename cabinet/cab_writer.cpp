@@ -73,8 +73,8 @@ uint16_t DosTime(int hour, int minute, int second) {
 // frames, compresses each and writes the CFDATA blocks.
 class CabWriter::FolderStream {
  public:
-  FolderStream(std::ostream& out, const CabFolderOptions& options)
-      : out_(out), options_(options) {}
+  FolderStream(std::ostream& out, const CabFolderOptions& options, uint64_t folder_bytes)
+      : out_(out), options_(options), folder_bytes_(folder_bytes) {}
 
   bool Begin() {
     frame_.resize(kFrame);
@@ -84,6 +84,10 @@ class CabWriter::FolderStream {
       lo.window_bits = options_.lzx_window_bits;
       lo.level = options_.lzx_level;
       lo.e8_translation = options_.lzx_e8_translation;
+      // Translation stops at 1 GB into the folder; a larger size adds nothing.
+      lo.e8_translation_size = options_.lzx_e8_translation_size != 0
+                                   ? options_.lzx_e8_translation_size
+                                   : static_cast<uint32_t>(std::max<uint64_t>(1, std::min<uint64_t>(folder_bytes_, 1u << 30)));
       if (!lzx_.Start(lo, [this](const uint8_t* data, size_t size, uint32_t uncompressed) {
             return WriteBlock(data, size, uncompressed);
           })) {
@@ -169,6 +173,7 @@ class CabWriter::FolderStream {
 
   std::ostream& out_;
   CabFolderOptions options_;
+  uint64_t folder_bytes_;
   std::vector<uint8_t> frame_;
   size_t fill_ = 0;
   std::vector<uint8_t> packed_;
@@ -260,7 +265,7 @@ bool CabWriter::AddFileData(const std::string& name, std::vector<uint8_t> data, 
 }
 
 bool CabWriter::WriteFolder(std::ostream& out, Folder& folder, uint64_t* written, uint64_t total) {
-  FolderStream stream(out, folder.options);
+  FolderStream stream(out, folder.options, folder.bytes);
   stream.set_block_done([&](uint32_t n) {
     *written += n;
     if (progress_) progress_(*written, total);

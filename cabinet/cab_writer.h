@@ -26,6 +26,9 @@ struct CabFolderOptions {
   unsigned lzx_window_bits = 21;  // 15..21
   int lzx_level = LzxEncoderOptions::kDefaultLevel;
   bool lzx_e8_translation = true;
+  // The E8 translation size in the LZX header; 0 takes the folder's size, so
+  // that calls anywhere in the folder's executables become absolute targets.
+  uint32_t lzx_e8_translation_size = 0;
 };
 
 // DOS date and time fields as a cabinet stores them (local time, 2-second

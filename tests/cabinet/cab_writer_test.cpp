@@ -211,6 +211,44 @@ TEST(CabWriter, FilesWithoutAFolderGetTheDefaultLzxFolder) {
   EXPECT_EQ(Get16(bytes, cab::kHeaderSize + 6), cab::MakeLzxType(21));
 }
 
+// The LZX stream header at the start of a folder's first data block: the
+// E8 flag bit, then the 32-bit translation size, in 16-bit little-endian
+// words read from the top bit.
+void ReadLzxHeader(const std::vector<uint8_t>& cab, size_t folder, bool* e8, uint32_t* size) {
+  const size_t data = Get32(cab, cab::kHeaderSize + cab::kFolderSize * folder) + cab::kDataHeaderSize;
+  const uint64_t bits = (uint64_t(Get16(cab, data)) << 32) | (uint64_t(Get16(cab, data + 2)) << 16) | Get16(cab, data + 4);
+  *e8 = (bits >> 47) != 0;
+  *size = static_cast<uint32_t>(bits >> 15);
+}
+
+TEST(CabWriter, E8TranslationSizeIsTheFoldersSizeUnlessGiven) {
+  CabWriter w;
+  CabFolderOptions automatic = Folder(CabCompression::kLzx), given = automatic, off = automatic;
+  given.lzx_e8_translation_size = 12000000;
+  off.lzx_e8_translation = false;
+  for (const CabFolderOptions& o : {automatic, given, off}) {
+    ASSERT_TRUE(w.StartFolder(o));
+    const std::string n = std::to_string(w.file_count());
+    ASSERT_TRUE(w.AddFileData("a" + n, enctest::X86Code(50000, 1), 0, 0, 0));
+    ASSERT_TRUE(w.AddFileData("b" + n, enctest::X86Code(30001, 2), 0, 0, 0));
+  }
+  std::vector<uint8_t> v;
+  ASSERT_TRUE(WriteToBytes(w, &v)) << w.error();
+  bool e8 = false;
+  uint32_t size = 0;
+  ReadLzxHeader(v, 0, &e8, &size);
+  EXPECT_TRUE(e8);
+  EXPECT_EQ(size, 80001u);
+  ReadLzxHeader(v, 1, &e8, &size);
+  EXPECT_TRUE(e8);
+  EXPECT_EQ(size, 12000000u);
+  ReadLzxHeader(v, 2, &e8, &size);
+  EXPECT_FALSE(e8);
+  cabtest::EngineRun run = cabtest::RunEngine(v);
+  ASSERT_TRUE(run.ok);
+  EXPECT_TRUE(run.files["b4"] == enctest::X86Code(30001, 2));
+}
+
 TEST(CabWriter, DosDateAndTimeFields) {
   EXPECT_EQ(cab::DosDate(1980, 1, 1), 0x21);
   EXPECT_EQ(cab::DosDate(2009, 10, 22), ((2009 - 1980) << 9) | (10 << 5) | 22);
