@@ -10,6 +10,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 root=${BUILD_ROOT:-$here/build}
 case "$root" in /*) ;; *) root=$here/$root ;; esac
 jobs=${JOBS:-$(nproc)}
+# Cache hits across work trees and build folders: paths inside the tree are
+# hashed relative to it.
+export CCACHE_BASEDIR=$here CCACHE_NOHASHDIR=true
 
 do_host=1 do_win=1 sanitize=0 type=RelWithDebInfo
 for arg in "$@"; do
