@@ -6,7 +6,7 @@
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/fdi.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 
 namespace {

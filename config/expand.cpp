@@ -4,7 +4,7 @@
 
 #include "config/defines_parser.h"
 #include "config/fatal_error.h"
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 
 namespace {
 

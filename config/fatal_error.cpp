@@ -1,7 +1,7 @@
 #include "config/fatal_error.h"
 
 #include "config/expand.h"
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 #include "driver/run_state.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 // Sets the run's aborted flag and, unless the run is silent, shows a message
 // box with the caption Expand("%FATAL_POPUP_TITLE%") and the text

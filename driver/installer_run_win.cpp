@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/installer_run.h"
 #include "driver/payload.h"
 #include "driver/run_state.h"

@@ -10,7 +10,7 @@
 #include "config/expand.h"
 #include "config/fatal_error.h"
 #include "config/properties_parser.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/command_line.h"
 #include "driver/installer_run.h"
 #include "driver/run_state.h"

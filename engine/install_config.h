@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "engine/install_records.h"
 #include "engine/reg_value.h"
 

@@ -7,7 +7,7 @@
 #include "cabinet/cab_extract.h"
 #include "config/expand.h"
 #include "config/fatal_error.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 #include "driver/worker_threads.h"
 #include "engine/install_actions.h"

@@ -7,7 +7,7 @@
 
 #include "config/defines_parser.h"
 #include "config/expand.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "cabinet/cab_extract.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_extract_test_support.h"

@@ -10,7 +10,7 @@
 
 #include "config/defines_parser.h"
 #include "config/fatal_error.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 
 namespace configtest {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "config/expand.h"
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 #include "support/test_support.h"
 #include "tests/config/config_test_support.h"
 

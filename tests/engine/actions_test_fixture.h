@@ -13,7 +13,7 @@
 
 #include "config/defines_parser.h"
 #include "config/fatal_error.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 #include "engine/install_config.h"
 #include "engine/install_log.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cabinet/cab_format.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "tools/mkinstaller/config_loader.h"
 #include "tools/mkinstaller/installer_packer.h"
 #include "tools/mkinstaller/subcommand.h"
