@@ -18,7 +18,6 @@
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_writer.h"
 #include "cabinet/fdi.h"
-#include "driver/run_state.h"
 
 namespace {
 
@@ -63,13 +62,12 @@ int Test(const char* cabinet, int repeat) {
 }
 
 int Extract(const char* cabinet, const std::string& dir) {
-  RunState& run = Run();
-  run.payloadPath = cabinet;
-  run.entryPrefix = "";
-  run.destinationFolder = dir + "/";
-  run.cabinetOffset = 0;
+  ExtractionRequest request;
+  request.cabinetPath = cabinet;
+  request.destination = dir + "/";
+  ExtractionProgress ignored;
   auto start = std::chrono::steady_clock::now();
-  if (!ExtractCabinet()) {
+  if (!ExtractCabinet(request, ignored)) {
     std::fprintf(stderr, "cab_decode_bench: %s\n", CabinetExtractionError().c_str());
     return 1;
   }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "config/defines_parser.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "base/system_seam.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "config/builtin_variables.h"
 #include "config/defines_parser.h"
 #include "config/expand.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "config/properties_parser.h"
 #include "base/string_utils.h"
 #include "driver/command_line.h"

@@ -8,10 +8,8 @@
 #include "config/defines_parser.h"
 #include "config/expand.h"
 #include "base/string_utils.h"
-#include "driver/run_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Run().silent = true;  // "#Fail" and unknown commands must not print
   std::string input(reinterpret_cast<const char*>(data), size);
   size_t newline = input.find('\n');
   std::string definitions = newline == std::string::npos ? std::string() : input.substr(0, newline);

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "config/defines_parser.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "base/string_utils.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
 
 namespace configtest {
@@ -22,6 +23,7 @@ class ConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
     MainVariables().Clear();
+    ConnectRunHandlers();
     savedSilent_ = ::Run().silent;
     ::Run().silent = true;
     ::Run().aborted = false;

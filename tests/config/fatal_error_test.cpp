@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/expand.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "tests/config/config_test_support.h"
 
 namespace {

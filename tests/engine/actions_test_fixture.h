@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "config/defines_parser.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "base/string_utils.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
@@ -22,6 +23,8 @@
 class ActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ConnectRunHandlers();
+    ConnectInstallContext();
     wasSilent_ = ::Run().silent;
     ::Run().silent = true;
     ::Run().aborted = false;

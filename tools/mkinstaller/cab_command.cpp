@@ -13,7 +13,6 @@
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/fdi.h"
-#include "driver/run_state.h"
 #include "tools/mkinstaller/subcommand.h"
 
 namespace {
@@ -78,18 +77,20 @@ int Extract(const std::string& cabinet, std::string destination, const std::stri
   if (destination.empty()) destination = ".";
   if (destination.back() != '/' && destination.back() != '\\') destination += '/';
 
-  RunState& run = Run();
-  run.payloadPath = cabinet;
-  run.cabinetOffset = 0;
-  run.cabinetLength = static_cast<uint32_t>(length);
-  run.entryPrefix = prefix;
-  run.destinationFolder = destination;
-  run.extractedFiles.clear();
-  if (!ExtractCabinet()) {
+  // Counts the files written; the percentages are of no use here.
+  struct FileCounter : ExtractionProgress {
+    size_t files = 0;
+    void FileCreated(const std::string&) override { ++files; }
+  } counter;
+  ExtractionRequest request;
+  request.cabinetPath = cabinet;
+  request.prefix = prefix;
+  request.destination = destination;
+  if (!ExtractCabinet(request, counter)) {
     std::fprintf(stderr, "mkinstaller cab: extraction failed: %s\n", CabinetExtractionError().c_str());
     return kExitFailure;
   }
-  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", run.extractedFiles.size(), CabinetTotalBytes(),
+  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", counter.files, CabinetTotalBytes(),
               destination.c_str());
   return kExitOk;
 }
