@@ -2,45 +2,38 @@
 
 #include <cstring>
 
+#include "cabinet/deflate_format.h"
+
 namespace cab {
+
+using namespace deflate;
+
 namespace {
 
 constexpr unsigned kLiteralRootBits = 10;
 constexpr unsigned kDistanceRootBits = 8;
-constexpr unsigned kNumLiteralCodes = 288;
-constexpr unsigned kNumDistanceCodes = 32;
-constexpr unsigned kEndOfBlock = 256;
-
-// RFC 1951, 3.2.5: length codes 257..285 and distance codes 0..29.
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                        1025, 1537, 2049, 3073, 4097, 6145,  8193, 12289, 16385, 24577};
-constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
-                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-// Order in which the code length code's lengths are sent.
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+// The tables hold the two reserved codes of each alphabet too (RFC 1951,
+// 3.2.6): 288 literal/length and 32 distance codes.
+constexpr unsigned kLiteralTableSize = kNumLitLenCodes + 2;
+constexpr unsigned kDistanceTableSize = kNumDistanceCodes + 2;
 
 }  // namespace
 
 MszipDecoder::MszipDecoder()
     : window_(2 * kHistorySize),
-      fixed_literals_(kNumLiteralCodes, kLiteralRootBits),
-      fixed_distances_(kNumDistanceCodes, kDistanceRootBits),
-      literals_(kNumLiteralCodes, kLiteralRootBits),
-      distances_(kNumDistanceCodes, kDistanceRootBits),
-      code_lengths_(19, 7) {
-  uint8_t lengths[kNumLiteralCodes];
+      fixed_literals_(kLiteralTableSize, kLiteralRootBits),
+      fixed_distances_(kDistanceTableSize, kDistanceRootBits),
+      literals_(kLiteralTableSize, kLiteralRootBits),
+      distances_(kDistanceTableSize, kDistanceRootBits),
+      code_lengths_(kNumCodeLengthCodes, 7) {
+  uint8_t lengths[kLiteralTableSize];
   for (unsigned i = 0; i < 144; ++i) lengths[i] = 8;
   for (unsigned i = 144; i < 256; ++i) lengths[i] = 9;
   for (unsigned i = 256; i < 280; ++i) lengths[i] = 7;
   for (unsigned i = 280; i < 288; ++i) lengths[i] = 8;
-  fixed_literals_.Build(lengths, kNumLiteralCodes, true);
-  for (unsigned i = 0; i < kNumDistanceCodes; ++i) lengths[i] = 5;
-  fixed_distances_.Build(lengths, kNumDistanceCodes, true);
+  fixed_literals_.Build(lengths, kLiteralTableSize, true);
+  for (unsigned i = 0; i < kDistanceTableSize; ++i) lengths[i] = 5;
+  fixed_distances_.Build(lengths, kDistanceTableSize, true);
 }
 
 void MszipDecoder::Reset() { history_size_ = 0; }
@@ -106,14 +99,14 @@ bool MszipDecoder::ReadDynamicTables(LsbBitReader& reader) {
   const unsigned num_code_lengths = reader.Read(4) + 4;
   if (num_literals > 286 || num_distances > 30) return false;
 
-  uint8_t lengths[kNumLiteralCodes + kNumDistanceCodes] = {};
+  uint8_t lengths[kLiteralTableSize + kDistanceTableSize] = {};
   for (unsigned i = 0; i < num_code_lengths; ++i) lengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(reader.Read(3));
-  if (reader.Overrun() || !code_lengths_.Build(lengths, 19, true)) return false;
+  if (reader.Overrun() || !code_lengths_.Build(lengths, kNumCodeLengthCodes, true)) return false;
 
   // Literal/length and distance lengths form one sequence; repeats may
   // cross from one to the other.
   const unsigned total = num_literals + num_distances;
-  uint8_t all[kNumLiteralCodes + kNumDistanceCodes] = {};
+  uint8_t all[kLiteralTableSize + kDistanceTableSize] = {};
   unsigned n = 0;
   while (n < total) {
     reader.Refill();
