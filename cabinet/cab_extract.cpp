@@ -220,6 +220,7 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
     x.counting = counting;
     if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, nullptr)) {
       std::string reason = fdi::ErrorText(error.code);
+      if (!error.detail.empty()) reason += ": " + error.detail;
       x.error = x.error.empty() ? "Cabinet '" + request.cabinetPath + "': " + reason : x.error;
       x.counting = false;
       fdi::FDIDestroy(context);

@@ -47,11 +47,12 @@ struct Context {
   uint16_t decoder_type = 0;
   bool has_decoder_type = false;
 
-  void Fail(int32_t code) {
+  void Fail(int32_t code, const std::string& detail = std::string()) {
     if (error && !error->error) {
       error->code = code;
       error->type = 0;
       error->error = true;
+      error->detail = detail;
     }
   }
   void CloseHandles() {
@@ -350,7 +351,7 @@ bool CopyRun::NextBlock() {
       return false;
     }
     if (checksum != 0 && cab::DataBlockChecksum(part, compressed, uncompressed) != checksum) {
-      ctx_.Fail(kErrorCorruptCabinet);
+      ctx_.Fail(kErrorCorruptCabinet, "bad block checksum in folder " + std::to_string(folder_));
       return false;
     }
     next_block_offset_ = static_cast<uint32_t>(data_offset + compressed);
@@ -365,16 +366,21 @@ bool CopyRun::NextBlock() {
   }
 
   bool ok;
-  if ((folder_type_ & cab::kCompressMask) == cab::kCompressNone) {
+  const bool stored = (folder_type_ & cab::kCompressMask) == cab::kCompressNone;
+  if (stored) {
     ok = gathered == uncompressed;
     if (ok) std::memcpy(ctx_.output, ctx_.input, uncompressed);
   } else {
     ok = ctx_.decoder->DecodeBlock(ctx_.input, gathered, ctx_.output, uncompressed);
   }
   if (!ok) {
+    const std::string where = " in folder " + std::to_string(folder_);
+    ctx_.Fail(kErrorDecompressorFailure,
+              stored ? "stored block of the wrong size" + where
+                     : std::string(ctx_.decoder->FormatName()) + ": " +
+                           cab::DecodeErrorText(ctx_.decoder->LastError()) + where);
     // The decoder's state is undefined now; the folder restarts if needed.
     folder_ = -1;
-    ctx_.Fail(kErrorDecompressorFailure);
     return false;
   }
   block_start_ += block_size_;

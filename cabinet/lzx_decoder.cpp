@@ -41,7 +41,8 @@ void LzxDecoder::Reset() {
 }
 
 bool LzxDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) {
-  if (out_size == 0 || out_size > kFrameSize) return false;
+  ClearError();
+  if (out_size == 0 || out_size > kFrameSize) return Fail(DecodeError::kBadFrameSize);
   reader_.Reset(in, in_size);
   raw_pos_ = 0;
 
@@ -58,9 +59,9 @@ bool LzxDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, si
   const uint64_t frame_start = delivered_;
   const uint64_t frame_end = delivered_ + out_size;
   while (produced_ < frame_end) {
-    if (block_remaining_ == 0 && !ReadBlockHeader()) return false;
+    if (block_remaining_ == 0 && !ReadBlockHeader()) return FailBlock(reader_.Overrun());
     bool ok = block_type_ == kBlockUncompressed ? CopyUncompressed(frame_end) : DecodeSymbols(frame_end);
-    if (!ok || reader_.Overrun()) return false;
+    if (!ok || reader_.Overrun()) return FailBlock(reader_.Overrun());
   }
 
   // Hand out the frame; it may wrap around the end of the window when an
@@ -80,27 +81,27 @@ bool LzxDecoder::ReadBlockHeader() {
   reader_.Refill();
   const unsigned type = reader_.Read(3);
   const uint32_t size = reader_.Read(24);
-  if (size == 0) return false;
+  if (size == 0) return Fail(DecodeError::kBadBlockSize);
 
   switch (type) {
     case kBlockAligned:
       for (unsigned i = 0; i < kAlignedTreeSize; ++i) aligned_lengths_[i] = static_cast<uint8_t>(reader_.Read(3));
-      if (!aligned_tree_.Build(aligned_lengths_, kAlignedTreeSize, false)) return false;
+      if (!aligned_tree_.Build(aligned_lengths_, kAlignedTreeSize, false)) return Fail(DecodeError::kBadHuffmanTable);
       // The rest of the header is that of a verbatim block.
       // fall through
     case kBlockVerbatim:
       if (!ReadLengths(main_lengths_, 0, kNumChars) || !ReadLengths(main_lengths_, kNumChars, main_symbols_))
         return false;
-      if (!main_tree_.Build(main_lengths_, main_symbols_, false)) return false;
+      if (!main_tree_.Build(main_lengths_, main_symbols_, false)) return Fail(DecodeError::kBadHuffmanTable);
       if (!ReadLengths(length_lengths_, 0, kLengthTreeSize)) return false;
-      if (!length_tree_.Build(length_lengths_, kLengthTreeSize, false)) return false;
+      if (!length_tree_.Build(length_lengths_, kLengthTreeSize, false)) return Fail(DecodeError::kBadHuffmanTable);
       break;
     case kBlockUncompressed: {
       // 1 to 16 bits of padding up to a 16-bit boundary, then the three
       // repeated offsets as raw little-endian words.
       const size_t bit_pos = reader_.BitPosition();
       const size_t byte_pos = (bit_pos + 16 - bit_pos % 16) / 8;
-      if (reader_.Overrun() || byte_pos + 12 > reader_.Size()) return false;
+      if (reader_.Overrun() || byte_pos + 12 > reader_.Size()) return Fail(DecodeError::kInputEnds);
       const uint8_t* p = reader_.Data() + byte_pos;
       repeated_[0] = Load32(p);
       repeated_[1] = Load32(p + 4);
@@ -110,9 +111,9 @@ bool LzxDecoder::ReadBlockHeader() {
       break;
     }
     default:
-      return false;
+      return Fail(DecodeError::kBadBlockType);
   }
-  if (reader_.Overrun()) return false;
+  if (reader_.Overrun()) return Fail(DecodeError::kInputEnds);
   block_type_ = static_cast<BlockType>(type);
   block_remaining_ = size;
   return true;
@@ -123,13 +124,13 @@ bool LzxDecoder::ReadBlockHeader() {
 bool LzxDecoder::ReadLengths(uint8_t* lengths, unsigned first, unsigned last) {
   uint8_t pre[kPretreeSize];
   for (unsigned i = 0; i < kPretreeSize; ++i) pre[i] = static_cast<uint8_t>(reader_.Read(4));
-  if (!pretree_.Build(pre, kPretreeSize, false)) return false;
+  if (!pretree_.Build(pre, kPretreeSize, false)) return Fail(DecodeError::kBadHuffmanTable);
 
   unsigned x = first;
   while (x < last) {
     reader_.Refill();
     int code = pretree_.Decode(reader_);
-    if (code < 0) return false;
+    if (code < 0) return Fail(DecodeError::kBadHuffmanCode);
     if (code <= 16) {
       lengths[x] = static_cast<uint8_t>((lengths[x] + 17 - code) % 17);
       ++x;
@@ -145,14 +146,14 @@ bool LzxDecoder::ReadLengths(uint8_t* lengths, unsigned first, unsigned last) {
       run = 4 + reader_.Read(1);
       reader_.Refill();
       int delta = pretree_.Decode(reader_);
-      if (delta < 0 || delta > 16) return false;
+      if (delta < 0 || delta > 16) return Fail(DecodeError::kBadHuffmanCode);
       value = static_cast<uint8_t>((lengths[x] + 17 - delta) % 17);
     }
     // A run that overshoots the range is cut at its end.
     run = std::min(run, last - x);
     std::memset(lengths + x, value, run);
     x += run;
-    if (reader_.Overrun()) return false;
+    if (reader_.Overrun()) return Fail(DecodeError::kInputEnds);
   }
   return true;
 }
@@ -163,7 +164,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
   while (produced_ < frame_end && block_remaining_ > 0) {
     reader_.Refill();
     int sym = main_tree_.Decode(reader_);
-    if (sym < 0) return false;
+    if (sym < 0) return Fail(DecodeError::kBadHuffmanCode);
     if (sym < static_cast<int>(kNumChars)) {
       window[produced_ & buffer_mask_] = static_cast<uint8_t>(sym);
       ++produced_;
@@ -175,7 +176,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
     const unsigned slot = static_cast<unsigned>(sym) >> 3;
     if ((sym & 7) == 7) {
       const int extra_length = length_tree_.Decode(reader_);
-      if (extra_length < 0) return false;
+      if (extra_length < 0) return Fail(DecodeError::kBadHuffmanCode);
       length += static_cast<uint32_t>(extra_length);
     }
 
@@ -197,7 +198,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
         offset += reader_.Read(extra - 3) << 3;
         reader_.Refill();
         const int low = aligned_tree_.Decode(reader_);
-        if (low < 0) return false;
+        if (low < 0) return Fail(DecodeError::kBadHuffmanCode);
         offset += static_cast<uint32_t>(low);
       } else {
         offset += reader_.Read(extra);
@@ -206,7 +207,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
       repeated_[1] = repeated_[0];
       repeated_[0] = offset;
     }
-    if (offset == 0 || offset > window_size_ || length > block_remaining_) return false;
+    if (offset == 0 || offset > window_size_ || length > block_remaining_) return Fail(DecodeError::kBadMatch);
 
     // The source may lie before the folder's first byte (the window starts
     // zeroed) and either side may wrap around the window's end.
@@ -235,7 +236,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
 
 bool LzxDecoder::CopyUncompressed(size_t frame_end) {
   uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(block_remaining_, frame_end - produced_));
-  if (raw_pos_ + n > reader_.Size()) return false;
+  if (raw_pos_ + n > reader_.Size()) return Fail(DecodeError::kInputEnds);
   const uint8_t* src = reader_.Data() + raw_pos_;
   for (uint32_t done = 0; done < n;) {
     uint32_t dst = static_cast<uint32_t>(produced_ + done) & buffer_mask_;
@@ -249,7 +250,7 @@ bool LzxDecoder::CopyUncompressed(size_t frame_end) {
   if (block_remaining_ == 0) {
     // Raw bytes end on an even boundary; the bit stream resumes there.
     if (odd_block_ && raw_pos_ < reader_.Size()) ++raw_pos_;
-    return reader_.SeekToByte(raw_pos_);
+    if (!reader_.SeekToByte(raw_pos_)) return Fail(DecodeError::kInputEnds);
   }
   return true;
 }

@@ -22,6 +22,7 @@ class LzxDecoder : public Decompressor {
   static constexpr unsigned kMaxWindowBits = lzx::kMaxWindowBits;
 
   explicit LzxDecoder(unsigned window_bits);
+  const char* FormatName() const override { return "LZX"; }
   void Reset() override;
   bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) override;
 

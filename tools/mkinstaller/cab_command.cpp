@@ -57,7 +57,9 @@ int List(const std::string& cabinet) {
   bool ok = fdi::FDICopy(context, cabinet.c_str(), "", 0, ListNotify, nullptr, nullptr);
   fdi::FDIDestroy(context);
   if (!ok) {
-    std::fprintf(stderr, "mkinstaller cab: cannot list '%s': %s\n", cabinet.c_str(), fdi::ErrorText(error.code));
+    std::string reason = fdi::ErrorText(error.code);
+    if (!error.detail.empty()) reason += ": " + error.detail;
+    std::fprintf(stderr, "mkinstaller cab: cannot list '%s': %s\n", cabinet.c_str(), reason.c_str());
     return kExitFailure;
   }
   return kExitOk;
