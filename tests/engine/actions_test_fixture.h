@@ -46,30 +46,8 @@ class ActionTest : public ::testing::Test {
   }
 
   static void ClearConfig() {
-    BrioCommon::InstallConfigParser& c = InstallConfig();
-    c.Registry.clear();
-    c.Shortcuts.clear();
-    c.Retailers.clear();
-    c.FileAssociations.clear();
-    c.PreExec.clear();
-    c.PostExec.clear();
-    c.UninstallPreExec.clear();
-    c.UninstallPostExec.clear();
-    c.InstallLocation.clear();
-    c.FileNameAppend.clear();
-    c.RunExe.clear();
-    c.InstallLog.clear();
-    c.AppDataSuffix.clear();
-    c.UninstallCmd.clear();
-    c.GameExplorer.clear();
-    c.GameExplorerLinkName = "Play";
-    c.UninstallDeltree.clear();
-    c.UserDirectory.clear();
-    c.UninstallDelRegKey.clear();
-    c.UserRegKey.clear();
-    c.GrantAllFilePermissions.clear();
-    c.GrantAllRegistryPermissions.clear();
-    c.TemporaryInstallResources.clear();
+    BrioCommon::InstallConfiguration& c = InstallConfig();
+    c = {};
   }
 
   static void SetVariable(const char* name, const std::string& value) {
