@@ -44,8 +44,8 @@ int Test(const char* cabinet, int repeat) {
   double best = 1e30;
   for (int i = 0; i < repeat; ++i) {
     fdi::ErrorRecord error;
-    fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cabio::Open, cabio::Read, DiscardWrite, cabio::Close,
-                                       cabio::Seek, fdi::kCpu80386, &error);
+    fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, DiscardWrite, cab::io::Close,
+                                       cab::io::Seek, fdi::kCpu80386, &error);
     g_bytes = 0;
     auto start = std::chrono::steady_clock::now();
     bool ok = ctx && fdi::FDICopy(ctx, cabinet, "", 0, DecodeAll, nullptr, nullptr);

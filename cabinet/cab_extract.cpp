@@ -43,24 +43,24 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
     const std::string p = path;
     const std::string folder = GetDirectory(p);
     if (!folder.empty()) MakeDirectories(folder);
-    cabio::MakeReplaceable(p);
+    cab::io::MakeReplaceable(p);
     flags |= fdi::kOpenTruncate;
   }
-  fdi::Handle h = cabio::Open(path, flags, permission);
+  fdi::Handle h = cab::io::Open(path, flags, permission);
   if (!create && h != -1 && (x.request.cabinetOffset != 0 || x.recorded_file_length != 0)) {
     // The cabinet lies inside the installer's file: the engine sees it as a
     // file of its own that starts at position 0.
-    x.recorded_file_length = cabio::Seek(h, 0, 2);
-    cabio::Seek(h, x.request.cabinetOffset, fdi::kSeekStart);
+    x.recorded_file_length = cab::io::Seek(h, 0, 2);
+    cab::io::Seek(h, x.request.cabinetOffset, fdi::kSeekStart);
   }
   return h;
 }
 
-uint32_t ReadCallback(fdi::Handle h, void* buffer, uint32_t count) { return cabio::Read(h, buffer, count); }
+uint32_t ReadCallback(fdi::Handle h, void* buffer, uint32_t count) { return cab::io::Read(h, buffer, count); }
 
 uint32_t WriteCallback(fdi::Handle h, const void* buffer, uint32_t count) {
   Extraction& x = State();
-  uint32_t n = cabio::Write(h, buffer, count);
+  uint32_t n = cab::io::Write(h, buffer, count);
   if (n == 0xFFFFFFFFu) return n;
   x.overall_written += n;
   if (x.total_bytes > 0)
@@ -71,14 +71,14 @@ uint32_t WriteCallback(fdi::Handle h, const void* buffer, uint32_t count) {
   return n;
 }
 
-int CloseCallback(fdi::Handle h) { return cabio::Close(h); }
+int CloseCallback(fdi::Handle h) { return cab::io::Close(h); }
 
 int64_t SeekCallback(fdi::Handle h, int64_t distance, int origin) {
   Extraction& x = State();
-  if (x.recorded_file_length == 0) return cabio::Seek(h, distance, origin);
+  if (x.recorded_file_length == 0) return cab::io::Seek(h, distance, origin);
   const int64_t offset = x.request.cabinetOffset;
-  int64_t position = origin == fdi::kSeekStart ? cabio::Seek(h, distance + offset, fdi::kSeekStart)
-                                               : cabio::Seek(h, distance, origin);
+  int64_t position = origin == fdi::kSeekStart ? cab::io::Seek(h, distance + offset, fdi::kSeekStart)
+                                               : cab::io::Seek(h, distance, origin);
   return position < 0 ? -1 : position - offset;
 }
 
@@ -135,8 +135,8 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
     x.error = "Unable to write '" + x.current_output + "'";
     return 0;
   }
-  cabio::SetDosFileTime(x.current_output, n->date, n->time);
-  cabio::SetCabinetAttributes(x.current_output, n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden |
+  cab::io::SetDosFileTime(x.current_output, n->date, n->time);
+  cab::io::SetCabinetAttributes(x.current_output, n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden |
                                                               cab::kAttribSystem | cab::kAttribArchive));
   return 1;
 }

@@ -48,8 +48,8 @@ intptr_t ListNotify(fdi::NotificationType type, fdi::Notification* n) {
 
 int List(const std::string& cabinet) {
   fdi::ErrorRecord error;
-  fdi::Context* context = fdi::FDICreate(Alloc, Free, cabio::Open, cabio::Read, cabio::Write, cabio::Close,
-                                         cabio::Seek, fdi::kCpu80386, &error);
+  fdi::Context* context = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, cab::io::Write, cab::io::Close,
+                                         cab::io::Seek, fdi::kCpu80386, &error);
   if (!context) {
     std::fprintf(stderr, "mkinstaller cab: cannot create the cabinet engine\n");
     return kExitFailure;
@@ -67,10 +67,10 @@ int List(const std::string& cabinet) {
 
 int Extract(const std::string& cabinet, std::string destination, const std::string& prefix) {
   int64_t length = -1;
-  fdi::Handle h = cabio::Open(cabinet.c_str(), fdi::kOpenBinary | fdi::kOpenReadOnly, 0);
+  fdi::Handle h = cab::io::Open(cabinet.c_str(), fdi::kOpenBinary | fdi::kOpenReadOnly, 0);
   if (h != -1) {
-    length = cabio::Seek(h, 0, 2);
-    cabio::Close(h);
+    length = cab::io::Seek(h, 0, 2);
+    cab::io::Close(h);
   }
   if (length < 0) {
     std::fprintf(stderr, "mkinstaller cab: cannot open '%s'\n", cabinet.c_str());
