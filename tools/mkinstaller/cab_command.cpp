@@ -129,3 +129,7 @@ int CabCommand(int argc, char** argv) {
 }
 
 int ListCabinetEntries(const std::string& cabinet) { return List(cabinet); }
+
+int ExtractCabinetEntries(const std::string& cabinet, const std::string& destination) {
+  return Extract(cabinet, destination, std::string());
+}
