@@ -25,8 +25,8 @@ const char kUsage[] =
     "NAME defaults to \"My Game\", the publisher to \"My Company\"; both become\n"
     "part of folder and registry names. DIR/cfg and DIR/files must not exist yet.\n"
     "Then:\n"
-    "  mkinstaller check DIR/cfg --files DIR/files\n"
-    "  mkinstaller build --cfg DIR/cfg --files DIR/files -o Setup.exe\n";
+    "  mkinstaller check DIR/cfg --files DIR/files --with-uninstaller\n"
+    "  mkinstaller build --cfg DIR/cfg --files DIR/files --with-uninstaller -o Setup.exe\n";
 
 // Header bitmap sizes in pixels: the logo sits in the 76-pixel header band at
 // its left, the product picture in its framed panel at the right.
@@ -236,8 +236,8 @@ int InitCommand(int argc, char** argv) {
       return kExitFailure;
     }
   }
-  std::printf("wrote %s and %s; next:\n  mkinstaller check %s --files %s\n"
-              "  mkinstaller build --cfg %s --files %s -o Setup.exe\n",
+  std::printf("wrote %s and %s; next:\n  mkinstaller check %s --files %s --with-uninstaller\n"
+              "  mkinstaller build --cfg %s --files %s --with-uninstaller -o Setup.exe\n",
               cfg.c_str(), files.c_str(), cfg.c_str(), files.c_str(), cfg.c_str(), files.c_str());
   return kExitOk;
 }
