@@ -19,7 +19,7 @@ done
 
 "$here/scripts/build.sh" >/dev/null
 rm -rf "$BUILD_ROOT/host/package"
-(cd "$BUILD_ROOT/host" && cpack -G DEB >/dev/null)
+(cd "$BUILD_ROOT/host" && cpack -G DEB >/dev/null 2>&1) || { echo "package.sh: cpack failed" >&2; exit 1; }
 deb=$(ls "$BUILD_ROOT"/host/package/mkinstaller_*.deb)
 echo "$deb"
 [ $check = 1 ] || exit 0
@@ -30,7 +30,11 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
-dpkg --root="$root" --force-depends --force-not-root --force-script-chrootless -i "$deb" >/dev/null
+# Its database knows none of the system's libraries, hence --force-depends.
+if ! dpkg --root="$root" --force-depends --force-not-root --force-script-chrootless -i "$deb" >"$root/dpkg.log" 2>&1; then
+  cat "$root/dpkg.log" >&2
+  exit 1
+fi
 dpkg --root="$root" -L mkinstaller
 tool=$root/usr/bin/mkinstaller
 stub=$root/usr/share/mkinstaller/InstallerStub.exe

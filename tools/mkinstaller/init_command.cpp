@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -172,7 +173,11 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-bool MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 || Exists(path); }
+bool MakeFolder(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  return !error;
+}
 
 }  // namespace
 
@@ -223,7 +228,7 @@ int InitCommand(int argc, char** argv) {
       {cfg + "/product.bmp", GradientBitmap(kProductWidth, kProductHeight, false)},
       {files + "/readme.txt", readme},
   };
-  if (!MakeFolder(dir) || !MakeFolder(cfg) || !MakeFolder(files)) {
+  if (!MakeFolder(cfg) || !MakeFolder(files)) {
     std::fprintf(stderr, "mkinstaller init: cannot make the folders under '%s'\n", dir.c_str());
     return kExitFailure;
   }
