@@ -2,9 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <cinttypes>
 #include <cstdio>
-#include <map>
 
 #include "config/defines_parser.h"
 #include "config/expand.h"
