@@ -165,7 +165,7 @@ TEST_F(ExpandTest, CommandChains) {
 TEST_F(ExpandTest, FailShowsItsMessageAndContinues) {
   Check({{"#Fail Cannot go on with %GameName% | alt", true, "", {"Cannot go on with Example Game"}},
          {"#Fail | alt", true, "alt", {}}});
-  EXPECT_TRUE(::Run().aborted);
+  EXPECT_TRUE(aborted_);
 }
 
 TEST_F(ExpandTest, IfFileExists) {
