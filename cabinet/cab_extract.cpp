@@ -1,6 +1,8 @@
 #include "cabinet/cab_extract.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
@@ -23,6 +25,9 @@ struct Extraction {
   int64_t current_written = 0;
   int64_t recorded_file_length = 0;  // set once the cabinet was opened inside a larger file
   std::string current_output;
+  bool entry_refused = false;         // the failure is a refused entry name
+  bool current_open = false;          // current_output is created but not yet complete
+  std::set<std::string> folded_names; // entry names under the prefix, lower-cased
   std::string error;
 };
 
@@ -98,15 +103,26 @@ intptr_t CopyFile(fdi::Notification* n) {
 
   const std::string relative = name.substr(x.request.prefix.size());
   if (!IsSafeEntryPath(relative)) {
+    x.entry_refused = true;
     x.error = "Refused cabinet entry '" + name + "': it would be written outside the destination";
     return -1;
   }
   const std::string output = x.request.destination + NativeRelativePath(relative);
   if (output.size() >= kMaxOutputPath) {
+    x.entry_refused = true;
     x.error = "Refused cabinet entry '" + name + "': output path too long '" + output + "'";
     return -1;
   }
   if (x.counting) {
+    // Windows would write two names that differ only in case to one file:
+    // the second would silently replace the first.
+    std::string folded = relative;
+    for (char& c : folded) c = c == '/' ? '\\' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+    if (!x.folded_names.insert(folded).second) {
+      x.entry_refused = true;
+      x.error = "Refused cabinet entry '" + name + "': another entry has the same name";
+      return -1;
+    }
     x.total_bytes += n->size;
     return 0;
   }
@@ -123,10 +139,19 @@ intptr_t CopyFile(fdi::Notification* n) {
     x.error = "Unable to create '" + output + "'";
     return -1;
   }
-  // Only files that were really created are listed: the uninstaller deletes
-  // what the list names.
-  x.progress->FileCreated(output);
+  x.current_open = true;
   return h;
+}
+
+// A file whose data could not be written completely (disk full, damaged
+// cabinet) is removed, so that no truncated file is left looking like an
+// installed one. Only when it cannot be removed is it listed, so that the
+// uninstaller still deletes it.
+void DiscardIncompleteFile() {
+  Extraction& x = State();
+  if (!x.current_open) return;
+  x.current_open = false;
+  if (std::remove(x.current_output.c_str()) != 0) x.progress->FileCreated(x.current_output);
 }
 
 intptr_t CloseFileInfo(fdi::Notification* n) {
@@ -135,6 +160,10 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
     x.error = "Unable to write '" + x.current_output + "'";
     return 0;
   }
+  // Listed once complete: the uninstaller deletes what the list names, and
+  // the install log must not name a file that is not all there.
+  x.current_open = false;
+  x.progress->FileCreated(x.current_output);
   cab::io::SetDosFileTime(x.current_output, n->date, n->time);
   cab::io::SetCabinetAttributes(x.current_output, n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden |
                                                               cab::kAttribSystem | cab::kAttribArchive));
@@ -197,6 +226,9 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
   x.overall_written = 0;
   x.current_size = 0;
   x.current_written = 0;
+  x.current_open = false;
+  x.entry_refused = false;
+  x.folded_names.clear();
   x.error.clear();
 
   fdi::ErrorRecord error;
@@ -223,6 +255,7 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
       if (!error.detail.empty()) reason += ": " + error.detail;
       x.error = x.error.empty() ? "Cabinet '" + request.cabinetPath + "': " + reason : x.error;
       x.counting = false;
+      DiscardIncompleteFile();
       fdi::FDIDestroy(context);
       return false;
     }
@@ -234,3 +267,4 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
 int64_t CabinetRequiredSpace() { return State().required_space; }
 int64_t CabinetTotalBytes() { return State().total_bytes; }
 const std::string& CabinetExtractionError() { return State().error; }
+bool CabinetEntryRefused() { return State().entry_refused; }

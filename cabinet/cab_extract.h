@@ -44,6 +44,11 @@ int64_t CabinetRequiredSpace();
 int64_t CabinetTotalBytes();
 // Why the last call failed; empty after a success.
 const std::string& CabinetExtractionError();
+// Whether the last call failed because the cabinet names an entry that must
+// never be written (outside the destination, a device, too long, or the same
+// file as another entry). Nothing under the prefix was written then, and
+// trying again cannot help: the installer itself is broken.
+bool CabinetEntryRefused();
 
 // The disk space one entry of the given size is counted for: its size
 // rounded up to the next 32768-byte unit, a whole extra unit when it is

@@ -24,6 +24,12 @@ bool ExtractProductFiles() {
   int retry = 0;
   for (;;) {
     if (ExtractCabinet(run.ProductFiles(), run.Progress())) return true;
+    // A refused entry name is a broken installer, not a file in use: asking
+    // to close the game and trying again would only fail the same way.
+    if (CabinetEntryRefused()) {
+      ShowFatalError(Widen(CabinetExtractionError()));
+      break;
+    }
     if (retry == 1) break;
     retry = 1;
     if (run.AskProductNotRunning() != IDOK) break;

@@ -152,7 +152,7 @@ TEST(CabExtract, RefusesEntriesThatLeaveTheDestination) {
       "files\\a\\. \\x",         "files\\",                        "files\\a\\",
       "files\\evil\x01name",     "files\\stream.txt:hidden",
       "files\\NUL",              "files\\sub\\con.txt",            "files\\com1",
-      "files\\Lpt9.log",
+      "files\\Lpt9.log",       "files\\FINE.txt",  // the same file as fine.txt on Windows
   };
   for (const char* name : names) {
     SCOPED_TRACE(name);
@@ -166,6 +166,7 @@ TEST(CabExtract, RefusesEntriesThatLeaveTheDestination) {
     Prepare(cab_path, "files\\", dest);
     EXPECT_FALSE(ExtractRunCabinet());
     EXPECT_NE(CabinetExtractionError().find("Refused"), std::string::npos) << CabinetExtractionError();
+    EXPECT_TRUE(CabinetEntryRefused());
     EXPECT_TRUE(FilesUnder(dest).empty());
     EXPECT_EQ(FilesUnder(dir.path()), (std::vector<std::string>{"test.cab"}));
     EXPECT_TRUE(::Run().extractedFiles.empty());
@@ -187,6 +188,7 @@ TEST(CabExtract, RefusesOutputPathsOfTheWindowsLimit) {
   Prepare(cab2, "", out2.path());
   EXPECT_FALSE(ExtractRunCabinet());
   EXPECT_NE(CabinetExtractionError().find("too long"), std::string::npos);
+  EXPECT_TRUE(CabinetEntryRefused());
   EXPECT_TRUE(FilesUnder(out2.path()).empty());
 }
 
@@ -202,8 +204,11 @@ TEST(CabExtract, MissingOrDamagedCabinetFails) {
   Prepare(dir.file("cut.cab"), "", out.path());
   EXPECT_FALSE(ExtractRunCabinet());
   EXPECT_NE(CabinetExtractionError().find("corrupt"), std::string::npos) << CabinetExtractionError();
-  // The file that was being written stays, as the installer leaves it.
-  EXPECT_EQ(::Run().extractedFiles.size(), 1u);
+  EXPECT_FALSE(CabinetEntryRefused());
+  // The file that was being written is removed and not listed: nothing
+  // truncated is left looking installed.
+  EXPECT_TRUE(::Run().extractedFiles.empty());
+  EXPECT_TRUE(FilesUnder(out.path()).empty());
 }
 
 TEST(CabExtract, AttributesAndTimesFollowTheCabinet) {

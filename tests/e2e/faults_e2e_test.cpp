@@ -1,0 +1,337 @@
+// Faults a player's machine really has, under Wine on real installers: a
+// full disk, a read-only file in the way, damaged payloads and cabinets whose
+// entry names point outside the install folder. Each must end with a
+// truthful exit code and log, and must never touch anything outside the
+// install folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "e2e/install_packing.h"
+#include "e2e/wine_harness.h"
+#include "support/test_support.h"
+#include "tests/cabinet/cab_test_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const std::string kVersion = e2e::kWin7;
+const char kSignature[] = "!zelkoninstallersig!";
+constexpr int kExitAborted = 10;
+constexpr int kExitCannotReadPayload = 5;
+
+// The product: a few files, one of them large enough to fill a small disk.
+struct ProductFile {
+  std::string name;  // below files\, with backslashes
+  size_t size;
+};
+const std::vector<ProductFile> kFiles = {
+    {"a.dat", 200 << 10}, {"b.dat", 300 << 10}, {"big\\c.dat", 2 << 20}, {"d.txt", 100}};
+
+const char kInstallXml[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+    "<InstallConfig><InstallLog>%InstallPath%\\install.log</InstallLog></InstallConfig>\n";
+
+std::string HostName(std::string name) {
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  return name;
+}
+
+Bytes RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes data(size);
+  for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+  return data;
+}
+
+std::string DefinesText(const std::string& install_path) {
+  return "<Defines><Define><Name>InstallPath</Name><Value>" + install_path + "</Value></Define></Defines>";
+}
+
+uint32_t Get32(const Bytes& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+
+// Every file below a folder (relative, '/' separators) with its size.
+std::map<std::string, uintmax_t> Tree(const std::string& folder) {
+  std::map<std::string, uintmax_t> out;
+  if (!fs::exists(folder)) return out;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.is_regular_file()) out[fs::relative(e.path(), folder).string()] = e.file_size();
+  return out;
+}
+
+// The "File" lines of an install log, in order.
+std::vector<std::string> LoggedFiles(const std::string& log) {
+  std::vector<std::string> files;
+  std::istringstream lines(log);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t open = line.find("<File>"), close = line.find("</File>");
+    if (open != std::string::npos && close != std::string::npos) files.push_back(line.substr(open + 6, close - open - 6));
+  }
+  return files;
+}
+
+struct Outcome {
+  int exitCode = -1;
+  std::vector<std::string> boxes;
+  std::string output;
+};
+
+// Runs an installer silently through the listener, which answers message
+// boxes with "ok" (the retry prompt: the second attempt then runs).
+Outcome RunSilent(const std::string& installer) {
+  testsupport::ScratchDir dir;
+  const std::string out = dir.file("status.txt");
+  e2e::WineResult r = e2e::RunWine(kVersion, {e2e::BinDir() + "/status_listener.exe", "listen", e2e::WinePath(out),
+                                              "ok", e2e::WinePath(installer), "-silent"});
+  Outcome o;
+  o.output = r.output;
+  std::istringstream lines(testsupport::ReadText(out));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("B ", 0) == 0) o.boxes.push_back(line.substr(2));
+    if (line.rfind("EXIT ", 0) == 0) o.exitCode = std::atoi(line.c_str() + 5);
+  }
+  return o;
+}
+
+class FaultsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scratch_ = new testsupport::ScratchDir();
+    cfg_ = scratch_->path() + "/cfg";
+    files_ = scratch_->path() + "/files";
+    fs::create_directories(cfg_);
+    fs::create_directories(files_ + "/big");
+    for (const char* name : {"defines.xml", "props.xml"})
+      fs::copy_file(e2e::SourceDir() + "/tests/e2e/data/install_sample/cfg/" + name, cfg_ + "/" + name);
+    testsupport::WriteWholeFile(cfg_ + "/install.xml", std::string(kInstallXml));
+    unsigned seed = 1;
+    for (const ProductFile& f : kFiles) {
+      Bytes data = RandomBytes(f.size, seed++);
+      testsupport::WriteWholeFile(files_ + "/" + HostName(f.name), data.data(), data.size());
+    }
+  }
+  static void TearDownTestSuite() { delete scratch_; }
+
+  // The product packed by the authoring tool for an install folder.
+  Bytes Packed(const std::string& install_path) {
+    std::string error;
+    Bytes packed = e2e::PackInstaller(cfg_, files_, {DefinesText(install_path)}, {}, &error);
+    EXPECT_FALSE(packed.empty()) << error;
+    return packed;
+  }
+
+  std::string Write(const Bytes& bytes, const std::string& name = "Setup.exe") {
+    const std::string path = dir_.file(name);
+    EXPECT_TRUE(testsupport::WriteWholeFile(path, bytes.data(), bytes.size()));
+    return path;
+  }
+
+  static testsupport::ScratchDir* scratch_;
+  static std::string cfg_, files_;
+  testsupport::ScratchDir dir_;
+};
+
+testsupport::ScratchDir* FaultsTest::scratch_ = nullptr;
+std::string FaultsTest::cfg_, FaultsTest::files_;
+
+// The destination on a 1 MiB file system mapped as drive M:. The large file
+// does not fit: the extraction fails, the retry prompt is answered, the
+// second attempt fails too, and the run ends with exit code 10. What the log
+// names is complete on disk; the file that did not fit is gone.
+TEST_F(FaultsTest, DiskFull) {
+  const std::string mount_point = dir_.file("small");
+  fs::create_directories(mount_point);
+  if (e2e::Shell("mount -t tmpfs -o size=1m tmpfs '" + mount_point + "'") != 0)
+    GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+  const std::string drive = e2e::PrefixDir(kVersion) + "/dosdevices/m:";
+  fs::remove(drive);
+  fs::create_symlink(mount_point, drive);
+  const auto drive_c_before = Tree(e2e::DriveC(kVersion) + "/users");
+
+  Outcome o = RunSilent(Write(Packed("M:\\Game")));
+  const std::string log = testsupport::ReadText(mount_point + "/Game/install.log");
+  const auto installed = Tree(mount_point + "/Game");
+  fs::remove(drive);
+  e2e::Shell("umount '" + mount_point + "'");
+
+  EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
+  ASSERT_EQ(o.boxes.size(), 1u);  // the one retry prompt
+  // a and b fit and are complete, logged once per attempt; c is not there.
+  const std::vector<std::string> both = {"M:\\Game\\a.dat", "M:\\Game\\b.dat"};
+  std::vector<std::string> expected = both;
+  expected.insert(expected.end(), both.begin(), both.end());
+  EXPECT_EQ(LoggedFiles(log), expected) << log;
+  EXPECT_EQ(installed.count("a.dat") ? installed.at("a.dat") : 0u, kFiles[0].size);
+  EXPECT_EQ(installed.count("b.dat") ? installed.at("b.dat") : 0u, kFiles[1].size);
+  EXPECT_EQ(installed.count("big/c.dat"), 0u);
+  EXPECT_EQ(installed.count("d.txt"), 0u);
+  EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
+}
+
+// A read-only file of an earlier install is replaced; the run succeeds and
+// the log names every file.
+TEST_F(FaultsTest, ReadOnlyDestinationFileIsReplaced) {
+  const std::string host_dir = e2e::DriveC(kVersion) + "/faults/readonly";
+  fs::remove_all(host_dir);
+  fs::create_directories(host_dir);
+  testsupport::WriteWholeFile(host_dir + "/a.dat", std::string("old"));
+  chmod((host_dir + "/a.dat").c_str(), 0444);
+  Outcome o = RunSilent(Write(Packed("C:\\faults\\readonly")));
+  EXPECT_EQ(o.exitCode, 0) << o.output;
+  EXPECT_TRUE(o.boxes.empty());
+  const auto installed = Tree(host_dir);
+  for (const ProductFile& f : kFiles) EXPECT_EQ(installed.at(HostName(f.name)), f.size) << f.name;
+  EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).size(), kFiles.size());
+  fs::permissions(host_dir + "/a.dat", fs::perms::owner_write, fs::perm_options::add);
+  fs::remove_all(host_dir);
+}
+
+// The records of a finished installer: [stub][N,2][cabinet][len,1][defines][len,0][signature].
+struct Layout {
+  size_t cabinet_offset, cabinet_length, cabinet_record_end;  // end: its type field
+};
+Layout Walk(const Bytes& b) {
+  size_t end = b.size() - 20 - 4;  // type field of the defines record
+  const size_t defines_length = Get32(b, end - 4);
+  end = end - 4 - defines_length - 4;  // type field of the cabinet record
+  const size_t cab_length = Get32(b, end - 4);
+  return {end - 4 - cab_length, cab_length, end};
+}
+
+// Clears the checksum of every data block of every folder.
+void ClearDataChecksums(Bytes& b, size_t cab) {
+  const uint16_t folders = b[cab + 26] | (b[cab + 27] << 8);
+  for (uint16_t i = 0; i < folders; ++i) {
+    const size_t folder = cab + 36 + 8 * i;
+    size_t block = cab + Get32(b, folder);
+    const uint16_t blocks = b[folder + 4] | (b[folder + 5] << 8);
+    for (uint16_t k = 0; k < blocks; ++k) {
+      for (int j = 0; j < 4; ++j) b[block + j] = 0;
+      block += 8 + (b[block + 4] | (b[block + 5] << 8));
+    }
+  }
+}
+
+// Damaged payloads: the run ends with the code given, and writes nothing
+// outside its install folder.
+TEST_F(FaultsTest, DamagedPayloads) {
+  const std::string host_dir = e2e::DriveC(kVersion) + "/faults/damaged";
+  const Bytes good = Packed("C:\\faults\\damaged");
+  const Layout layout = Walk(good);
+  ASSERT_EQ(std::string(good.begin() + layout.cabinet_offset, good.begin() + layout.cabinet_offset + 4), "MSCF");
+
+  struct Case {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+    int exit_code;
+    bool installs;  // every file lands complete
+  };
+  const std::vector<Case> cases = {
+      {"cut short after signing", [](Bytes& b) { b.resize(b.size() - 5000); }, kExitCannotReadPayload, false},
+      {"flipped byte in the last data block, checksums present",
+       [&](Bytes& b) { b[layout.cabinet_offset + layout.cabinet_length - 10] ^= 0x40; }, kExitAborted, false},
+      {"flipped byte in the last data block, no checksums",
+       [&](Bytes& b) {
+         ClearDataChecksums(b, layout.cabinet_offset);
+         b[layout.cabinet_offset + layout.cabinet_length - 10] ^= 0x40;
+       },
+       // Without checksums the cabinet carries nothing to check the data
+       // against: a flipped literal decodes to a wrong byte and installs.
+       0, true},
+      {"cabinet record longer than the file in front of it",
+       [&](Bytes& b) {
+         const uint32_t huge = static_cast<uint32_t>(layout.cabinet_record_end);
+         for (int i = 0; i < 4; ++i) b[layout.cabinet_record_end - 4 + i] = uint8_t(huge >> (8 * i));
+       },
+       kExitCannotReadPayload, false},
+      {"a second signature after a skipped record",
+       [](Bytes& b) {
+         for (uint32_t v : {20u, 2u})
+           for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+         b.insert(b.end(), kSignature, kSignature + 20);
+       },
+       0, true},
+      {"garbage after the signature",
+       [](Bytes& b) {
+         Bytes tail = RandomBytes(4096, 99);
+         b.insert(b.end(), tail.begin(), tail.end());
+       },
+       0, true},
+  };
+  const auto drive_c_before = Tree(e2e::DriveC(kVersion) + "/users");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(host_dir);
+    Bytes damaged = good;
+    c.damage(damaged);
+    Outcome o = RunSilent(Write(damaged));
+    EXPECT_EQ(o.exitCode, c.exit_code) << o.output;
+    const auto installed = Tree(host_dir);
+    if (c.installs) {
+      for (const ProductFile& f : kFiles) EXPECT_EQ(installed.count(HostName(f.name)), 1u) << f.name;
+    } else {
+      // Whatever is there is complete and logged.
+      const auto logged = LoggedFiles(testsupport::ReadText(host_dir + "/install.log"));
+      for (const ProductFile& f : kFiles)
+        if (installed.count(HostName(f.name))) EXPECT_EQ(installed.at(HostName(f.name)), f.size) << f.name;
+      for (const std::string& path : logged) EXPECT_EQ(path.rfind("C:\\faults\\damaged\\", 0), 0u) << path;
+    }
+  }
+  EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
+  fs::remove_all(host_dir);
+}
+
+// Entry names that would leave the install folder or clash on Windows, in
+// an otherwise valid installer made without the authoring tool (which
+// refuses them): the install ends with exit code 10 without the retry
+// prompt (trying again cannot help) and nothing is written.
+TEST_F(FaultsTest, HostileEntryNamesAreRefusedBeforeAnythingIsWritten) {
+  const std::string host_dir = e2e::DriveC(kVersion) + "/faults/hostile";
+  Bytes stub;
+  ASSERT_TRUE(testsupport::ReadWholeFile(e2e::BinDir() + "/InstallerStub.exe", &stub));
+  const std::vector<std::string> names = {
+      "files\\..\\escaped.txt", "files\\sub\\..\\..\\escaped.txt", "files\\C:\\escaped.txt",
+      "files\\\\\\server\\share\\x", "files\\readme.txt:stream", "files\\con.txt", "files\\sub\\LPT1",
+      "files\\" + std::string(200, 'n') + "\\" + std::string(48, 'm'), "files\\A.DAT"};
+  const std::string outside = e2e::DriveC(kVersion) + "/escaped.txt";
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    fs::remove_all(host_dir);
+    fs::remove(outside);
+    std::vector<cabtest::TestEntry> entries;
+    for (const char* cfg : {"defines.xml", "install.xml", "props.xml"})
+      entries.push_back({std::string("cfg\\") + cfg, cabtest::Bytes(testsupport::ReadText(cfg_ + "/" + cfg))});
+    entries.push_back({"files\\a.dat", cabtest::Bytes("first")});
+    entries.push_back({name, cabtest::Bytes("hostile")});
+    const cabtest::BuiltCabinet cab = cabtest::BuildCabinet(entries);
+    const std::string defines = DefinesText("C:\\faults\\hostile");
+    Outcome o = RunSilent(Write(e2e::AssembleInstaller(
+        {}, {{2, stub}, {1, cab.bytes}, {0, Bytes(defines.begin(), defines.end())}})));
+    EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
+    EXPECT_TRUE(o.boxes.empty());
+    EXPECT_FALSE(fs::exists(outside));
+    // Only the log (with no File line) and its properties copy are there.
+    const auto installed = Tree(host_dir);
+    EXPECT_EQ(installed.size(), 2u);
+    EXPECT_EQ(installed.count("install.log"), 1u);
+    EXPECT_TRUE(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).empty());
+  }
+  fs::remove_all(host_dir);
+}
+
+}  // namespace
