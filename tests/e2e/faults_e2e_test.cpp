@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "e2e/install_packing.h"
 #include "e2e/wine_harness.h"
@@ -91,11 +92,11 @@ struct Outcome {
 
 // Runs an installer silently through the listener, which answers message
 // boxes with "ok" (the retry prompt: the second attempt then runs).
-Outcome RunSilent(const std::string& installer) {
+Outcome RunSilent(const std::string& installer, const std::string& button = "ok") {
   testsupport::ScratchDir dir;
   const std::string out = dir.file("status.txt");
   e2e::WineResult r = e2e::RunWine(kVersion, {e2e::BinDir() + "/status_listener.exe", "listen", e2e::WinePath(out),
-                                              "ok", e2e::WinePath(installer), "-silent"});
+                                              button, e2e::WinePath(installer), "-silent"});
   Outcome o;
   o.output = r.output;
   std::istringstream lines(testsupport::ReadText(out));
@@ -198,6 +199,76 @@ TEST_F(FaultsTest, ReadOnlyDestinationFileIsReplaced) {
   for (const ProductFile& f : kFiles) EXPECT_EQ(installed.at(HostName(f.name)), f.size) << f.name;
   EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).size(), kFiles.size());
   fs::permissions(host_dir + "/a.dat", fs::perms::owner_write, fs::perm_options::add);
+  fs::remove_all(host_dir);
+}
+
+bool WaitFor(const std::function<bool()>& condition, int seconds) {
+  for (int i = 0; i < seconds * 10 * e2e::TimeoutScale(); ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return condition();
+}
+
+// Ends every process whose command line names this scratch folder: the
+// test's own runs (installer, listener, holder), by the folder's unique name.
+void KillProcessesNaming(const std::string& scratch_folder) {
+  const std::string unique = fs::path(scratch_folder).filename().string();
+  e2e::Shell("for p in $(pgrep -f -- '" + unique + "'); do kill -9 $p; done");
+}
+
+// A file held open without sharing by another program (a running game):
+// the extraction stops at it, the retry prompt is answered, the second
+// attempt stops there too, and the run ends with exit code 10; the held file
+// keeps its contents and only the files written completely are logged. A run
+// killed while it waits at that prompt, then run again once the file is
+// free, installs everything: the killed run's temporary folder and half-done
+// install folder do not get in its way.
+TEST_F(FaultsTest, HeldFileThenKilledRunThenRunAgain) {
+  const std::string host_dir = e2e::DriveC(kVersion) + "/faults/held";
+  fs::remove_all(host_dir);
+  fs::create_directories(host_dir);
+  testsupport::WriteWholeFile(host_dir + "/b.dat", std::string("old contents"));
+  const std::string marker = dir_.file("held.marker");
+  std::thread holder([&] {
+    e2e::RunWine(kVersion, {e2e::BinDir() + "/status_listener.exe", "hold", "C:\\faults\\held\\b.dat", "600000",
+                            e2e::WinePath(marker)});
+  });
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(marker); }, 60)) << "the helper never held the file";
+  const std::string installer = Write(Packed("C:\\faults\\held"), "HeldSetup.exe");
+
+  Outcome o = RunSilent(installer);
+  EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
+  EXPECT_EQ(o.boxes.size(), 1u);
+  EXPECT_EQ(testsupport::ReadText(host_dir + "/b.dat"), "old contents");
+  EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")),
+            (std::vector<std::string>{"C:\\faults\\held\\a.dat", "C:\\faults\\held\\a.dat"}));
+
+  // Again, with the prompt left open; the run is killed there.
+  const auto leftovers_before = e2e::LeftoverTemporaryFolders(kVersion);
+  fs::remove(host_dir + "/a.dat");
+  std::thread killed([&] { RunSilent(installer, "none"); });
+  const bool reached = WaitFor([&] { return fs::exists(host_dir + "/a.dat") && fs::file_size(host_dir + "/a.dat") ==
+                                                                                   kFiles[0].size; }, 60);
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  KillProcessesNaming(dir_.path());  // the installer, its caller and the holder
+  killed.join();
+  holder.join();
+  ASSERT_TRUE(reached);
+
+  o = RunSilent(installer);
+  EXPECT_EQ(o.exitCode, 0) << o.output;
+  EXPECT_TRUE(o.boxes.empty());
+  for (const ProductFile& f : kFiles) {
+    Bytes packed, installed;
+    ASSERT_TRUE(testsupport::ReadWholeFile(files_ + "/" + HostName(f.name), &packed));
+    ASSERT_TRUE(testsupport::ReadWholeFile(host_dir + "/" + HostName(f.name), &installed)) << f.name;
+    EXPECT_TRUE(packed == installed) << f.name;
+  }
+  EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).size(), kFiles.size());
+  for (const std::string& folder : e2e::LeftoverTemporaryFolders(kVersion))
+    if (std::find(leftovers_before.begin(), leftovers_before.end(), folder) == leftovers_before.end())
+      fs::remove_all(folder);  // the killed run's
   fs::remove_all(host_dir);
 }
 

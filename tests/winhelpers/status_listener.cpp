@@ -21,6 +21,11 @@
 //
 //   status_listener sleep MILLISECONDS
 //
+//   status_listener hold PATH MILLISECONDS MARKER
+//       Opens PATH without sharing it with anyone (as a running game holds
+//       its files), creates MARKER once it holds it, and keeps it open for
+//       MILLISECONDS.
+//
 //   status_listener fileinfo PATH...
 //       Prints "<attributes hex> <last write UTC> <creation UTC> PATH" per
 //       path, times as YYYY-MM-DD hh:mm:ss, or "missing PATH".
@@ -245,6 +250,15 @@ int main(int argc, char** argv) {
   if (mode == "waitpid") return WaitPid(argc, argv);
   if (mode == "sleep" && argc > 2) {
     Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+    return 0;
+  }
+  if (mode == "hold" && argc > 4) {
+    HANDLE held = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return 3;
+    HANDLE marker = CreateFileA(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
+    Sleep(static_cast<DWORD>(std::atoi(argv[3])));
+    CloseHandle(held);
     return 0;
   }
   if (mode == "fileinfo") return FileInfo(argc, argv);
