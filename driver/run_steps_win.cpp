@@ -66,7 +66,7 @@ WorkerView Worker() {
 
 // A page that could not be created cannot ask anything: the run stops as
 // if it had been cancelled (showing it again would fail the same way).
-int PageResult(int result) { return result == kPageFailed ? kPageCancel : result; }
+int AskedResult(int result) { return result == kPageFailed ? kPageCancel : result; }
 
 // The windows that only watch a worker: when they cannot be shown the
 // driver waits for the worker itself.
@@ -263,7 +263,7 @@ int RunInstallStep() {
 
 int RunWelcomeStep() {
   if (Run().silent || Run().progressOnly) return kResultNext;
-  return PageResult(RunWelcomePage(Pages(), Run().changeSettings));
+  return AskedResult(RunWelcomePage(Pages(), Run().changeSettings));
 }
 
 int RunOptionsStep() {
@@ -275,7 +275,7 @@ int RunOptionsStep() {
   choices.fileAssociation = &run.fileAssociations;
   choices.savedInstallPath = run.savedInstallPath;
   choices.savedInstallGroup = run.savedInstallGroup;
-  return PageResult(RunOptionsPage(Pages(), choices));
+  return AskedResult(RunOptionsPage(Pages(), choices));
 }
 
 void RunFinishStep() {

@@ -1,4 +1,5 @@
 // The finish page (template 108) and the aborted page (template 106).
+#include <windows.h>
 #include <shellapi.h>
 
 #include "config/defines_parser.h"

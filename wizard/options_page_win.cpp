@@ -1,4 +1,5 @@
 // The options page (templates 102 and 110) and its folder browser.
+#include <windows.h>
 #include <shlobj.h>
 
 #include <cstring>

@@ -141,6 +141,11 @@ void InitializePage(HWND window, LPARAM page) {
   ExpandWindowTexts(window);
   if (base && base->resources) {
     ApplyPageFonts(window, *base->resources);
+    // The header line also gets the header font as its own: some static
+    // controls select their own font after asking for their colours.
+    if (base->resources->headerFont)
+      SendDlgItemMessageW(window, kHeaderLine, WM_SETFONT, reinterpret_cast<WPARAM>(base->resources->headerFont),
+                          TRUE);
     if (base->resources->bigIcon)
       SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(base->resources->bigIcon));
     if (base->resources->smallIcon)

@@ -1,6 +1,7 @@
 // The preparation window (template 107) and the install progress page
 // (template 104). Neither does work: both poll, on a timer, the values the
 // worker thread publishes, and close when it reports that it is done.
+#include <windows.h>
 #include <commctrl.h>
 
 #include <cstring>
