@@ -5,13 +5,16 @@
 //   ui_driver OUT SCRIPT PROGRAM [ARGS...]
 //
 // SCRIPT holds one command per line; OUT receives one line per result and,
-// at the end, "EXIT <code>" (the program is ended after a failed command so
-// that no test waits for a window nobody will close).
+// at the end, "EXIT <code>". The program is ended after a failed command
+// (FAILED <command>), and when it is still running a minute after the
+// script (STILL RUNNING), so that no test waits for a window nobody closes.
 //
 //   wait TITLE        wait (60 s) for a visible dialog of the program with this
 //                     caption; it becomes the current window.   -> WINDOW
 //   box               wait for a message box of the program; it becomes the
 //                     current window.                           -> BOX caption|text
+//   dialog            wait for any other dialog of the program (a folder
+//                     browser); it becomes the current window.  -> DIALOG caption
 //   list              the current window and its controls:
 //                       W x y w h client-x client-y client-w client-h caption
 //                       C id class visible enabled x y w h text   (client coords)
@@ -80,6 +83,7 @@ void Emit(const std::string& line) {
 struct Search {
   std::wstring title;
   bool messageBox = false;
+  bool anyDialog = false;
   HWND exclude = nullptr;
   HWND found = nullptr;
 };
@@ -91,6 +95,10 @@ BOOL CALLBACK FindWindowOfProgram(HWND window, LPARAM data) {
   if (process != g_process || !IsWindowVisible(window) || window == search->exclude) return TRUE;
   if (ClassOf(window) != "#32770") return TRUE;
   const bool is_box = GetDlgItem(window, 0xFFFF) != nullptr;
+  if (search->anyDialog) {
+    search->found = window;
+    return FALSE;
+  }
   if (search->messageBox ? !is_box : (is_box || TextOf(window) != search->title)) return TRUE;
   search->found = window;
   return FALSE;
@@ -223,6 +231,15 @@ int main(int argc, char** argv) {
         Emit("BOX " + Utf8(TextOf(current)) + "|" + Utf8(TextOf(GetDlgItem(current, 0xFFFF))));
       else
         failed = true;
+    } else if (verb == "dialog") {
+      Search search;
+      search.anyDialog = true;
+      search.exclude = page;
+      current = WaitForWindow(search, program.hProcess);
+      if (current)
+        Emit("DIALOG " + Utf8(TextOf(current)));
+      else
+        failed = true;
     } else if (verb == "list") {
       List(current);
     } else if (verb == "click" || verb == "answer") {
@@ -278,7 +295,11 @@ int main(int argc, char** argv) {
     Emit("FAILED " + line);
     TerminateProcess(program.hProcess, 99);
   }
-  WaitForSingleObject(program.hProcess, 120000);
+  if (WaitForSingleObject(program.hProcess, 60000) != WAIT_OBJECT_0) {
+    Emit("STILL RUNNING");
+    TerminateProcess(program.hProcess, 98);
+    WaitForSingleObject(program.hProcess, 10000);
+  }
   DWORD code = 0;
   GetExitCodeProcess(program.hProcess, &code);
   Emit("EXIT " + std::to_string(code));
