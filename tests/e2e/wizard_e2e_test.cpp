@@ -66,6 +66,12 @@ struct Driven {
   std::vector<Listing> listings;
   int exitCode = -1;
   std::string output;
+  // For failure messages: what the driver reported.
+  std::string Report() const {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+  }
 };
 
 // Runs the installer under ui_driver with the script; every "pause NAME"
@@ -86,6 +92,7 @@ Driven Drive(const std::string& installer, const std::vector<std::string>& scrip
     std::istringstream lines(testsupport::ReadText(out));
     std::string line;
     while (std::getline(lines, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.rfind("PAUSE ", 0) != 0 || shot.count(line)) continue;
       shot.insert(line);
       const std::string name = line.substr(6);
@@ -293,9 +300,9 @@ TEST_F(WizardTest, ClickingThroughInstallsWhatTheSilentInstallDoes) {
 
   const Driven d = Drive(installer, {"wait " + kWelcome, "list", "pause welcome", "click 1014", "wait " + kFinish,
                                      "list", "pause finish", "check 1022 0", "click 6", "gone"});
-  ASSERT_EQ(d.exitCode, 0) << d.output;
+  ASSERT_EQ(d.exitCode, 0) << d.Report();
   EXPECT_EQ(Snapshot(DefaultFolder()), expected);
-  ASSERT_EQ(d.listings.size(), 2u) << d.output;
+  ASSERT_EQ(d.listings.size(), 2u) << d.Report();
 
   const Listing& welcome = d.listings[0];
   for (const Listing& l : d.listings) ExpectExpanded(l);
@@ -351,19 +358,19 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
   script.insert(script.end(), {"list", "type 1006 " + typed + "\\", "type 1008 Zelkon Games\\Wizard", "click 1014",
                                "wait " + kFinish, "list", "check 1022 0", "click 6", "gone"});
   const Driven d = Drive(installer, script);
-  ASSERT_EQ(d.exitCode, 0) << d.output;
+  ASSERT_EQ(d.exitCode, 0) << d.Report();
 
   std::vector<std::string> boxes, trees;
   for (const std::string& line : d.lines) {
     if (line.rfind("BOX ", 0) == 0) boxes.push_back(line.substr(4));
     if (line.rfind("TREE ", 0) == 0) trees.push_back(line.substr(5));
   }
-  ASSERT_EQ(boxes.size(), std::size(refusals)) << d.output;
+  ASSERT_EQ(boxes.size(), std::size(refusals)) << d.Report();
   for (size_t i = 0; i < boxes.size(); ++i) EXPECT_EQ(boxes[i], refusals[i].message) << refusals[i].path;
   ASSERT_EQ(trees.size(), 1u);
   EXPECT_EQ(trees[0].substr(0, 17), "typed<e2e-wizard<") << trees[0];
 
-  ASSERT_EQ(d.listings.size(), 5u) << d.output;
+  ASSERT_EQ(d.listings.size(), 5u) << d.Report();
   const Listing& options = d.listings[0];
   ExpectExpanded(options);
   EXPECT_EQ(options.controls.at(1006).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
@@ -403,18 +410,19 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
 
 TEST_F(WizardTest, CancelOnTheProgressPageAsksAndEndsOnTheAbortedPage) {
   const std::string installer = Pack(SlowConfig(15000));
+  const auto leftovers_before = e2e::LeftoverTemporaryFolders(kVersion);
 
   const Driven d = Drive(installer, {"wait " + kWelcome, "click 1014", "wait " + kInstalling, "list", "click 2",
                                      "box", "answer 7",  // No: the install goes on
                                      "pause progress", "click 2", "box", "answer 6",  // Yes
                                      "wait " + kAborted, "list", "pause aborted", "click 2", "gone"});
-  EXPECT_EQ(d.exitCode, 10) << d.output;
+  EXPECT_EQ(d.exitCode, 10) << d.Report();
   std::vector<std::string> boxes;
   for (const std::string& line : d.lines)
     if (line.rfind("BOX ", 0) == 0) boxes.push_back(line.substr(4));
   const std::string confirm = "Cancel Star Courier Setup|Do you want to cancel the installation of Star Courier?";
-  EXPECT_EQ(boxes, (std::vector<std::string>{confirm, confirm})) << d.output;
-  ASSERT_EQ(d.listings.size(), 2u) << d.output;
+  EXPECT_EQ(boxes, (std::vector<std::string>{confirm, confirm})) << d.Report();
+  ASSERT_EQ(d.listings.size(), 2u) << d.Report();
   ExpectExpanded(d.listings[0]);
   ExpectRightAligned(d.listings[0], {2});
   const Listing& aborted = d.listings[1];
@@ -422,7 +430,7 @@ TEST_F(WizardTest, CancelOnTheProgressPageAsksAndEndsOnTheAbortedPage) {
   ExpectRightAligned(aborted, {2});
   EXPECT_EQ(aborted.controls.at(1019).text, "Not installed");
   ExpectPaintedHeader(ScreenDir() + "/aborted.png", aborted);
-  EXPECT_TRUE(e2e::LeftoverTemporaryFolders(kVersion).empty());
+  EXPECT_EQ(e2e::LeftoverTemporaryFolders(kVersion), leftovers_before);
 }
 
 TEST_F(WizardTest, OnlyProgressShowsTheProgressPageAloneThenLaunches) {
@@ -430,8 +438,8 @@ TEST_F(WizardTest, OnlyProgressShowsTheProgressPageAloneThenLaunches) {
   // The first dialog of the run is the progress page; when it has closed
   // the run is over, and the program to launch has been started.
   const Driven d = Drive(installer, {"dialog", "list", "gone"}, {"-onlyprogressui"});
-  EXPECT_EQ(d.exitCode, 0) << d.output;
-  ASSERT_EQ(d.listings.size(), 1u) << d.output;
+  EXPECT_EQ(d.exitCode, 0) << d.Report();
+  ASSERT_EQ(d.listings.size(), 1u) << d.Report();
   EXPECT_EQ(d.listings[0].caption, kInstalling);
   EXPECT_TRUE(fs::exists(DefaultFolder() + "/StarCourier.exe"));
   const std::string marker = DefaultFolder() + "/marker.exe.ran";

@@ -190,7 +190,7 @@ std::string Rest(std::istringstream& in) {
 int main(int argc, char** argv) {
   if (argc < 4) return 2;
   const std::string out_path = argv[1];
-  g_out = std::fopen(out_path.c_str(), "w");
+  g_out = std::fopen(out_path.c_str(), "wb");  // plain "\n" line ends
   if (!g_out) return 3;
   std::ifstream script(argv[2]);
   std::string command = std::string("\"") + argv[3] + "\"";
