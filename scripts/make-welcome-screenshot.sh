@@ -37,13 +37,13 @@ TZ=UTC "$bin/mkinstaller" build --stub "$bin/InstallerStub.exe" --cfg "$here/exa
 
 # Welcome page: list it, wait for the picture, then Cancel, Yes, Exit.
 cat >"$work/script.txt" <<'SCRIPT'
-wait Welcome to the Star Courier Setup
+page Welcome
 list
 pause welcome
 click 2
 box
 answer 6
-wait Star Courier Setup
+page Setup Cancelled
 click 2
 gone
 SCRIPT

@@ -11,6 +11,8 @@
 //
 //   wait TITLE        wait (60 s) for a visible dialog of the program with this
 //                     caption; it becomes the current window.   -> WINDOW
+//   page HEADER       the same for the page whose header line (control 1019)
+//                     shows HEADER (pages may share one caption)
 //   box               wait for a message box of the program; it becomes the
 //                     current window.                           -> BOX caption|text
 //   dialog            wait for any other dialog of the program (a folder
@@ -82,6 +84,7 @@ void Emit(const std::string& line) {
 
 struct Search {
   std::wstring title;
+  std::wstring header;  // the text of the page's header line (control 1019)
   bool messageBox = false;
   bool anyDialog = false;
   HWND exclude = nullptr;
@@ -99,7 +102,12 @@ BOOL CALLBACK FindWindowOfProgram(HWND window, LPARAM data) {
     search->found = window;
     return FALSE;
   }
-  if (search->messageBox ? !is_box : (is_box || TextOf(window) != search->title)) return TRUE;
+  if (!search->header.empty()) {
+    HWND header = GetDlgItem(window, 1019);
+    if (is_box || !header || TextOf(header) != search->header) return TRUE;
+  } else if (search->messageBox ? !is_box : (is_box || TextOf(window) != search->title)) {
+    return TRUE;
+  }
   search->found = window;
   return FALSE;
 }
@@ -214,13 +222,13 @@ int main(int argc, char** argv) {
     std::string verb;
     in >> verb;
     if (verb.empty() || verb[0] == '#') continue;
-    if (verb == "wait") {
+    if (verb == "wait" || verb == "page") {
       Search search;
-      search.title = Wide(Rest(in));
+      (verb == "wait" ? search.title : search.header) = Wide(Rest(in));
       search.exclude = page;  // a new page, not the one just left
       current = page = WaitForWindow(search, program.hProcess);
       if (current)
-        Emit("WINDOW " + Utf8(search.title));
+        Emit("WINDOW " + Utf8(TextOf(current)));
       else
         failed = true;
     } else if (verb == "box") {
