@@ -275,16 +275,18 @@ class WizardTest : public ::testing::Test {
 
   // The sample game's configuration with a prerequisite that takes its time
   // (so that the progress page stays up) and, as the program to launch, a
-  // stand-in that leaves "<itself>.ran" beside itself.
+  // stand-in that leaves "<itself>.ran" beside itself. The prerequisite runs
+  // from the build folder: a cancelled run leaves it running, and a running
+  // program in the temporary folder would keep that folder.
   std::string SlowConfig(int sleep_ms) {
     const std::string cfg = scratch_.file("slow-cfg");
     fs::copy(e2e::SourceDir() + "/examples/sample-game/cfg", cfg, fs::copy_options::recursive);
-    fs::copy_file(e2e::BinDir() + "/status_listener.exe", cfg + "/sleeper.exe");
     fs::copy_file(e2e::BinDir() + "/status_listener_gui.exe", files_ + "/marker.exe");
     std::string install = testsupport::ReadText(cfg + "/install.xml");
     install.replace(install.find("<RunExe>%GameExe%</RunExe>"), 26, "<RunExe>%InstallPath%\\marker.exe</RunExe>");
     install.replace(install.find("</InstallConfig>"), 16,
-                    "<PreExec><Exe>%TempInstallerDir%\\sleeper.exe</Exe><Params>sleep " + std::to_string(sleep_ms) +
+                    "<PreExec><Exe>" + e2e::WinePath(e2e::BinDir() + "/status_listener.exe") +
+                        "</Exe><Params>sleep " + std::to_string(sleep_ms) +
                         "</Params></PreExec></InstallConfig>");
     testsupport::WriteWholeFile(cfg + "/install.xml", install);
     return cfg;
