@@ -355,7 +355,7 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
       {"Q:\\Games", "Zelkon", "Invalid Drive!|The drive specified is not valid.  Please select a different path."},
   };
   std::vector<std::string> script = {
-      kWelcome, "click 1018", kOptions, "list", "type 1006 C:\\elsewhere", "type 1008 Other",
+      kWelcome, "click 1018", kOptions, "list", "pause options", "type 1006 C:\\elsewhere", "type 1008 Other",
       "click 110",  // Back: the saved defaults again
       kWelcome, "list", "click 1018", kOptions, "list", "move 40 50",
       // Browse starts at the deepest existing folder of the typed path.
@@ -386,6 +386,7 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
   EXPECT_EQ(options.controls.at(1006).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
   EXPECT_EQ(options.controls.at(1008).text, "Zelkon Games\\Star Courier");
   ExpectRightAligned(options, {110, 1014, 2});
+  ExpectPaintedHeader(ScreenDir() + "/options.png", options);
   EXPECT_EQ(d.listings[1].controls.at(1020).text, "C:\\Program Files\\Zelkon Games\\Star Courier");  // after Back
   EXPECT_EQ(d.listings[2].controls.at(1006).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
   // Moved to (40, 50): every later page opens there.
