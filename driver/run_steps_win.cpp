@@ -8,9 +8,9 @@
 #include "config/builtin_variables.h"
 #include "config/defines_parser.h"
 #include "config/expand.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "config/properties_parser.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/command_line.h"
 #include "driver/installer_run.h"
 #include "driver/run_state.h"
@@ -55,7 +55,7 @@ WorkerView Worker() {
   view.failed = &run.failed;
   view.overallPercent = &run.overallPercent;
   view.filePercent = &run.filePercent;
-  view.currentFileName = run.currentFileName;
+  view.currentFileName = [] { return Run().currentFileName.Get(); };
   view.askEvent = static_cast<HANDLE>(run.askEvent);
   view.answerEvent = static_cast<HANDLE>(run.answerEvent);
   view.promptAnswer = &run.promptAnswer;

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 class DefinesParser;
 

@@ -13,7 +13,7 @@
 #include <atomic>
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "wizard/page_geometry.h"
 
 // Dialog templates of the pages.

@@ -7,9 +7,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "wizard/page_framework_win.h"
 
 class DefinesParser;
@@ -36,7 +37,7 @@ struct WorkerView {
   const std::atomic<bool>* failed = nullptr;
   const std::atomic<int32_t>* overallPercent = nullptr;
   const std::atomic<int32_t>* filePercent = nullptr;
-  const char* currentFileName = nullptr;  // 256 bytes, zero-terminated
+  std::function<std::string()> currentFileName;  // the file being written
   // The not-running prompt: the worker sets the ask event and waits for the
   // answer event; the page stores the user's button in promptAnswer.
   HANDLE askEvent = nullptr;

@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstring>
-
 #include "config/expand.h"
 #include "wizard/pages_win.h"
 
@@ -37,9 +35,7 @@ struct ProgressPage : PageBase {
 void SetBar(HWND page, int id, int position) { SendDlgItemMessageW(page, id, PBM_SETPOS, position, 0); }
 
 std::string CurrentFileName(const WorkerView& worker) {
-  char name[257] = {};
-  if (worker.currentFileName) std::memcpy(name, worker.currentFileName, 256);
-  return name;
+  return worker.currentFileName ? worker.currentFileName() : std::string();
 }
 
 // The not-running prompt the worker asks for: answered here, on the page's

@@ -4,7 +4,7 @@
 // face means no font: the controls keep the template's font.
 #pragma once
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 struct FontRequest {
   WString face;  // empty: no font
