@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 // The plain license as the edit control wants it: decoded by the encoding
 // detection of the XML reader (8-bit, UTF-8 or UTF-16 by byte-order mark),
