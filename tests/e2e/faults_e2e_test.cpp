@@ -150,10 +150,12 @@ class FaultsTest : public ::testing::Test {
 testsupport::ScratchDir* FaultsTest::scratch_ = nullptr;
 std::string FaultsTest::cfg_, FaultsTest::files_;
 
-// The destination on a 1 MiB file system mapped as drive M:. The large file
-// does not fit: the extraction fails, the retry prompt is answered, the
-// second attempt fails too, and the run ends with exit code 10. What the log
-// names is complete on disk; the file that did not fit is gone.
+// The destination on a 1 MiB file system mapped as drive M:, too small for
+// the product: the free-space check before the install step refuses it, so
+// the run ends with exit code 10 before anything is written there or
+// elsewhere. (A disk that fills during the extraction is covered by the
+// extraction's own tests: the file that did not fit is removed and not
+// listed.)
 TEST_F(FaultsTest, DiskFull) {
   const std::string mount_point = dir_.file("small");
   fs::create_directories(mount_point);
@@ -165,22 +167,13 @@ TEST_F(FaultsTest, DiskFull) {
   const auto drive_c_before = Tree(e2e::DriveC(kVersion) + "/users");
 
   Outcome o = RunSilent(Write(Packed("M:\\Game")));
-  const std::string log = testsupport::ReadText(mount_point + "/Game/install.log");
-  const auto installed = Tree(mount_point + "/Game");
+  const auto installed = Tree(mount_point);
   fs::remove(drive);
   e2e::Shell("umount '" + mount_point + "'");
 
   EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
-  ASSERT_EQ(o.boxes.size(), 1u);  // the one retry prompt
-  // a and b fit and are complete, logged once per attempt; c is not there.
-  const std::vector<std::string> both = {"M:\\Game\\a.dat", "M:\\Game\\b.dat"};
-  std::vector<std::string> expected = both;
-  expected.insert(expected.end(), both.begin(), both.end());
-  EXPECT_EQ(LoggedFiles(log), expected) << log;
-  EXPECT_EQ(installed.count("a.dat") ? installed.at("a.dat") : 0u, kFiles[0].size);
-  EXPECT_EQ(installed.count("b.dat") ? installed.at("b.dat") : 0u, kFiles[1].size);
-  EXPECT_EQ(installed.count("big/c.dat"), 0u);
-  EXPECT_EQ(installed.count("d.txt"), 0u);
+  EXPECT_TRUE(o.boxes.empty());
+  EXPECT_TRUE(installed.empty());
   EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
 }
 
@@ -358,8 +351,11 @@ TEST_F(FaultsTest, DamagedPayloads) {
     } else {
       // Whatever is there is complete and logged.
       const auto logged = LoggedFiles(testsupport::ReadText(host_dir + "/install.log"));
-      for (const ProductFile& f : kFiles)
-        if (installed.count(HostName(f.name))) EXPECT_EQ(installed.at(HostName(f.name)), f.size) << f.name;
+      for (const ProductFile& f : kFiles) {
+        if (installed.count(HostName(f.name))) {
+          EXPECT_EQ(installed.at(HostName(f.name)), f.size) << f.name;
+        }
+      }
       for (const std::string& path : logged) EXPECT_EQ(path.rfind("C:\\faults\\damaged\\", 0), 0u) << path;
     }
   }
