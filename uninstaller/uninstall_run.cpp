@@ -66,6 +66,11 @@ class Runner {
                        [&](const std::string& folder) { return PathIsWithin(path, folder); });
   }
 
+  bool InKeptKey(const std::string& key) const {
+    return std::any_of(kept_keys_.begin(), kept_keys_.end(),
+                       [&](const std::string& kept) { return PathIsWithin(key, kept); });
+  }
+
   void Associations() {
     for (size_t i = 0; i < plan_.associations.size(); ++i) {
       const PlannedAssociation& a = plan_.associations[i];
@@ -81,19 +86,19 @@ class Runner {
     size_t index = 0;
     for (const PlannedValue& value : plan_.values) {
       Step(kAssociations, kRegistry, index++, count, value.key);
+      if (InKeptKey(value.key)) continue;  // a value of the user's data
       std::string error;
       Note(system_.DeleteRegValue(value.key, value.name, &error), "registry value " + value.key + " : " + value.name,
            error);
     }
-    for (const PlannedValue& value : plan_.values) system_.RemoveEmptyKeys(value.key);
+    for (const PlannedValue& value : plan_.values)
+      if (!InKeptKey(value.key)) system_.RemoveEmptyKeys(value.key);
     std::vector<std::string> keys = plan_.deleteKeys;
     if (kept_keys_.empty()) keys.insert(keys.end(), plan_.userKeys.begin(), plan_.userKeys.end());
     for (const std::string& key : keys) {
       Step(kAssociations, kRegistry, index++, count, key);
+      if (InKeptKey(key)) continue;  // the key is itself user data that stays
       std::string error;
-      const bool holds_kept = std::any_of(kept_keys_.begin(), kept_keys_.end(),
-                                          [&](const std::string& kept) { return PathIsWithin(key, kept); });
-      if (holds_kept) continue;  // the key is itself user data that stays
       Note(system_.DeleteRegKey(key, kept_keys_, &error), "registry key " + key, error);
     }
   }
@@ -113,7 +118,7 @@ class Runner {
       Step(kGames, kFiles, i, plan_.files.size(), path);
       if (InKeptFolder(path)) continue;
       std::string error;
-      const Removal removal = system_.DeleteFile(path, &error);
+      const Removal removal = system_.RemoveFile(path, &error);
       Note(removal, "file " + path, error);
       if (removal != Removal::Failed) emptied_.push_back(GetDirectory(path));
     }
@@ -142,7 +147,7 @@ class Runner {
         continue;
       }
       std::string error;
-      const Removal removal = system_.DeleteFile(path, &error);
+      const Removal removal = system_.RemoveFile(path, &error);
       Note(removal, "shared file " + path, error);
       if (removal != Removal::Failed) emptied_.push_back(GetDirectory(path));
     }
@@ -171,7 +176,7 @@ class Runner {
     if (result_->failures.empty() && !plan_.logPath.empty()) {
       for (const std::string& path : {plan_.logPath, PropertiesCopyPath(plan_.logPath)}) {
         std::string error;
-        if (system_.DeleteFile(path, &error) != Removal::Failed) emptied_.push_back(GetDirectory(path));
+        if (system_.RemoveFile(path, &error) != Removal::Failed) emptied_.push_back(GetDirectory(path));
       }
       Prune();
     }

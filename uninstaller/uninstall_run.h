@@ -42,7 +42,7 @@ class UninstallSystem {
   // below the root's first level.
   virtual void RemoveEmptyKeys(const std::string& key) = 0;
   virtual Removal UnregisterGame(const std::string& guid, std::string* error) = 0;
-  virtual Removal DeleteFile(const std::string& path, std::string* error) = 0;
+  virtual Removal RemoveFile(const std::string& path, std::string* error) = 0;
   // Deletes the folder with its contents except the paths in `keep` (and
   // the folders above them).
   virtual Removal DeleteTree(const std::string& path, const std::vector<std::string>& keep, std::string* error) = 0;

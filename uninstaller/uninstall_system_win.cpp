@@ -277,9 +277,9 @@ KnownLocations MachineLocations(const std::string& common_app_data, const std::s
   const std::string profile = FolderPath(CSIDL_PROFILE);
   if (!GetDirectory(profile).empty()) locations.protectedFolders.push_back(GetDirectory(profile));
   if (!common_app_data.empty()) {
-    const std::string games = common_app_data + "\\Microsoft\\Windows\\GameExplorer";
-    locations.protectedFolders.push_back(games);
-    AddAllowedArea(&locations, games);
+    // The Game Explorer's task folders; the folders above them go when the
+    // last one leaves them empty (before Windows Vista only installs make them).
+    AddAllowedArea(&locations, common_app_data + "\\Microsoft\\Windows\\GameExplorer");
     if (!app_data_suffix.empty()) AddAllowedArea(&locations, common_app_data + "\\" + app_data_suffix);
   }
   for (int csidl : areas) AddAllowedArea(&locations, FolderPath(csidl));
@@ -412,7 +412,7 @@ Removal WindowsUninstallSystem::UnregisterGame(const std::string& guid, std::str
   return Removal::Removed;
 }
 
-Removal WindowsUninstallSystem::DeleteFile(const std::string& path, std::string* error) {
+Removal WindowsUninstallSystem::RemoveFile(const std::string& path, std::string* error) {
   Removal removal = Removal::Failed;
   DeleteOneFile(path, error, &removal);
   return removal;
@@ -422,7 +422,7 @@ Removal WindowsUninstallSystem::DeleteTree(const std::string& path, const std::v
                                            std::string* error) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Removal::Missing;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFile(path, error);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return RemoveFile(path, error);
   return DeleteFolderTree(path, keep, error) ? Removal::Removed : Removal::Failed;
 }
 

@@ -28,7 +28,7 @@ class WindowsUninstallSystem : public UninstallSystem {
   Removal DeleteRegKey(const std::string& key, const std::vector<std::string>& keep, std::string* error) override;
   void RemoveEmptyKeys(const std::string& key) override;
   Removal UnregisterGame(const std::string& guid, std::string* error) override;
-  Removal DeleteFile(const std::string& path, std::string* error) override;
+  Removal RemoveFile(const std::string& path, std::string* error) override;
   Removal DeleteTree(const std::string& path, const std::vector<std::string>& keep, std::string* error) override;
   bool HasDirectoriesExcept(const std::string& folder, const std::string& except) override;
   bool RemoveFolderIfEmpty(const std::string& path) override;

@@ -166,7 +166,7 @@ class RecordingSystem : public UninstallSystem {
   }
   void RemoveEmptyKeys(const std::string& k) override { calls.push_back("prune key " + k); }
   Removal UnregisterGame(const std::string& g, std::string*) override { return Note("game " + g); }
-  Removal DeleteFile(const std::string& p, std::string*) override { return Note("file " + p); }
+  Removal RemoveFile(const std::string& p, std::string*) override { return Note("file " + p); }
   Removal DeleteTree(const std::string& p, const std::vector<std::string>& keep, std::string*) override {
     return Note("tree " + p + Keep(keep));
   }
