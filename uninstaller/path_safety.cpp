@@ -64,12 +64,13 @@ bool PathIsWithin(const std::string& path, const std::string& folder) {
   return p.size() == f.size() || p[f.size()] == '\\';
 }
 
-void AddAllowedArea(KnownLocations* locations, const std::string& folder) {
+void AddAllowedArea(KnownLocations* locations, const std::string& folder, AreaSource source) {
   if (folder.empty() || !CheckForm(folder).empty() || Parts(folder).size() < 2) return;
   for (const std::string& system : locations->systemFolders)
     if (PathIsWithin(folder, system) || PathIsWithin(system, folder)) return;
-  for (const std::string& known : locations->protectedFolders)
-    if (PathIsWithin(known, folder) && !PathIsWithin(folder, known)) return;  // holds a protected folder
+  if (source == AreaSource::Log)
+    for (const std::string& known : locations->protectedFolders)
+      if (PathIsWithin(known, folder)) return;
   locations->allowedAreas.push_back(NormalizePath(folder));
 }
 

@@ -30,10 +30,12 @@ struct KnownLocations {
   std::vector<std::string> allowedAreas;
 };
 
-// Adds an allowed area unless it is empty, unsafe by the rules above or a
-// protected folder itself (a log whose install folder is "C:\" gets no area
-// from it).
-void AddAllowedArea(KnownLocations* locations, const std::string& folder);
+// Adds an allowed area unless it is empty or unsafe by the rules above.
+// An area the log names (its install folder) must moreover neither be a
+// protected folder nor hold one: a log whose install folder is "C:\" or
+// "C:\Program Files" gets no area from it.
+enum class AreaSource { Machine, Log };
+void AddAllowedArea(KnownLocations* locations, const std::string& folder, AreaSource source = AreaSource::Machine);
 
 // The path with "/" turned into "\" and one trailing "\" removed.
 std::string NormalizePath(const std::string& path);

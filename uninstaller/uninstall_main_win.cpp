@@ -57,6 +57,7 @@ class Uninstaller {
     const std::string common_app_data = CommonAppDataPath();
     SetLogVariables(log, Widen(common_app_data), MainVariables());
     KnownLocations locations = MachineLocations(common_app_data, Narrow(log.appDataSuffix));
+    AddShellFolderAreas(&locations);
     AddLogAreas(log_path, &locations);
     plan_ = BuildPlan(log, log_path, locations);
     if (!plan_.refusals.empty()) {
@@ -88,10 +89,26 @@ class Uninstaller {
     });
     if (RunPreExecs(plan_, true, system, &result_)) RunUninstall(plan_, remove_user_data, system, &result_);
     progress_.reset();
+    if (OwnFileAwaitsRemoval()) RemoveOwnFileLater();
     return Finish();
   }
 
  private:
+  // The uninstaller's own file and the folders it alone keeps from going
+  // empty, up to the first folder that stays in any case.
+  void RemoveOwnFileLater() {
+    std::vector<std::string> folders;
+    for (std::string folder = GetDirectory(OwnPath()); !GetDirectory(folder).empty(); folder = GetDirectory(folder)) {
+      bool limit = false;
+      for (const std::string& kept : plan_.pruneLimits) limit = limit || PathIsWithin(kept, folder);
+      if (limit) break;
+      folders.push_back(folder);
+    }
+    if (StartRemovalHelper(folders)) return;
+    result_.failures.push_back("file " + OwnPath() + ": still in use");
+    result_.outcome = UninstallOutcome::Partial;
+  }
+
   std::string Name() const { return plan_.installName.empty() ? std::string("the product") : plan_.installName; }
 
   UninstallSystem* NoProgress() {
@@ -136,6 +153,10 @@ class Uninstaller {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const UninstallOptions options = ParseUninstallOptions(GetCommandLineA());
+  if (options.removeAfter) {
+    RemoveAfterProcess(options.removeAfter, options.removePaths);
+    return 0;
+  }
   CoInitialize(nullptr);
   const int code = Uninstaller(options).Run();
   CoUninitialize();

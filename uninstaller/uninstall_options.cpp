@@ -1,5 +1,7 @@
 #include "uninstaller/uninstall_options.h"
 
+#include <cstdlib>
+
 namespace {
 
 std::vector<std::string> Arguments(const std::string& text) {
@@ -32,7 +34,10 @@ UninstallOptions ParseUninstallOptions(const std::string& command_line) {
     const std::string& argument = arguments[i];
     if (argument.empty()) continue;
     if (argument[0] != '-') {
-      if (options.logPath.empty()) options.logPath = argument;
+      if (options.removeAfter)
+        options.removePaths.push_back(argument);
+      else if (options.logPath.empty())
+        options.logPath = argument;
       continue;
     }
     const size_t equals = argument.find('=');
@@ -41,6 +46,7 @@ UninstallOptions ParseUninstallOptions(const std::string& command_line) {
     if (name == "-silent") options.silent = true;
     if (name == "-removeuserdata") options.removeUserData = true;
     if (name == "-report") options.reportPath = value;
+    if (name == "-removeafter") options.removeAfter = std::atoi(value.c_str());
   }
   return options;
 }

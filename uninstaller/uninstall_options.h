@@ -16,6 +16,10 @@
 
 struct UninstallOptions {
   std::string logPath;
+  // "-removeafter=PID FILE FOLDER...": the helper that removes the
+  // uninstaller's own file after it ended (see StartRemovalHelper).
+  int removeAfter = 0;
+  std::vector<std::string> removePaths;
   std::string reportPath;
   bool silent = false;
   bool removeUserData = false;

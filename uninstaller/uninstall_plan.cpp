@@ -37,9 +37,20 @@ void SetLogVariables(const InstallLogEntries& log, const WString& common_app_dat
   store.SetVariable(u"AppFolder", RemoveTrailingSlash(app_folder));
 }
 
+void AddShellFolderAreas(KnownLocations* locations) {
+  const char16_t* const names[] = {u"Desktop",      u"CommonDesktop",      u"Favorites", u"CommonFavorites",
+                                   u"ProgramGroup", u"CommonProgramGroup", u"SendTo",    u"StartMenu"};
+  for (const char16_t* name : names) {
+    const std::string folder = NormalizePath(Narrow(MainVariables().GetVariable(name)));
+    if (folder.empty()) continue;
+    locations->protectedFolders.push_back(folder);
+    AddAllowedArea(locations, folder);
+  }
+}
+
 void AddLogAreas(const std::string& log_path, KnownLocations* locations) {
-  AddAllowedArea(locations, Resolve(u"%InstallPath%"));
-  AddAllowedArea(locations, GetDirectory(log_path));
+  AddAllowedArea(locations, Resolve(u"%InstallPath%"), AreaSource::Log);
+  AddAllowedArea(locations, GetDirectory(log_path), AreaSource::Log);
 }
 
 bool ParseSharedEntry(const WString& entry, WString* folder, WString* except, WString* path) {

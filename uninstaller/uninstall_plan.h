@@ -72,6 +72,10 @@ struct UninstallPlan {
 // "AppFolder" from CommonProgramGroup and InstallGroup.
 void SetLogVariables(const InstallLogEntries& log, const WString& common_app_data, DefinesParser& store);
 
+// The shell folders of the built-in variables (those the installer put
+// shortcuts in), as protected folders and allowed areas.
+void AddShellFolderAreas(KnownLocations* locations);
+
 // The allowed areas a log gives: its install folder (the expanded
 // "InstallPath"), the folder holding the log and, from `locations`, the rest.
 void AddLogAreas(const std::string& log_path, KnownLocations* locations);

@@ -174,16 +174,22 @@ bool DeleteKeyTree(HKEY root, const std::string& sub, const std::string& full, c
   return true;
 }
 
-std::string OwnPath() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return std::string(buffer, length);
+bool& OwnFileAwaits() {
+  static bool awaits = false;
+  return awaits;
 }
 
 bool DeleteOneFile(const std::string& path, std::string* error, Removal* removal) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     *removal = Removal::Missing;
+    return true;
+  }
+  // The running uninstaller itself (it ships inside the product): a helper
+  // removes it once this process has ended.
+  if (Upper(NormalizePath(path)) == Upper(OwnPath())) {
+    OwnFileAwaits() = true;
+    *removal = Removal::Removed;
     return true;
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -194,12 +200,6 @@ bool DeleteOneFile(const std::string& path, std::string* error, Removal* removal
   const DWORD code = GetLastError();
   if (IsGone(code)) {
     *removal = Removal::Missing;
-    return true;
-  }
-  // The running uninstaller itself (it ships inside the product): the
-  // system removes it at the next start.
-  if (Upper(path) == Upper(OwnPath()) && MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    *removal = Removal::Removed;
     return true;
   }
   *error = SystemMessage(code);
@@ -250,6 +250,57 @@ std::string FolderPath(int csidl) {
 }
 
 }  // namespace
+
+std::string OwnPath() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return std::string(buffer, length);
+}
+
+bool OwnFileAwaitsRemoval() { return OwnFileAwaits(); }
+
+bool StartRemovalHelper(const std::vector<std::string>& folders) {
+  char temp[MAX_PATH + 1] = {};
+  if (!GetTempPathA(MAX_PATH, temp)) return false;
+  const std::string own = OwnPath();
+  const std::string helper = std::string(temp) + "zeluninst" + std::to_string(GetCurrentProcessId()) + ".exe";
+  if (!CopyFileA(own.c_str(), helper.c_str(), FALSE)) return false;
+  std::string command = "\"" + helper + "\" -removeafter=" + std::to_string(GetCurrentProcessId()) + " \"" + own + "\"";
+  for (const std::string& folder : folders) command += " \"" + folder + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back(0);
+  if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, temp, &startup, &process)) {
+    ::DeleteFileA(helper.c_str());
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+void RemoveAfterProcess(int process_id, const std::vector<std::string>& paths) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process_id));
+  if (process) {
+    WaitForSingleObject(process, 60000);
+    CloseHandle(process);
+  }
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (i == 0) {
+      // The file may stay locked for a moment after its process ended.
+      for (int attempt = 0; attempt < 50 && !::DeleteFileA(paths[i].c_str()) &&
+                            GetFileAttributesA(paths[i].c_str()) != INVALID_FILE_ATTRIBUTES;
+           ++attempt)
+        Sleep(100);
+    } else if (!RemoveDirectoryA(paths[i].c_str())) {
+      break;
+    }
+  }
+  // The helper's own copy in the temporary folder goes at the next start.
+  MoveFileExA(OwnPath().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
 
 std::string CommonAppDataPath() { return FolderPath(CSIDL_COMMON_APPDATA); }
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "uninstaller/path_safety.h"
 #include "uninstaller/uninstall_run.h"
@@ -12,6 +13,21 @@
 // The system and known folders of this machine and user (the install folder
 // and the log's own areas are added by the caller).
 KnownLocations MachineLocations(const std::string& common_app_data, const std::string& app_data_suffix);
+
+// The running program's own file.
+std::string OwnPath();
+
+// True when the log named the running uninstaller's own file for removal:
+// a file that cannot go while its program runs.
+bool OwnFileAwaitsRemoval();
+// Starts a copy of this program from the temporary folder that removes the
+// program's own file once this process has ended, then each of `folders`
+// in order while they are empty. False when the copy could not start.
+bool StartRemovalHelper(const std::vector<std::string>& folders);
+// The helper's work ("-removeafter=PID FILE FOLDER..."): waits for the
+// process, removes paths[0] and then the folders while they are empty; its
+// own copy goes at the next start of the system.
+void RemoveAfterProcess(int process_id, const std::vector<std::string>& paths);
 
 // The common application-data folder (empty when the system has none).
 std::string CommonAppDataPath();

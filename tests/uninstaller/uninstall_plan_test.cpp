@@ -19,10 +19,11 @@ KnownLocations Locations() {
                         "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs", "C:\\users"};
   AddAllowedArea(&l, "C:\\users\\Public\\Desktop");
   AddAllowedArea(&l, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs");
-  AddAllowedArea(&l, "C:\\Program Files\\Zelkon\\Game");
-  AddAllowedArea(&l, "C:\\");           // a drive root: no area
-  AddAllowedArea(&l, "C:\\Windows\\X");  // inside the system: no area
-  AddAllowedArea(&l, "C:\\users");       // holds the desktop: no area
+  AddAllowedArea(&l, "C:\\Program Files\\Zelkon\\Game", AreaSource::Log);
+  AddAllowedArea(&l, "C:\\", AreaSource::Log);                 // a drive root: no area
+  AddAllowedArea(&l, "C:\\Windows\\X");                       // inside the system: no area
+  AddAllowedArea(&l, "C:\\users", AreaSource::Log);            // holds the desktop: no area
+  AddAllowedArea(&l, "C:\\Program Files", AreaSource::Log);    // a protected folder: no area
   return l;
 }
 
