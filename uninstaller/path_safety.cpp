@@ -87,6 +87,12 @@ std::string CheckPathForRemoval(const std::string& path, const KnownLocations& l
   return "outside the install folder and the known locations";
 }
 
+bool HasKnownRoot(const std::string& key) {
+  for (const char* root : kKeyRoots)
+    if (key.compare(0, 5, std::string(root) + "\\") == 0) return true;
+  return false;
+}
+
 std::string CheckKeyForRemoval(const std::string& key) {
   const std::vector<std::string> parts = Split(key, '\\');
   bool root_known = false;

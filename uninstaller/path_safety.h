@@ -44,6 +44,8 @@ bool PathIsWithin(const std::string& path, const std::string& folder);
 
 // Empty when the path may be removed; otherwise why not.
 std::string CheckPathForRemoval(const std::string& path, const KnownLocations& locations);
+// True when the key starts with "HKLM\", "HKCU\" or "HKCR\" (exactly).
+bool HasKnownRoot(const std::string& key);
 // Empty when the key ("HKLM\...", "HKCU\...", "HKCR\...") may be deleted
 // with everything below it, or one of its values removed; otherwise why not.
 std::string CheckKeyForRemoval(const std::string& key);

@@ -83,6 +83,9 @@ UninstallPlan BuildPlan(const InstallLogEntries& log, const std::string& log_pat
       into->push_back(NormalizePath(text));
   };
   auto key = [&](const std::string& text, const char* what, std::vector<std::string>* into) {
+    // A key without one of the three roots names nothing the installer
+    // could write (it stopped at such a key): there is nothing to remove.
+    if (!HasKnownRoot(text)) return;
     const std::string why = CheckKeyForRemoval(text);
     if (!why.empty())
       plan.refusals.push_back(std::string(what) + " '" + text + "': " + why);

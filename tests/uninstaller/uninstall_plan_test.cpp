@@ -147,6 +147,13 @@ TEST(UninstallPlan, OneHostileEntryRefusesTheWholeLog) {
   log = SampleLog();
   log.deleteKeys.push_back(u"HKLM\\SOFTWARE\\Microsoft");
   EXPECT_FALSE(Plan(log).refusals.empty());
+  // A value whose key the installer could not write (no valid root) is
+  // nothing to remove, not a reason to refuse.
+  log = SampleLog();
+  log.regValues.push_back({u"hklm\\Software\\Zelkon", u"X"});
+  const UninstallPlan plan = Plan(log);
+  EXPECT_TRUE(plan.refusals.empty());
+  EXPECT_EQ(plan.values.size(), 1u);
 }
 
 // Records every call; folders listed in `folders` exist, with the
