@@ -120,6 +120,25 @@ std::string CheckKeyForRemoval(const std::string& key) {
   return std::string();
 }
 
+bool MayRemoveEmptyKey(const std::string& key) {
+  if (CheckKeyForRemoval(key).empty()) return true;
+  // The keys of a file type, below either classes root.
+  std::vector<std::string> parts = Split(RemoveTrailingSlash(key), '\\');
+  size_t first = 0;
+  if (parts.size() >= 2 && parts[0] == "HKCR") first = 1;
+  if (parts.size() >= 4 && parts[0] == "HKLM" && Upper(parts[1]) == "SOFTWARE" && Upper(parts[2]) == "CLASSES") first = 3;
+  if (first && CheckClassName(parts[first], parts[first].rfind('.', 0) == 0).empty()) {
+    bool clean = true;
+    for (size_t i = first; i < parts.size(); ++i) clean = clean && !parts[i].empty() && parts[i] != "..";
+    if (clean) return true;
+  }
+  const std::string upper = Upper(RemoveTrailingSlash(key));
+  for (const char* created : {"HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\GAMEUX",
+                              "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\GAMEUX\\GAMESTOFINDONWINDOWSUPGRADE"})
+    if (upper == created) return true;
+  return false;
+}
+
 std::string CheckClassName(const std::string& name, bool extension) {
   if (name.empty() || name.find('\\') != std::string::npos || name == "." || name == "..")
     return "not a class name";

@@ -49,6 +49,10 @@ bool HasKnownRoot(const std::string& key);
 // Empty when the key ("HKLM\...", "HKCU\...", "HKCR\...") may be deleted
 // with everything below it, or one of its values removed; otherwise why not.
 std::string CheckKeyForRemoval(const std::string& key);
+// True when an empty key may be removed after what it held went: a key the
+// log may delete, or one of the keys above the Game Explorer's upgrade
+// entries that only installs create.
+bool MayRemoveEmptyKey(const std::string& key);
 // Empty when the name may be used as a key of its own below the classes
 // root (an extension ".abc" or a type name without "\"); otherwise why not.
 std::string CheckClassName(const std::string& name, bool extension);

@@ -76,9 +76,17 @@ bool KeyIsEmpty(HKEY root, const std::string& sub) {
   return sub_keys == 0 && values == 0;
 }
 
-// Deletes sub and each parent while empty, keeping `levels` parts at least.
+std::string RootPrefix(HKEY root) {
+  for (const KeyRoot& entry : kRoots)
+    if (entry.root == root) return entry.prefix;
+  return std::string();
+}
+
+// Deletes sub and each parent while empty, keeping `levels` parts at least
+// and every key that other products share.
 void PruneKeys(HKEY root, std::string sub, size_t levels) {
-  while (Split(sub, '\\').size() >= levels && KeyIsEmpty(root, sub) && RegDeleteKeyA(root, sub.c_str()) == ERROR_SUCCESS)
+  while (Split(sub, '\\').size() >= levels && MayRemoveEmptyKey(RootPrefix(root) + sub) && KeyIsEmpty(root, sub) &&
+         RegDeleteKeyA(root, sub.c_str()) == ERROR_SUCCESS)
     sub = GetDirectory(sub);
 }
 

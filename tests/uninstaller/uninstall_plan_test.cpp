@@ -85,6 +85,14 @@ TEST(PathSafety, KeysALogMayDelete) {
       {"HKCR\\Zelkon.Save.1\\shell", true},
   };
   for (const Case& c : cases) EXPECT_EQ(CheckKeyForRemoval(c.key).empty(), c.allowed) << c.key;
+  // Emptied keys: a file type's keys and the upgrade list's parents may go,
+  // shared keys never.
+  EXPECT_TRUE(MayRemoveEmptyKey("HKCR\\.zsav"));
+  EXPECT_TRUE(MayRemoveEmptyKey("HKLM\\SOFTWARE\\Classes\\Zelkon.Save.1\\shell"));
+  EXPECT_TRUE(MayRemoveEmptyKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\GameUX"));
+  EXPECT_FALSE(MayRemoveEmptyKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+  EXPECT_FALSE(MayRemoveEmptyKey("HKCR\\CLSID"));
+  EXPECT_FALSE(MayRemoveEmptyKey("HKLM\\SOFTWARE\\Classes"));
   EXPECT_TRUE(CheckClassName(".zsav", true).empty());
   EXPECT_FALSE(CheckClassName("zsav", true).empty());
   EXPECT_FALSE(CheckClassName("exefile", false).empty());
