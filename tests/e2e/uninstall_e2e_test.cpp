@@ -236,6 +236,14 @@ TEST_F(Uninstall, EverythingGoesBackToTheStateBefore) {
     PrepareMarkers(v);
     std::string setup, uninstall, save;
     if (run.sample) {
+      // Other tests install the sample game too and remove only its folder.
+      std::string output;
+      RunBatch(v, dir_.path(),
+               {"reg delete \"HKLM\\SOFTWARE\\Zelkon Games\" /f",
+                "reg delete \"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Star Courier\" /f"},
+               &output);
+      fs::remove_all(HostPath(v, "C:\\Program Files\\Zelkon Games"));
+      fs::remove_all(HostPath(v, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Zelkon Games"));
       const std::string files = dir_.path() + "/sample-files";
       fs::create_directories(files + "/Uninstall");
       fs::copy(e2e::SourceDir() + "/examples/sample-game/files", files, fs::copy_options::recursive);
