@@ -9,6 +9,8 @@ bin=$BUILD_ROOT/bin
 out=$BUILD_ROOT/sample
 
 "$here/scripts/setup.sh"
+. "$here/scripts/lib/x86-mode.sh"
+x86_describe "$(x86_mode)"
 "$here/scripts/build.sh"
 
 echo "== packing the sample game =="

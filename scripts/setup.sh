@@ -19,7 +19,7 @@ install_packages() {
   local stamp=/var/tmp/.installer-setup-done-v2
   if [ -f "$stamp" ] && command -v wine >/dev/null && command -v i686-w64-mingw32-g++ >/dev/null \
      && command -v cabextract >/dev/null && command -v gcab >/dev/null && command -v xvfb-run >/dev/null \
-     && command -v ccache >/dev/null; then
+     && command -v ccache >/dev/null && command -v makensis >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
     echo "setup: tools already installed"
     return
   fi
@@ -33,7 +33,8 @@ install_packages() {
     wine wine32:i386 wine64 \
     cabextract gcab p7zip-full wimtools xz-utils gzip \
     xvfb xauth xdotool imagemagick osslsigncode openssl \
-    python3 ca-certificates libxml2-utils time
+    python3 ca-certificates libxml2-utils time \
+    dpkg-dev file nsis
   # The static, thread-free runtime: the stub must not depend on winpthread.
   if update-alternatives --list i686-w64-mingw32-g++ >/dev/null 2>&1; then
     $SUDO update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-win32 || true

@@ -8,6 +8,11 @@ export BUILD_ROOT=${BUILD_ROOT:-$here/build}
 jobs=${JOBS:-$(nproc)}
 
 "$here/scripts/setup.sh"
+. "$here/scripts/lib/x86-mode.sh"
+mode=$(x86_mode)
+x86_describe "$mode"
+# Every Wine run's limit, and each Wine test's, stretches by this factor.
+export WINE_TIMEOUT_SCALE=$(x86_timeout_scale "$mode")
 "$here/scripts/build.sh"
 
 # One prefix per Windows version for the whole run; each takes ~15 s to make.
@@ -44,7 +49,9 @@ trap cleanup EXIT
 
 status=0
 echo "== host tests and end-to-end tests under Wine =="
-ctest --test-dir "$BUILD_ROOT/host" --output-on-failure -j "$jobs" || status=1
+ctest --test-dir "$BUILD_ROOT/host" --output-on-failure -j "$jobs" \
+  --timeout $((900 * WINE_TIMEOUT_SCALE)) || status=1
 echo "== Windows tests under Wine =="
-ctest --test-dir "$BUILD_ROOT/win" --output-on-failure -j "$jobs" || status=1
+ctest --test-dir "$BUILD_ROOT/win" --output-on-failure -j "$jobs" \
+  --timeout $((600 * WINE_TIMEOUT_SCALE)) || status=1
 exit $status

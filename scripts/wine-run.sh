@@ -2,9 +2,12 @@
 # Runs a Windows program under Wine in a 32-bit prefix of this build's own,
 # silencing Wine's logging, and returns the program's exit code.
 #   WINEPREFIX   the prefix to use (default: $BUILD_ROOT/wine/win7, made on demand)
-#   WINE_TIMEOUT seconds before the program is killed (default 300)
+#   WINE_TIMEOUT seconds before the program is killed (default 300), times
+#   WINE_TIMEOUT_SCALE (default: 1, or 5 where 32-bit code runs emulated)
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/scripts/lib/x86-mode.sh"
+: "${WINE_TIMEOUT_SCALE:=$(x86_timeout_scale "$(x86_mode)")}"
 root=${BUILD_ROOT:-$here/build}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -16,7 +19,7 @@ fi
 # inherit the program's handles and can outlive it, and a pipe held open by
 # them would keep the caller waiting.
 out=$(mktemp)
-timeout -k 10 "${WINE_TIMEOUT:-300}" wine "$@" >"$out" 2>&1 </dev/null
+timeout -k 10 "$(( ${WINE_TIMEOUT:-300} * WINE_TIMEOUT_SCALE ))" wine "$@" >"$out" 2>&1 </dev/null
 rc=$?
 cat "$out"
 rm -f "$out"

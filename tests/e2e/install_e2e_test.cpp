@@ -351,7 +351,7 @@ TEST_F(InstallTest, ProductPathInstallsTwoLevelsUpAndLaunchesTheGame) {
   EXPECT_TRUE(fs::exists(HostInstallDir("fnf") + "/Logs/install.log"));
   // RunExe is started without asking; it leaves its mark beside itself.
   const std::string marker = HostInstallDir("fnf") + "/game.exe.ran";
-  for (int i = 0; i < 100 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < 100 * e2e::TimeoutScale() && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(fs::exists(marker));
 }
 

@@ -1,9 +1,11 @@
 // Installers packed by mkinstaller, installed by the real stub under Wine:
 // the bundled sample game, the same installer after code signing, attached
-// defines texts and the "_Stub" partner file.
+// defines texts, the "_Stub" partner file, and a project started with
+// "mkinstaller init" from an empty folder.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,60 @@ TEST_F(PackedInstaller, StubPartnerFileSuppliesThePayloadButNotTheName) {
   std::string log = testsupport::ReadText(InstalledFolder() + "/Uninstall/install.log");
   EXPECT_NE(log.find("Game_Stub.exe</InstallName>"), std::string::npos) << log;
   RemoveInstall();
+}
+
+// Every regular file below root, by relative path, with its bytes.
+std::map<std::string, std::string> Tree(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = testsupport::ReadText(e.path().string());
+  return files;
+}
+
+TEST_F(PackedInstaller, InitProjectChecksBuildsInstallsAndExtractsUnchanged) {
+  // The uninstaller of this tree when it is built, else a small Windows program in its place.
+  std::string uninstaller = e2e::BinDir() + "/Uninstall.exe";
+  if (!fs::exists(uninstaller)) uninstaller = e2e::BinDir() + "/exit_code.exe";
+  const std::string tool = Quote(e2e::BinDir() + "/mkinstaller");
+  const std::string project = stage_ + "/new", cfg = project + "/cfg", files = project + "/files";
+  const std::string payload = " --files " + Quote(files) + " --uninstaller " + Quote(uninstaller);
+  std::string output;
+  ASSERT_EQ(e2e::Shell(tool + " init " + Quote(project) + " --name 'Rock Garden' --publisher 'Pebble Works'", &output), 0)
+      << output;
+  ASSERT_EQ(e2e::Shell(tool + " check " + Quote(cfg) + payload + " 2>&1", &output), 0) << output;
+  EXPECT_EQ(output.rfind("ok: 9 entries, ", 0), 0u) << output;  // and no warning
+  // No --stub: the build tree's own stub.
+  const std::string setup = stage_ + "/RockGardenSetup.exe";
+  ASSERT_EQ(e2e::Shell(tool + " build --cfg " + Quote(cfg) + payload + " --define Version=1.5 -o " + Quote(setup), &output), 0)
+      << output;
+
+  const std::string installed = e2e::DriveC(e2e::kWin7) + "/Program Files/Pebble Works/Rock Garden";
+  std::error_code ec;
+  fs::remove_all(installed, ec);
+  e2e::WineResult run = e2e::RunWine(e2e::kWin7, {setup, "-silent"}, 300, {"TZ=UTC"});
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(testsupport::ReadText(installed + "/readme.txt"), testsupport::ReadText(files + "/readme.txt"));
+  EXPECT_EQ(testsupport::ReadText(installed + "/Uninstall/Uninstall.exe"), testsupport::ReadText(uninstaller));
+  std::string log = testsupport::ReadText(installed + "/Uninstall/install.log");
+  EXPECT_NE(log.find("<Name>VERSION</Name>\r\n\t\t\t<Value>1.5</Value>"), std::string::npos) << log;
+  const std::string key = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Rock Garden";
+  std::string value;
+  EXPECT_TRUE(e2e::RegQuery(e2e::kWin7, key, "UninstallString", &value));
+  EXPECT_NE(value.find("Pebble Works\\Rock Garden\\Uninstall\\Uninstall.exe"), std::string::npos) << value;
+  EXPECT_TRUE(e2e::RegQuery(e2e::kWin7, key, "DisplayVersion", &value));
+  EXPECT_EQ(value, "1.5");
+  e2e::RegDeleteKey(e2e::kWin7, key);
+  e2e::RegDeleteKey(e2e::kWin7, "HKLM\\SOFTWARE\\Pebble Works");
+  fs::remove_all(installed, ec);
+
+  // What extract writes is what went in.
+  const std::string out = stage_ + "/extracted";
+  ASSERT_EQ(e2e::Shell(tool + " extract " + Quote(setup) + " " + Quote(out), &output), 0) << output;
+  EXPECT_EQ(Tree(out + "/cfg"), Tree(cfg));
+  auto expected = Tree(files);
+  expected["Uninstall/Uninstall.exe"] = testsupport::ReadText(uninstaller);
+  EXPECT_EQ(Tree(out + "/files"), expected);
 }
 
 }  // namespace

@@ -37,6 +37,12 @@ std::string SourceDir() { return E2E_SOURCE_DIR; }
 std::string PrefixDir(const std::string& version) { return std::string(E2E_BIN_DIR) + "/../wine/" + version; }
 std::string DriveC(const std::string& version) { return PrefixDir(version) + "/drive_c"; }
 
+int TimeoutScale() {
+  const char* value = std::getenv("WINE_TIMEOUT_SCALE");
+  int scale = value ? std::atoi(value) : 1;
+  return scale > 0 ? scale : 1;
+}
+
 int Shell(const std::string& command, std::string* output) {
   // Output goes to a file, not a pipe: Wine's background services inherit the
   // program's handles and may outlive it, so a pipe would never reach its end.

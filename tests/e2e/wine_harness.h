@@ -17,6 +17,10 @@ std::string BinDir();                                  // where the built progra
 std::string SourceDir();                               // the project's source folder
 std::string PrefixDir(const std::string& version);     // the prefix for that version
 std::string DriveC(const std::string& version);        // its drive_c folder
+// How many times longer Wine runs may take here (WINE_TIMEOUT_SCALE, set by
+// scripts/test.sh: above 1 where 32-bit code runs emulated). Waits of the
+// tests' own multiply by it; RunWine's limits are scaled by wine-run.sh.
+int TimeoutScale();
 
 struct WineResult {
   int exitCode = -1;

@@ -190,7 +190,7 @@ TEST_F(MkinstallerPacking, BadUsageAndBadInputAreReported) {
   } cases[] = {
       {"", 2, "usage"},
       {"frobnicate", 2, "unknown subcommand 'frobnicate'"},
-      {"build --cfg x", 2, "--stub is required"},
+      {"build --cfg x", 2, "--files is required"},
       {BuildArgs(root_ + "/x.exe", "--compression lzx:22"), 2, "unknown compression 'lzx:22'"},
       {BuildArgs(root_ + "/x.exe", "--attrib files\\game.exe=q"), 2, "bad --attrib"},
       {"list " + Quote(root_ + "/missing.exe"), 1, "cannot open"},

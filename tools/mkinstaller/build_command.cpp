@@ -1,6 +1,7 @@
 // "mkinstaller build": checks a configuration and packs a finished installer.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,23 +9,28 @@
 
 #include "cabinet/cab_format.h"
 #include "config/string_utils.h"
-#include "tools/mkinstaller/config_loader.h"
+#include "tools/mkinstaller/configuration_check.h"
 #include "tools/mkinstaller/installer_packer.h"
+#include "tools/mkinstaller/tool_files.h"
 #include "tools/mkinstaller/subcommand.h"
-
-int RunCheck(const std::string& cfg_dir, const std::string& files_dir, const std::vector<std::string>& text_files);
 
 namespace {
 
 const char kUsage[] =
-    "usage: mkinstaller build --stub InstallerStub.exe --cfg DIR --files DIR\n"
-    "                         [--defines-text FILE]... [--compression METHOD]\n"
-    "                         [--attrib ENTRY=FLAGS]... -o Setup.exe\n"
+    "usage: mkinstaller build [--stub InstallerStub.exe] --cfg DIR --files DIR\n"
+    "                         [--defines-text FILE | --define NAME=VALUE]...\n"
+    "                         [--with-uninstaller | --uninstaller FILE]\n"
+    "                         [--compression METHOD] [--attrib ENTRY=FLAGS]... -o Setup.exe\n"
     "\n"
     "Checks the configuration as 'mkinstaller check' does, then writes the\n"
     "installer: the stub, a cabinet with DIR of --cfg as cfg\\ and DIR of\n"
     "--files as files\\, each defines text (in order), and the signature.\n"
     "\n"
+    "  --stub FILE            the installer stub; by default the first of\n"
+    "                         $MKINSTALLER_STUB, ../share/mkinstaller/InstallerStub.exe\n"
+    "                         beside this program, and InstallerStub.exe in its own\n"
+    "                         folder (the build tree); the uninstaller is found the\n"
+    "                         same way ($MKINSTALLER_UNINSTALLER, Uninstall.exe)\n"
     "  --compression lzx[:15-21] | mszip | none   (default lzx:21)\n"
     "  --attrib ENTRY=FLAGS   cabinet attributes of one entry, FLAGS from r h s a\n"
     "                         (e.g. --attrib 'files\\data\\x.bin=rh'); by default\n"
@@ -72,25 +78,63 @@ bool ParseAttributes(const std::string& text, std::string* entry, uint16_t* attr
   return true;
 }
 
+// The progress line while compressing: percent, bytes, rate and time left,
+// redrawn at most ten times a second on a terminal.
+class ProgressLine {
+ public:
+  void Update(uint64_t done, uint64_t total) {
+    auto now = std::chrono::steady_clock::now();
+    if (!started_) {
+      started_ = true;
+      start_ = last_ = now;
+    } else if (done < total && now - last_ < std::chrono::milliseconds(100)) {
+      return;
+    }
+    last_ = now;
+    double seconds = std::chrono::duration<double>(now - start_).count();
+    double rate = seconds > 0.05 ? done / seconds : 0;
+    std::string left = "--";
+    if (rate > 0) {
+      auto remaining = static_cast<unsigned long>((total - done) / rate + 0.5);
+      char text[32];
+      std::snprintf(text, sizeof text, "%lu:%02lu", remaining / 60, remaining % 60);
+      left = text;
+    }
+    std::fprintf(stderr, "\rcompressing: %3d%%  %s of %s  %s/s  %s left   ",
+                 total ? static_cast<int>(done * 100 / total) : 100, Megabytes(done).c_str(),
+                 Megabytes(total).c_str(), Megabytes(static_cast<uint64_t>(rate)).c_str(), left.c_str());
+    if (done == total) std::fprintf(stderr, "\n");
+  }
+
+ private:
+  static std::string Megabytes(uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1048576.0);
+    return text;
+  }
+  bool started_ = false;
+  std::chrono::steady_clock::time_point start_, last_;
+};
+
 }  // namespace
 
 int BuildCommand(int argc, char** argv) {
   PackOptions options;
-  std::vector<std::string> text_files;
+  PayloadOptions payload;
+  std::string stub_option;
   for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+    std::string arg = argv[i], problem;
+    int taken = TakePayloadOption(argc, argv, &i, &payload, &problem);
+    if (taken < 0) return Usage(problem);
+    if (taken) continue;
     bool has_value = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      std::printf("%s%s", kUsage, kPayloadOptionsUsage);
       return kExitOk;
     } else if (arg == "--stub" && has_value) {
-      options.stub_path = argv[++i];
+      stub_option = argv[++i];
     } else if (arg == "--cfg" && has_value) {
       options.cfg_dir = argv[++i];
-    } else if (arg == "--files" && has_value) {
-      options.files_dir = argv[++i];
-    } else if (arg == "--defines-text" && has_value) {
-      text_files.push_back(argv[++i]);
     } else if (arg == "--compression" && has_value) {
       if (!ParseCompression(argv[++i], &options.compression))
         return Usage(std::string("unknown compression '") + argv[i] + "'");
@@ -106,27 +150,39 @@ int BuildCommand(int argc, char** argv) {
       return Usage("unexpected argument '" + arg + "'");
     }
   }
-  if (options.stub_path.empty()) return Usage("--stub is required");
+  options.files_dir = payload.files_dir;
   if (options.cfg_dir.empty()) return Usage("--cfg is required");
   if (options.files_dir.empty()) return Usage("--files is required");
   if (options.output_path.empty()) return Usage("-o is required");
+  std::vector<std::string> searched;
+  options.stub_path = FindToolFile(kStubFile, stub_option, &searched);
+  if (options.stub_path.empty()) {
+    std::fprintf(stderr, "mkinstaller build: %s\n", ToolFileNotFound(kStubFile, searched).c_str());
+    return kExitFailure;
+  }
 
-  int checked = RunCheck(options.cfg_dir, options.files_dir, text_files);
-  if (checked != kExitOk) {
+  CheckRequest request;
+  request.cfg_dir = options.cfg_dir;
+  request.files_dir = options.files_dir;
+  if (!LoadDefinesTexts(payload, &request.defines_texts)) return kExitFailure;
+  if (payload.with_uninstaller && !ResolveUninstaller(payload, &request.uninstaller_path)) return kExitFailure;
+  CheckOutcome outcome;
+  if (CheckConfiguration(request, &outcome) != 0) {
     std::fprintf(stderr, "mkinstaller build: the configuration would fail at install time; nothing written\n");
-    return checked;
+    return kExitFailure;
   }
-  for (const std::string& file : text_files) {
-    std::string text;
-    ReadFileBytes(file, &text);
-    options.defines_texts.push_back(text);
+  if (payload.with_uninstaller) {
+    if (outcome.uninstaller_entry.empty()) {
+      std::fprintf(stderr, "mkinstaller build: %s; nothing written\n", outcome.uninstaller_error.c_str());
+      return kExitFailure;
+    }
+    options.added_entries.push_back({outcome.uninstaller_entry, request.uninstaller_path});
   }
-  if (isatty(STDERR_FILENO)) {
-    options.progress = [](uint64_t done, uint64_t total) {
-      if (total) std::fprintf(stderr, "\rcompressing: %3d%%", static_cast<int>(done * 100 / total));
-      if (done == total) std::fprintf(stderr, "\n");
-    };
-  }
+  for (const std::string& w : outcome.warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
+  options.defines_texts = request.defines_texts;
+  ProgressLine progress;
+  if (isatty(STDERR_FILENO))
+    options.progress = [&progress](uint64_t done, uint64_t total) { progress.Update(done, total); };
   std::string error;
   if (!PackInstaller(options, &error)) {
     std::fprintf(stderr, "mkinstaller build: %s\n", error.c_str());

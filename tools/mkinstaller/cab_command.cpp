@@ -128,4 +128,6 @@ int CabCommand(int argc, char** argv) {
   return Usage(("unknown action '" + action + "'").c_str());
 }
 
-int ListCabinetEntries(const std::string& cabinet) { return List(cabinet); }
+int ExtractCabinetEntries(const std::string& cabinet, const std::string& destination) {
+  return Extract(cabinet, destination, std::string());
+}

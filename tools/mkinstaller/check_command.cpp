@@ -1,62 +1,46 @@
-// "mkinstaller check CFGDIR [--files DIR] [--defines-text FILE]...":
-// loads the configuration with the installer's own readers.
+// "mkinstaller check CFGDIR [options]": loads the configuration with the
+// installer's own readers and says what will go wrong or look wrong.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "tools/mkinstaller/config_loader.h"
+#include "tools/mkinstaller/configuration_check.h"
 #include "tools/mkinstaller/subcommand.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: mkinstaller check CFGDIR [--files DIR] [--defines-text FILE]...\n"
+    "usage: mkinstaller check CFGDIR [--files DIR] [--defines-text FILE]... [--define NAME=VALUE]...\n"
+    "                        [--with-uninstaller | --uninstaller FILE]\n"
     "\n"
     "Loads props.xml, install.xml and defines.xml of CFGDIR (and the defines\n"
     "texts) with the installer's own readers. On an error prints the text the\n"
-    "installer would show and exits with 1. Warns about a missing license file\n"
-    "or header bitmap, and about a RunExe, shortcut target or prerequisite that\n"
-    "names no packed file (packed files are looked up in --files DIR).\n";
+    "installer would show and exits with 1. Otherwise prints one line: the\n"
+    "payload's entries and bytes, the install folder, what the install\n"
+    "registers and where it logs; and warns (on stderr) about:\n"
+    "  - UI texts that a page or message would show empty,\n"
+    "  - an install.xml that would neither log nor register anything,\n"
+    "  - a missing license file or header bitmap,\n"
+    "  - a RunExe, shortcut target, prerequisite or UninstallCmd that names no\n"
+    "    packed file (packed files are looked up in --files DIR).\n"
+    "\n";
 
 }  // namespace
 
-int RunCheck(const std::string& cfg_dir, const std::string& files_dir, const std::vector<std::string>& text_files) {
-  std::vector<std::string> texts;
-  for (const std::string& file : text_files) {
-    std::string text;
-    if (!ReadFileBytes(file, &text)) {
-      std::fprintf(stderr, "mkinstaller: cannot read the defines text '%s'\n", file.c_str());
-      return kExitFailure;
-    }
-    if (text.empty()) {
-      std::fprintf(stderr, "mkinstaller: the defines text '%s' is empty\n", file.c_str());
-      return kExitFailure;
-    }
-    texts.push_back(text);
-  }
-  ConfigLoadResult result = LoadConfiguration(cfg_dir, texts);
-  if (!result.ok) {
-    std::fprintf(stderr, "%s\n", result.error.c_str());
-    return kExitFailure;
-  }
-  CheckPackedFiles(cfg_dir, files_dir, &result);
-  for (const std::string& w : result.warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
-  return kExitOk;
-}
-
 int CheckCommand(int argc, char** argv) {
-  std::string cfg_dir, files_dir;
-  std::vector<std::string> texts;
+  std::string cfg_dir;
+  PayloadOptions options;
   for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+    std::string arg = argv[i], problem;
+    int taken = TakePayloadOption(argc, argv, &i, &options, &problem);
+    if (taken < 0) {
+      std::fprintf(stderr, "mkinstaller check: %s\n%s%s", problem.c_str(), kUsage, kPayloadOptionsUsage);
+      return kExitUsage;
+    }
+    if (taken) continue;
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      std::printf("%s%s", kUsage, kPayloadOptionsUsage);
       return kExitOk;
-    } else if (arg == "--files" && i + 1 < argc) {
-      files_dir = argv[++i];
-    } else if (arg == "--defines-text" && i + 1 < argc) {
-      texts.push_back(argv[++i]);
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "mkinstaller check: unknown option '%s'\n%s", arg.c_str(), kUsage);
       return kExitUsage;
@@ -71,5 +55,18 @@ int CheckCommand(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  return RunCheck(cfg_dir, files_dir, texts);
+  CheckRequest request;
+  request.cfg_dir = cfg_dir;
+  request.files_dir = options.files_dir;
+  if (!LoadDefinesTexts(options, &request.defines_texts)) return kExitFailure;
+  if (options.with_uninstaller && !ResolveUninstaller(options, &request.uninstaller_path)) return kExitFailure;
+  CheckOutcome outcome;
+  if (CheckConfiguration(request, &outcome) != 0) return kExitFailure;
+  if (options.with_uninstaller && outcome.uninstaller_entry.empty()) {
+    std::fprintf(stderr, "mkinstaller check: %s\n", outcome.uninstaller_error.c_str());
+    return kExitFailure;
+  }
+  for (const std::string& w : outcome.warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
+  std::printf("%s\n", outcome.summary.c_str());
+  return kExitOk;
 }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -24,8 +25,6 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string ExpandNarrow(const std::string& text) { return Narrow(Expand(Widen(text), true)); }
-
 // A Windows path below `root` (compared without case, as Windows does) as a
 // host path below host_root; empty when it lies elsewhere.
 std::string MapIntoFolder(const std::string& windows_path, const std::string& root, const std::string& host_root) {
@@ -45,6 +44,37 @@ std::string MapIntoFolder(const std::string& windows_path, const std::string& ro
 }
 
 }  // namespace
+
+std::string ExpandNarrow(const std::string& text) { return Narrow(Expand(Widen(text), true)); }
+
+std::string CommandProgram(const std::string& command) {
+  if (!command.empty() && command.front() == '"') {
+    size_t close = command.find('"', 1);
+    return command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  }
+  std::string upper = Upper(command);
+  for (size_t at = upper.find(".EXE"); at != std::string::npos; at = upper.find(".EXE", at + 1)) {
+    size_t end = at + 4;
+    if (end == upper.size() || upper[end] == ' ' || upper[end] == '\t') return command.substr(0, end);
+  }
+  return command;
+}
+
+std::string PayloadEntryName(const std::string& expanded_path) {
+  const struct {
+    std::string root;
+    const char* entry_folder;
+  } roots[] = {{Narrow(Expand(u"%InstallPath%", true)), "files"}, {kTempFolder, "cfg"}};
+  for (const auto& r : roots) {
+    if (r.root.empty()) continue;
+    std::string mapped = MapIntoFolder(expanded_path, r.root, r.entry_folder);
+    if (mapped.empty() || mapped.size() == std::strlen(r.entry_folder) + 1) continue;
+    for (char& c : mapped)
+      if (c == '/') c = '\\';
+    return mapped;
+  }
+  return std::string();
+}
 
 BrioCommon::InstallConfigParser& LoadedInstallConfig() { return InstallConfig(); }
 

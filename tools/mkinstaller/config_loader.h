@@ -29,6 +29,19 @@ ConfigLoadResult LoadConfiguration(const std::string& cfg_dir, const std::vector
 // may be empty when only the configuration folder is known.
 void CheckPackedFiles(const std::string& cfg_dir, const std::string& files_dir, ConfigLoadResult* result);
 
+// The program part of a command line: the text between the quotes when it
+// starts with one, else up to the first ".exe" followed by a blank (Windows
+// tries the same places), else the whole text.
+std::string CommandProgram(const std::string& command);
+
+// The cabinet entry an expanded Windows path names: "files\" + the part below
+// the install folder, or "cfg\" + the part below the temporary configuration
+// folder, compared without case; empty when it lies elsewhere.
+std::string PayloadEntryName(const std::string& expanded_path);
+
+// Expands a configuration text as the installer does (after LoadConfiguration).
+std::string ExpandNarrow(const std::string& text);
+
 // The loaded install configuration (valid after LoadConfiguration).
 BrioCommon::InstallConfigParser& LoadedInstallConfig();
 

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "cabinet/cab_format.h"
+#include "config/string_utils.h"
 #include "driver/payload.h"
 
 namespace {
@@ -74,11 +75,22 @@ bool CopyInto(std::ofstream& out, const std::string& path, uint64_t* size) {
 
 }  // namespace
 
-bool CollectEntries(const std::string& cfg_dir, const std::string& files_dir, std::vector<PackedEntry>* entries,
-                    std::string* error) {
+bool CollectEntries(const std::string& cfg_dir, const std::string& files_dir, const std::vector<PackedEntry>& added,
+                    std::vector<PackedEntry>* entries, std::string* error) {
   entries->clear();
   if (!Walk(cfg_dir, "cfg\\", entries, error)) return false;
-  if (!Walk(files_dir, "files\\", entries, error)) return false;
+  if (!files_dir.empty() && !Walk(files_dir, "files\\", entries, error)) return false;
+  for (const PackedEntry& a : added) {
+    if (a.name.size() > cab::kMaxNameLength) {
+      *error = "the entry name '" + a.name + "' is longer than 255 bytes";
+      return false;
+    }
+    const std::string key = Upper(a.name);
+    entries->erase(std::remove_if(entries->begin(), entries->end(),
+                                  [&](const PackedEntry& e) { return Upper(e.name) == key; }),
+                   entries->end());
+    entries->push_back(a);
+  }
   std::sort(entries->begin(), entries->end(),
             [](const PackedEntry& a, const PackedEntry& b) { return a.name < b.name; });
   return true;
@@ -94,7 +106,7 @@ uint16_t HostFileAttributes(const std::string& path) {
 
 bool PackInstaller(const PackOptions& options, std::string* error) {
   std::vector<PackedEntry> entries;
-  if (!CollectEntries(options.cfg_dir, options.files_dir, &entries, error)) return false;
+  if (!CollectEntries(options.cfg_dir, options.files_dir, options.added_entries, &entries, error)) return false;
 
   cab::CabWriter writer;
   writer.StartFolder(options.compression);

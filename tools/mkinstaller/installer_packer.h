@@ -11,6 +11,11 @@
 
 #include "cabinet/cab_writer.h"
 
+struct PackedEntry {
+  std::string name;         // entry name in the cabinet, with backslashes
+  std::string source_path;  // host path
+};
+
 struct PackOptions {
   std::string stub_path;
   std::string cfg_dir;
@@ -20,20 +25,19 @@ struct PackOptions {
   // Cabinet attribute bits by entry name ("files\data\x.bin"), replacing the
   // ones taken from the file system.
   std::map<std::string, uint16_t> attributes;
+  // Files added to the payload under a name of their own (the uninstaller),
+  // replacing an entry of the same name, compared without case as Windows does.
+  std::vector<PackedEntry> added_entries;
   std::string output_path;
   std::function<void(uint64_t done, uint64_t total)> progress;
 };
 
-struct PackedEntry {
-  std::string name;         // entry name in the cabinet, with backslashes
-  std::string source_path;  // host path
-};
-
-// Every file under cfg_dir and files_dir as cabinet entries, sorted by entry
-// name so that the same folders always give the same cabinet. False (with the
-// reason) when a name is too long for a cabinet or a folder cannot be read.
-bool CollectEntries(const std::string& cfg_dir, const std::string& files_dir, std::vector<PackedEntry>* entries,
-                    std::string* error);
+// Every file under cfg_dir and files_dir (none when files_dir is empty) and
+// the added entries as cabinet entries, sorted by entry name so that the same
+// folders always give the same cabinet. False (with the reason) when a name
+// is too long for a cabinet or a folder cannot be read.
+bool CollectEntries(const std::string& cfg_dir, const std::string& files_dir, const std::vector<PackedEntry>& added,
+                    std::vector<PackedEntry>* entries, std::string* error);
 
 // Cabinet attributes of a host file: archive, plus read-only when nobody
 // may write it.

@@ -1,22 +1,27 @@
-// "mkinstaller list Setup.exe": the payload records and the cabinet's entries.
-#include <unistd.h>
-
+// "mkinstaller list [--json] Setup.exe": the payload records, the attached
+// defines texts and the cabinet's entries.
 #include <cinttypes>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "driver/payload.h"
+#include "tools/mkinstaller/cabinet_entries.h"
+#include "tools/mkinstaller/installer_file.h"
 #include "tools/mkinstaller/subcommand.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: mkinstaller list Setup.exe\n"
+    "usage: mkinstaller list [--json] Setup.exe\n"
     "\n"
     "Prints the payload records (type, offset, length) in file order, the\n"
-    "attached defines texts, and the entries of the cabinet record.\n";
+    "attached defines texts, and the entries of the cabinet record. With\n"
+    "--json the same as one JSON object for scripts:\n"
+    "  {\"signature\": true, \"records\": [{\"type\", \"offset\", \"length\"}...],\n"
+    "   \"definesTexts\": [\"...\"], \"entries\": [{\"name\", \"size\", \"time\",\n"
+    "   \"attributes\"}...]}\n"
+    "Names and texts are the payload's bytes; \"time\" is the packing machine's\n"
+    "local time as the cabinet keeps it.\n";
 
 const char* TypeName(uint32_t type) {
   switch (type) {
@@ -27,73 +32,92 @@ const char* TypeName(uint32_t type) {
   return "unknown";
 }
 
-// The cabinet range copied to a file of its own, for the cabinet engine.
-bool ExtractRange(PayloadFile& file, int64_t offset, uint32_t length, const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::vector<char> buffer(1 << 20);
-  for (uint32_t done = 0; done < length && out;) {
-    uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(buffer.size()), length - done);
-    if (!file.ReadAt(offset + done, buffer.data(), n)) return false;
-    out.write(buffer.data(), n);
-    done += n;
+// A JSON string of bytes: quotes, backslashes and control characters escaped;
+// other bytes pass unchanged.
+std::string JsonString(const std::string& bytes) {
+  std::string out = "\"";
+  for (unsigned char c : bytes) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
   }
-  return static_cast<bool>(out);
+  return out + "\"";
+}
+
+void PrintJson(const InstallerContents& contents, const std::vector<CabinetEntry>& entries) {
+  std::printf("{\n  \"signature\": %s,\n  \"records\": [", contents.signed_payload ? "true" : "false");
+  for (size_t i = 0; i < contents.records.size(); ++i) {
+    const PayloadRecordInfo& r = contents.records[i];
+    std::printf("%s\n    {\"type\": \"%s\", \"offset\": %" PRId64 ", \"length\": %u}", i ? "," : "", TypeName(r.type),
+                r.offset, r.length);
+  }
+  std::printf("\n  ],\n  \"definesTexts\": [");
+  for (size_t i = 0; i < contents.defines_texts.size(); ++i)
+    std::printf("%s\n    %s", i ? "," : "", JsonString(contents.defines_texts[i]).c_str());
+  std::printf("\n  ],\n  \"entries\": [");
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const CabinetEntry& e = entries[i];
+    std::printf("%s\n    {\"name\": %s, \"size\": %" PRId64 ", \"time\": \"%s\", \"attributes\": \"%s\"}",
+                i ? "," : "", JsonString(e.name).c_str(), e.size, DosDateTimeText(e.date, e.time).c_str(),
+                AttributeLetters(e.attributes).c_str());
+  }
+  std::printf("\n  ]\n}\n");
+}
+
+void PrintText(const InstallerContents& contents, const std::vector<CabinetEntry>& entries) {
+  std::printf("signature: %s\n", contents.signed_payload ? "present" : "absent (chain ends at the end of the file)");
+  std::printf("%-14s %12s %12s\n", "record", "offset", "length");
+  for (const PayloadRecordInfo& r : contents.records)
+    std::printf("%-14s %12" PRId64 " %12u\n", TypeName(r.type), r.offset, r.length);
+  for (const std::string& text : contents.defines_texts) std::printf("\ndefines text:\n%s\n", text.c_str());
+  std::printf("\ncabinet entries:\n");
+  for (const CabinetEntry& e : entries)
+    std::printf("%12" PRId64 " %s %s %s\n", e.size, DosDateTimeText(e.date, e.time).c_str(),
+                AttributeLetters(e.attributes).c_str(), e.name.c_str());
 }
 
 }  // namespace
 
 int ListCommand(int argc, char** argv) {
-  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::fputs(kUsage, stdout);
-    return kExitOk;
+  bool json = false;
+  std::string path;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    } else if (arg == "--json") {
+      json = true;
+    } else if (path.empty() && !(arg.size() > 1 && arg[0] == '-')) {
+      path = arg;
+    } else {
+      std::fputs(kUsage, stderr);
+      return kExitUsage;
+    }
   }
-  if (argc != 2) {
+  if (path.empty()) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  std::string path = argv[1];
-  PayloadFile file;
-  if (!file.Open(path)) {
-    std::fprintf(stderr, "mkinstaller list: cannot open '%s'\n", path.c_str());
+  InstallerContents contents;
+  ExtractedCabinet cabinet;
+  std::vector<CabinetEntry> entries;
+  std::string error;
+  if (!ReadInstallerContents(path, &contents, &error) || !cabinet.Copy(path, contents.records[contents.cabinet], &error) ||
+      !ReadCabinetEntries(cabinet.path(), &entries, &error)) {
+    std::fprintf(stderr, "mkinstaller list: %s\n", error.c_str());
     return kExitFailure;
   }
-  int64_t end = FindPayloadEnd(file);
-  bool signed_payload = end >= 0;
-  if (end < 0) end = file.Length();
-  std::vector<PayloadRecordInfo> records;
-  if (end < 0 || !ListPayloadRecords(file, end - 4, &records)) {
-    std::fprintf(stderr, "mkinstaller list: '%s' holds no readable payload\n", path.c_str());
-    return kExitFailure;
-  }
-  std::printf("signature: %s\n", signed_payload ? "present" : "absent (chain ends at the end of the file)");
-  std::printf("%-14s %12s %12s\n", "record", "offset", "length");
-  for (auto it = records.rbegin(); it != records.rend(); ++it)
-    std::printf("%-14s %12" PRId64 " %12u\n", TypeName(it->type), it->offset, it->length);
-
-  // As the installer does: texts in file order, the first cabinet counts.
-  const PayloadRecordInfo* cabinet = nullptr;
-  for (auto it = records.rbegin(); it != records.rend(); ++it) {
-    if (it->type == kRecordDefinesText) {
-      std::string text(it->length, '\0');
-      if (file.ReadAt(it->offset, &text[0], it->length)) std::printf("\ndefines text:\n%s\n", text.c_str());
-    } else if (it->type == kRecordCabinet && !cabinet) {
-      cabinet = &*it;
-    }
-  }
-  if (!cabinet) {
-    std::fprintf(stderr, "mkinstaller list: the payload has no cabinet\n");
-    return kExitFailure;
-  }
-  char temp[] = "/tmp/mkinstaller-list-XXXXXX";
-  int fd = mkstemp(temp);
-  if (fd < 0) {
-    std::fprintf(stderr, "mkinstaller list: cannot make a temporary file\n");
-    return kExitFailure;
-  }
-  close(fd);
-  std::printf("\ncabinet entries:\n");
-  std::fflush(stdout);
-  int status = ExtractRange(file, cabinet->offset, cabinet->length, temp) ? ListCabinetEntries(temp) : kExitFailure;
-  unlink(temp);
-  return status;
+  if (json)
+    PrintJson(contents, entries);
+  else
+    PrintText(contents, entries);
+  return kExitOk;
 }

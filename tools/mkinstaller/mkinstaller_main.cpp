@@ -10,10 +10,12 @@ namespace {
 constexpr const char* kVersion = "0.1.0";
 
 const Subcommand kSubcommands[] = {
+    {"init", "start a new installer project with a complete configuration", InitCommand},
     {"build", "check a configuration and pack a finished installer", BuildCommand},
     {"check", "load a configuration with the installer's own readers", CheckCommand},
     {"expand", "print texts as the installer expands them", ExpandCommand},
     {"list", "list the payload records and cabinet entries of an installer", ListCommand},
+    {"extract", "unpack an installer into the folders it was built from", ExtractCommand},
     {"cab", "list or extract a cabinet with the installer's own engine", CabCommand},
 };
 

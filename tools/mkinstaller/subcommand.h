@@ -23,6 +23,9 @@ int BuildCommand(int argc, char** argv);
 int CheckCommand(int argc, char** argv);
 int ExpandCommand(int argc, char** argv);
 int ListCommand(int argc, char** argv);
+int InitCommand(int argc, char** argv);
+int ExtractCommand(int argc, char** argv);
 
-// Prints one line per entry of a cabinet file (the format of 'cab list').
-int ListCabinetEntries(const std::string& cabinet);
+// Extracts every entry of a cabinet file under destination, as 'cab extract'
+// does; prints what it wrote and returns the exit code.
+int ExtractCabinetEntries(const std::string& cabinet, const std::string& destination);

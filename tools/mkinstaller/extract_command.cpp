@@ -1,0 +1,79 @@
+// "mkinstaller extract Setup.exe DIR": unpacks a finished installer back into
+// the folders it was built from, so a publisher can inspect or rebuild it.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "tools/mkinstaller/installer_file.h"
+#include "tools/mkinstaller/subcommand.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: mkinstaller extract Setup.exe DIR\n"
+    "\n"
+    "Writes the cabinet of the installer under DIR (DIR/cfg and DIR/files, the\n"
+    "folders given to 'build' as --cfg and --files) with the installer's own\n"
+    "extraction, and each attached defines text as DIR/defines-text-N.xml (N\n"
+    "from 1, in payload order), listing them. DIR must be new or empty. The\n"
+    "same installer can be built again from what extract writes:\n"
+    "  mkinstaller build --cfg DIR/cfg --files DIR/files\n"
+    "                    --defines-text DIR/defines-text-1.xml ... -o Setup.exe\n";
+
+bool IsEmptyOrMissingFolder(const std::string& path) {
+  DIR* dir = opendir(path.c_str());
+  if (!dir) {
+    struct stat st;
+    return stat(path.c_str(), &st) != 0;
+  }
+  bool empty = true;
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") empty = false;
+  }
+  closedir(dir);
+  return empty;
+}
+
+}  // namespace
+
+int ExtractCommand(int argc, char** argv) {
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (argc != 3) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const std::string installer = argv[1], destination = argv[2];
+  if (!IsEmptyOrMissingFolder(destination)) {
+    std::fprintf(stderr, "mkinstaller extract: '%s' is not empty\n", destination.c_str());
+    return kExitFailure;
+  }
+  InstallerContents contents;
+  ExtractedCabinet cabinet;
+  std::string error;
+  if (!ReadInstallerContents(installer, &contents, &error) ||
+      !cabinet.Copy(installer, contents.records[contents.cabinet], &error)) {
+    std::fprintf(stderr, "mkinstaller extract: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  int status = ExtractCabinetEntries(cabinet.path(), destination);
+  if (status != kExitOk) return status;
+  for (size_t i = 0; i < contents.defines_texts.size(); ++i) {
+    const std::string path = destination + "/defines-text-" + std::to_string(i + 1) + ".xml";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents.defines_texts[i];
+    out.close();
+    if (!out) {
+      std::fprintf(stderr, "mkinstaller extract: cannot write '%s'\n", path.c_str());
+      return kExitFailure;
+    }
+    std::printf("defines text %zu: %s\n", i + 1, path.c_str());
+  }
+  return kExitOk;
+}

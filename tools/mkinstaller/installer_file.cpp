@@ -1,0 +1,82 @@
+#include "tools/mkinstaller/installer_file.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+bool ReadInstallerContents(const std::string& path, InstallerContents* contents, std::string* error) {
+  *contents = InstallerContents();
+  PayloadFile file;
+  if (!file.Open(path)) {
+    *error = "cannot open '" + path + "'";
+    return false;
+  }
+  int64_t end = FindPayloadEnd(file);
+  contents->signed_payload = end >= 0;
+  if (end < 0) end = file.Length();
+  if (end < 0 || !ListPayloadRecords(file, end - 4, &contents->records)) {
+    *error = "'" + path + "' holds no readable payload";
+    return false;
+  }
+  std::reverse(contents->records.begin(), contents->records.end());
+  bool found_cabinet = false;
+  for (const PayloadRecordInfo& record : contents->records) {
+    if (record.type == kRecordDefinesText) {
+      std::string text(record.length, '\0');
+      if (!file.ReadAt(record.offset, &text[0], record.length)) {
+        *error = "cannot read a defines text of '" + path + "'";
+        return false;
+      }
+      contents->defines_texts.push_back(text);
+    } else if (record.type == kRecordCabinet && !found_cabinet) {
+      found_cabinet = true;
+      contents->cabinet = static_cast<size_t>(&record - contents->records.data());
+    }
+  }
+  if (!found_cabinet) {
+    *error = "the payload of '" + path + "' has no cabinet";
+    return false;
+  }
+  return true;
+}
+
+ExtractedCabinet::~ExtractedCabinet() {
+  if (!path_.empty()) unlink(path_.c_str());
+}
+
+bool ExtractedCabinet::Copy(const std::string& installer, const PayloadRecordInfo& cabinet, std::string* error) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/mkinstaller-cab-XXXXXX";
+  int fd = mkstemp(&pattern[0]);
+  if (fd < 0) {
+    *error = "cannot make a temporary file";
+    return false;
+  }
+  close(fd);
+  path_ = pattern;
+
+  PayloadFile file;
+  std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+  if (!file.Open(installer) || !out) {
+    *error = "cannot open '" + installer + "'";
+    return false;
+  }
+  std::vector<char> buffer(1 << 20);
+  for (uint32_t done = 0; done < cabinet.length;) {
+    uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(buffer.size()), cabinet.length - done);
+    if (!file.ReadAt(cabinet.offset + done, buffer.data(), n)) {
+      *error = "cannot read the cabinet of '" + installer + "'";
+      return false;
+    }
+    out.write(buffer.data(), n);
+    done += n;
+  }
+  out.close();
+  if (!out) {
+    *error = "cannot write the temporary file '" + path_ + "'";
+    return false;
+  }
+  return true;
+}
