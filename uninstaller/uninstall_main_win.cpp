@@ -75,10 +75,14 @@ class Uninstaller {
         result_.outcome = UninstallOutcome::Cancelled;
         return ExitCodeOf(result_.outcome);
       }
-      if (plan_.HasUserData()) {
-        std::string text = "Also remove the saved games and settings of " + Name() + "?\n";
-        for (const std::string& folder : plan_.userDirectories) text += "\n" + folder;
-        for (const std::string& key : plan_.userKeys) text += "\n" + key;
+      // Asked only about user data that is there.
+      std::string found;
+      for (const std::string& folder : plan_.userDirectories)
+        if (PathExists(folder)) found += "\n" + folder;
+      for (const std::string& key : plan_.userKeys)
+        if (KeyExists(key)) found += "\n" + key;
+      if (!found.empty()) {
+        std::string text = "Also remove the saved games and settings of " + Name() + "?\n" + found;
         text += "\n\nChoose No to keep them.";
         remove_user_data = AskYesNo(caption_, text, true);
       }

@@ -182,6 +182,12 @@ bool DeleteKeyTree(HKEY root, const std::string& sub, const std::string& full, c
   return true;
 }
 
+}  // namespace
+
+std::string OwnPath();
+
+namespace {
+
 bool& OwnFileAwaits() {
   static bool awaits = false;
   return awaits;
@@ -241,6 +247,8 @@ bool DeleteFolderTree(const std::string& folder, const std::vector<std::string>&
     FindClose(find);
   }
   if (!ok || HoldsKept(folder, keep)) return ok;
+  // The folder of the running uninstaller goes with it, through its helper.
+  if (OwnFileAwaits() && PathIsWithin(OwnPath(), folder)) return true;
   const DWORD attributes = GetFileAttributesA(folder.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     SetFileAttributesA(folder.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -266,6 +274,15 @@ std::string OwnPath() {
 }
 
 bool OwnFileAwaitsRemoval() { return OwnFileAwaits(); }
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool KeyExists(const std::string& key) {
+  HKEY root;
+  std::string sub;
+  ScopedKey handle;
+  return SplitKey(key, &root, &sub) && RegOpenKeyExA(root, sub.c_str(), 0, KEY_READ, handle.out()) == ERROR_SUCCESS;
+}
 
 bool StartRemovalHelper(const std::vector<std::string>& folders) {
   char temp[MAX_PATH + 1] = {};

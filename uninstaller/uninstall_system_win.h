@@ -29,6 +29,10 @@ bool StartRemovalHelper(const std::vector<std::string>& folders);
 // own copy goes at the next start of the system.
 void RemoveAfterProcess(int process_id, const std::vector<std::string>& paths);
 
+// True when a file or folder, or a registry key, exists.
+bool PathExists(const std::string& path);
+bool KeyExists(const std::string& key);
+
 // The common application-data folder (empty when the system has none).
 std::string CommonAppDataPath();
 
