@@ -137,7 +137,8 @@ class Uninstaller {
       if (!WriteReport(report_path, text)) report_path.clear();
     }
     if (!options_.silent) {
-      std::string shown = result_.outcome == UninstallOutcome::Done ? Name() + " was removed." : text;
+      const bool plain = result_.outcome == UninstallOutcome::Done && result_.kept.empty();
+      std::string shown = plain ? Name() + " was removed." : text;
       if (shown.size() > 1500) shown = shown.substr(0, 1500) + "\n...";
       if (!report_path.empty()) shown += "\n\nThe full report is in " + report_path;
       ShowMessage(caption_, shown, result_.outcome != UninstallOutcome::Done);

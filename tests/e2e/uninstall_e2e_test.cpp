@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -356,6 +360,35 @@ TEST_F(Uninstall, SharedShortcutAndStoppedInstall) {
   // out of the plain file lines and logs only with its shortcut; the
   // shortcut step never ran, so the log does not name it at all.
   EXPECT_EQ(changes, (std::vector<std::string>{"+ e2e/uninstall/", "+ e2e/uninstall/shared.ico 11"})) << Join(changes);
+  fs::remove_all(HostPath(v, kRoot));
+}
+
+// The interactive run with the default answers (Return on each question):
+// yes to the removal, no to the user data, OK on the result.
+TEST_F(Uninstall, InteractiveRunKeepsUserDataByDefault) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for the message boxes";
+  const std::string v = e2e::kWin7;
+  PrepareMarkers(v);
+  std::string output;
+  ASSERT_EQ(RunBatch(v, dir_.path(), {PackProduct("Asked", false)}, &output), std::vector<int>{0}) << output;
+  const std::string saves = HostPath(v, std::string(kRoot) + "\\Asked\\Saves");
+  fs::create_directories(saves);
+  testsupport::WriteWholeFile(saves + "/slot1.sav", "saved");
+  std::atomic<bool> done{false};
+  e2e::WineResult result;
+  std::thread run([&] {
+    result = e2e::RunWine(v, {std::string(kRoot) + "\\Asked\\uninstall.exe", std::string(kRoot) + "\\Asked\\install.log"}, 120);
+    done = true;
+  });
+  for (int i = 0; i < 60 && !done; ++i) {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    if (!done) e2e::Shell("xdotool key Return");
+  }
+  run.join();
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_TRUE(fs::exists(saves + "/slot1.sav"));
+  EXPECT_FALSE(fs::exists(HostPath(v, std::string(kRoot) + "\\Asked\\StarCourier.exe")));
+  e2e::RegDeleteKey(v, "HKLM\\Software\\ZelkonUninstallE2E");
   fs::remove_all(HostPath(v, kRoot));
 }
 
