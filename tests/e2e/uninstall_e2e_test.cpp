@@ -39,13 +39,13 @@ std::string HostPath(const std::string& version, const std::string& windows_path
 }
 
 // What a prefix holds: every file and folder of drive C outside the Windows
-// and temporary folders, and every key and value of its registry files
-// (without their time stamps). The system's own record of files to remove
-// at the next start is left out.
+// and temporary folders, and every key and value below the machine's and
+// the user's SOFTWARE keys as `reg export` writes them (the running Wine
+// server holds the registry; its files on disk lag behind).
 struct Snapshot {
   Entries files, registry;
 
-  static Snapshot Take(const std::string& version) {
+  static Snapshot Take(const std::string& version, const std::string& scratch) {
     Snapshot s;
     const fs::path root = e2e::DriveC(version);
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
@@ -57,19 +57,26 @@ struct Snapshot {
       }
       s.files.insert(relative + (it->is_directory() ? "/" : " " + std::to_string(it->file_size())));
     }
-    for (const char* file : {"system.reg", "user.reg"}) {
-      std::ifstream in(e2e::PrefixDir(version) + "/" + file);
+    const std::string machine = scratch + "/machine.reg", user = scratch + "/user.reg";
+    e2e::RunWine(version, {"cmd", "/c", "reg export HKLM\\SOFTWARE " + e2e::WinePath(machine) + " /y >nul && reg export "
+                                        "HKCU\\Software " + e2e::WinePath(user) + " /y >nul"});
+    for (const std::string& file : {machine, user}) {
+      // UTF-16 text of ASCII names: every other byte.
+      std::string bytes = testsupport::ReadText(file), text;
+      for (size_t i = 2; i < bytes.size(); i += 2) text += bytes[i];
+      std::istringstream in(text);
       std::string line, key, pending;
       while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!pending.empty()) line = pending + line;
         pending.clear();
         if (!line.empty() && line.back() == '\\') {
           pending = line.substr(0, line.size() - 1);
           continue;
         }
-        if (line.empty() || line[0] == '#' || line[0] == ';' || line.rfind("WINE", 0) == 0) continue;
+        if (line.empty() || line.rfind("Windows Registry", 0) == 0) continue;
         if (line[0] == '[') {
-          key = std::string(file) + ":" + line.substr(0, line.find(']') + 1);
+          key = line;
           s.registry.insert(key);
         } else if (line.find("PendingFileRenameOperations") == std::string::npos) {
           s.registry.insert(key + " " + line);
@@ -93,7 +100,7 @@ struct Snapshot {
 // The registry entries an install of these products may touch; the rest
 // of the registry changes with every Wine session (devices, codecs, caches).
 bool IsRelevantKey(const std::string& entry) {
-  for (const char* part : {"Zelkon", "Star Courier", "zzuninste2e", "GameUX", "CurrentVersion\\\\Uninstall"})
+  for (const char* part : {"Zelkon", "Star Courier", "zzuninste2e", "GameUX", "CurrentVersion\\Uninstall"})
     if (entry.find(part) != std::string::npos) return true;
   return false;
 }
@@ -131,6 +138,13 @@ std::vector<int> RunBatch(const std::string& version, const std::string& folder,
   while (std::getline(in, line))
     if (line.rfind("##EXIT ", 0) == 0) codes.push_back(std::atoi(line.c_str() + 7));
   return codes;
+}
+
+// The uninstaller's own file goes through a helper once the uninstaller
+// has ended; waits for it (at most 30 seconds).
+void WaitUntilGone(const std::string& version, const std::string& windows_path) {
+  for (int i = 0; i < 300 && fs::exists(HostPath(version, windows_path)); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 std::string Uninstaller() { return "\"" + e2e::WinePath(e2e::BinDir() + "/Uninstall.exe") + "\""; }
@@ -271,7 +285,7 @@ TEST_F(Uninstall, EverythingGoesBackToTheStateBefore) {
       uninstall = UninstallCommand(run.name, "-silent");
       save = std::string(kRoot) + "\\Full\\Saves\\slot1.sav";
     }
-    const Snapshot before = Snapshot::Take(v);
+    const Snapshot before = Snapshot::Take(v, dir_.path());
     std::string output;
     std::vector<int> codes = RunBatch(v, dir_.path(), {setup}, &output);
     ASSERT_EQ(codes, std::vector<int>{0}) << output;
@@ -284,7 +298,9 @@ TEST_F(Uninstall, EverythingGoesBackToTheStateBefore) {
     }
     codes = RunBatch(v, dir_.path(), {uninstall}, &output);
     ASSERT_EQ(codes, std::vector<int>{0}) << output;
-    const Snapshot after = Snapshot::Take(v);
+    WaitUntilGone(v, run.sample ? "C:\\Program Files\\Zelkon Games\\Star Courier\\Uninstall\\uninstall.exe"
+                                : std::string(kRoot) + "\\Full\\uninstall.exe");
+    const Snapshot after = Snapshot::Take(v, dir_.path());
     std::vector<std::string> changes = Changes(before, after);
     if (run.sample) {
       EXPECT_EQ(changes, std::vector<std::string>{}) << Join(changes);
@@ -297,10 +313,10 @@ TEST_F(Uninstall, EverythingGoesBackToTheStateBefore) {
         "+ e2e/uninstall/Full/",
         "+ e2e/uninstall/Full/Saves/",
         "+ e2e/uninstall/Full/Saves/slot1.sav 5",
-        "+ system.reg:[Software\\\\ZelkonUninstallE2E]",
-        "+ system.reg:[Software\\\\ZelkonUninstallE2E\\\\Full]",
-        "+ system.reg:[Software\\\\ZelkonUninstallE2E\\\\Full\\\\Player]",
-        "+ system.reg:[Software\\\\ZelkonUninstallE2E\\\\Full\\\\Player] \"Level\"=dword:00000007",
+        "+ [HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelkonUninstallE2E]",
+        "+ [HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelkonUninstallE2E\\Full]",
+        "+ [HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelkonUninstallE2E\\Full\\Player]",
+        "+ [HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelkonUninstallE2E\\Full\\Player] \"Level\"=dword:00000007",
     };
     for (const std::string& entry : kept) {
       auto at = std::find(changes.begin(), changes.end(), entry);
@@ -325,7 +341,7 @@ TEST_F(Uninstall, SharedShortcutAndStoppedInstall) {
   const std::string shared = HostPath(v, "C:\\users\\Public\\Desktop\\Zelkon Uninstall Shared.lnk");
   const std::string icon = HostPath(v, std::string(kRoot) + "\\shared.ico");
   fs::remove(shared);
-  const Snapshot before = Snapshot::Take(v);
+  const Snapshot before = Snapshot::Take(v, dir_.path());
   std::string output;
   std::vector<int> codes = RunBatch(v, dir_.path(),
                                     {PackProduct("A", false), PackProduct("B", false),
@@ -335,13 +351,15 @@ TEST_F(Uninstall, SharedShortcutAndStoppedInstall) {
   ASSERT_EQ(codes.size(), 4u) << output;
   EXPECT_EQ(codes, (std::vector<int>{0, 0, 0, 0})) << output;
   EXPECT_NE(output.find("ZelkonUninstallE2E.B.1"), std::string::npos) << output;  // B's, untouched
+  WaitUntilGone(v, std::string(kRoot) + "\\A\\uninstall.exe");
   EXPECT_TRUE(fs::exists(shared));
   EXPECT_TRUE(fs::exists(icon));
   EXPECT_FALSE(fs::exists(HostPath(v, std::string(kRoot) + "\\A")));
   codes = RunBatch(v, dir_.path(), {UninstallCommand("B", "-silent -removeuserdata")}, &output);
   EXPECT_EQ(codes, std::vector<int>{0}) << output;
+  WaitUntilGone(v, std::string(kRoot) + "\\B\\uninstall.exe");
   EXPECT_FALSE(fs::exists(shared));
-  std::vector<std::string> changes = Changes(before, Snapshot::Take(v));
+  std::vector<std::string> changes = Changes(before, Snapshot::Take(v, dir_.path()));
   EXPECT_EQ(changes, std::vector<std::string>{}) << Join(changes);
 
   // The stopped install: files and the first values came, the shortcuts
@@ -352,7 +370,8 @@ TEST_F(Uninstall, SharedShortcutAndStoppedInstall) {
   ASSERT_EQ(log.find("</Registry>"), std::string::npos) << log;
   codes = RunBatch(v, dir_.path(), {UninstallCommand("Stopped", "-silent -removeuserdata")}, &output);
   EXPECT_EQ(codes, std::vector<int>{0}) << output;
-  changes = Changes(before, Snapshot::Take(v));
+  WaitUntilGone(v, std::string(kRoot) + "\\Stopped\\uninstall.exe");
+  changes = Changes(before, Snapshot::Take(v, dir_.path()));
   // The shared shortcut's icon is a product file that the installer keeps
   // out of the plain file lines and logs only with its shortcut; the
   // shortcut step never ran, so the log does not name it at all.
@@ -383,6 +402,7 @@ TEST_F(Uninstall, InteractiveRunKeepsUserDataByDefault) {
   }
   run.join();
   EXPECT_EQ(result.exitCode, 0) << result.output;
+  WaitUntilGone(v, std::string(kRoot) + "\\Asked\\uninstall.exe");
   EXPECT_TRUE(fs::exists(saves + "/slot1.sav"));
   EXPECT_FALSE(fs::exists(HostPath(v, std::string(kRoot) + "\\Asked\\StarCourier.exe")));
   e2e::RegDeleteKey(v, "HKLM\\Software\\ZelkonUninstallE2E");
