@@ -281,6 +281,10 @@ TEST_F(Uninstall, EverythingGoesBackToTheStateBefore) {
                   "\\Uninstall\\Star Courier\" /v UninstallString ^| find \"REG_SZ\"') do %%b -silent -removeuserdata";
       save = "C:\\Program Files\\Zelkon Games\\Star Courier\\SaveGames\\slot1.sav";
     } else {
+      // The upgrade list goes with its last game, also when an earlier
+      // test's game left it empty: start without it.
+      std::string output;
+      RunBatch(v, dir_.path(), {"reg delete HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\GameUX /f"}, &output);
       setup = PackProduct(run.name, false);
       uninstall = UninstallCommand(run.name, "-silent");
       save = std::string(kRoot) + "\\Full\\Saves\\slot1.sav";
