@@ -4,8 +4,8 @@
 #include <map>
 
 #include "config/defines_parser.h"
-#include "config/fatal_error.h"
-#include "config/system_seam.h"
+#include "base/fatal_error.h"
+#include "base/system_seam.h"
 
 namespace {
 

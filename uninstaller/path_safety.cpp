@@ -1,6 +1,6 @@
 #include "uninstaller/path_safety.h"
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 namespace {
 

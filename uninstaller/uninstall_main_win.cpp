@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/fatal_error.h"
 #include "config/builtin_variables.h"
+#include "config/expand.h"
 #include "config/defines_parser.h"
 #include "uninstaller/uninstall_log.h"
 #include "uninstaller/uninstall_options.h"
@@ -47,6 +49,13 @@ class Uninstaller {
   explicit Uninstaller(const UninstallOptions& options) : options_(options) {}
 
   int Run() {
+    // Errors in the log's texts (an unknown define command, "#Fail") are
+    // reported with the rest; only an interactive run shows them at once.
+    SetFatalErrorHandler([this](const WString& message) {
+      const std::string text = Narrow(Expand(message, true));
+      result_.failures.push_back("text of the log: " + text);
+      if (!options_.silent) ShowMessage(caption_, text, true);
+    });
     const std::string log_path = FindLog(options_);
     InstallLogEntries log;
     const LogReadResult read = ReadInstallLogFile(log_path, &log);

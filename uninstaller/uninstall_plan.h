@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "uninstaller/path_safety.h"
 #include "uninstaller/uninstall_log.h"
 

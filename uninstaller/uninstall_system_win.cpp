@@ -5,7 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 // The Game Explorer interface as the system declares it (the compiler's
 // headers do not carry it); only RemoveGame is called here.
