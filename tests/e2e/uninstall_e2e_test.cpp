@@ -140,8 +140,9 @@ std::vector<int> RunBatch(const std::string& version, const std::string& folder,
   return codes;
 }
 
-// The uninstaller's own file goes through a helper once the uninstaller
-// has ended; waits for it (at most 30 seconds).
+// The uninstaller's own file, and the folders it alone kept, go through a
+// helper once the uninstaller has ended; waits for the path (at most 30
+// seconds).
 void WaitUntilGone(const std::string& version, const std::string& windows_path) {
   for (int i = 0; i < 300 && fs::exists(HostPath(version, windows_path)); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -302,8 +303,7 @@ TEST_F(Uninstall, EverythingGoesBackToTheStateBefore) {
     }
     codes = RunBatch(v, dir_.path(), {uninstall}, &output);
     ASSERT_EQ(codes, std::vector<int>{0}) << output;
-    WaitUntilGone(v, run.sample ? "C:\\Program Files\\Zelkon Games\\Star Courier\\Uninstall\\uninstall.exe"
-                                : std::string(kRoot) + "\\Full\\uninstall.exe");
+    WaitUntilGone(v, run.sample ? "C:\\Program Files\\Zelkon Games" : std::string(kRoot) + "\\Full\\uninstall.exe");
     const Snapshot after = Snapshot::Take(v, dir_.path());
     std::vector<std::string> changes = Changes(before, after);
     if (run.sample) {
@@ -355,13 +355,13 @@ TEST_F(Uninstall, SharedShortcutAndStoppedInstall) {
   ASSERT_EQ(codes.size(), 4u) << output;
   EXPECT_EQ(codes, (std::vector<int>{0, 0, 0, 0})) << output;
   EXPECT_NE(output.find("ZelkonUninstallE2E.B.1"), std::string::npos) << output;  // B's, untouched
-  WaitUntilGone(v, std::string(kRoot) + "\\A\\uninstall.exe");
+  WaitUntilGone(v, std::string(kRoot) + "\\A");
   EXPECT_TRUE(fs::exists(shared));
   EXPECT_TRUE(fs::exists(icon));
   EXPECT_FALSE(fs::exists(HostPath(v, std::string(kRoot) + "\\A")));
   codes = RunBatch(v, dir_.path(), {UninstallCommand("B", "-silent -removeuserdata")}, &output);
   EXPECT_EQ(codes, std::vector<int>{0}) << output;
-  WaitUntilGone(v, std::string(kRoot) + "\\B\\uninstall.exe");
+  WaitUntilGone(v, kRoot);
   EXPECT_FALSE(fs::exists(shared));
   std::vector<std::string> changes = Changes(before, Snapshot::Take(v, dir_.path()));
   EXPECT_EQ(changes, std::vector<std::string>{}) << Join(changes);
@@ -374,7 +374,7 @@ TEST_F(Uninstall, SharedShortcutAndStoppedInstall) {
   ASSERT_EQ(log.find("</Registry>"), std::string::npos) << log;
   codes = RunBatch(v, dir_.path(), {UninstallCommand("Stopped", "-silent -removeuserdata")}, &output);
   EXPECT_EQ(codes, std::vector<int>{0}) << output;
-  WaitUntilGone(v, std::string(kRoot) + "\\Stopped\\uninstall.exe");
+  WaitUntilGone(v, std::string(kRoot) + "\\Stopped");
   changes = Changes(before, Snapshot::Take(v, dir_.path()));
   // The shared shortcut's icon is a product file that the installer keeps
   // out of the plain file lines and logs only with its shortcut; the
