@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
@@ -26,6 +27,9 @@ struct Extraction {
   int64_t recorded_file_length = 0;  // set once the cabinet was opened inside a larger file
   std::string current_output;
   std::string error;
+  // Folders made (or found) by this extraction: each is created once, not
+  // once per file in it.
+  std::set<std::string> made_folders;
 };
 
 Extraction& State() {
@@ -44,7 +48,7 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
     // existing ones and drive names simply fail to be created again.
     const std::string p = path;
     const std::string folder = GetDirectory(p);
-    if (!folder.empty()) MakeDirectories(folder);
+    if (!folder.empty() && x.made_folders.insert(folder).second) MakeDirectories(folder);
     cabio::MakeReplaceable(p);
     flags |= fdi::kOpenTruncate;
   }
@@ -135,13 +139,18 @@ intptr_t CopyFile(fdi::Notification* n) {
 
 intptr_t CloseFileInfo(fdi::Notification* n) {
   Extraction& x = State();
+  // Times through the open handle: opening the file again by name would
+  // cost more than writing most files.
+  cabio::SetDosFileTime(n->handle, n->date, n->time);
   if (CloseCallback(n->handle) != 0) {
     x.error = "Unable to write '" + x.current_output + "'";
     return 0;
   }
-  cabio::SetDosFileTime(x.current_output, n->date, n->time);
-  cabio::SetCabinetAttributes(x.current_output, n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden |
-                                                              cab::kAttribSystem | cab::kAttribArchive));
+  // A file just created (or truncated) carries the archive attribute alone
+  // and is writable: only other values need another call.
+  const uint16_t attributes =
+      n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden | cab::kAttribSystem | cab::kAttribArchive);
+  if (attributes != cab::kAttribArchive) cabio::SetCabinetAttributes(x.current_output, attributes);
   return 1;
 }
 
@@ -203,6 +212,7 @@ bool ExtractCabinet() {
   x.prefix = run.entryPrefix;
   x.destination = run.destinationFolder;
   x.error.clear();
+  x.made_folders.clear();
 
   fdi::ErrorRecord error;
   fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,
