@@ -18,7 +18,6 @@
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_writer.h"
 #include "cabinet/fdi.h"
-#include "driver/run_state.h"
 
 namespace {
 
@@ -45,8 +44,8 @@ int Test(const char* cabinet, int repeat) {
   double best = 1e30;
   for (int i = 0; i < repeat; ++i) {
     fdi::ErrorRecord error;
-    fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cabio::Open, cabio::Read, DiscardWrite, cabio::Close,
-                                       cabio::Seek, fdi::kCpu80386, &error);
+    fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, DiscardWrite, cab::io::Close,
+                                       cab::io::Seek, fdi::kCpu80386, &error);
     g_bytes = 0;
     auto start = std::chrono::steady_clock::now();
     bool ok = ctx && fdi::FDICopy(ctx, cabinet, "", 0, DecodeAll, nullptr, nullptr);
@@ -63,13 +62,12 @@ int Test(const char* cabinet, int repeat) {
 }
 
 int Extract(const char* cabinet, const std::string& dir) {
-  RunState& run = Run();
-  run.payloadPath = cabinet;
-  run.entryPrefix = "";
-  run.destinationFolder = dir + "/";
-  run.cabinetOffset = 0;
+  ExtractionRequest request;
+  request.cabinetPath = cabinet;
+  request.destination = dir + "/";
+  ExtractionProgress ignored;
   auto start = std::chrono::steady_clock::now();
-  if (!ExtractCabinet()) {
+  if (!ExtractCabinet(request, ignored)) {
     std::fprintf(stderr, "cab_decode_bench: %s\n", CabinetExtractionError().c_str());
     return 1;
   }

@@ -290,7 +290,7 @@ void* Alloc(uint32_t n) { return ::operator new(n ? n : 1); }
 void Free(void* p) { ::operator delete(p); }
 uint32_t CompareWrite(fdi::Handle h, const void* buffer, uint32_t count) {
   auto it = g_comparers.find(h);
-  if (it == g_comparers.end()) return cabio::Write(h, buffer, count);
+  if (it == g_comparers.end()) return cab::io::Write(h, buffer, count);
   std::vector<char> expected(count);
   it->second.source.read(expected.data(), count);
   if (static_cast<uint32_t>(it->second.source.gcount()) != count || std::memcmp(expected.data(), buffer, count) != 0)
@@ -300,7 +300,7 @@ uint32_t CompareWrite(fdi::Handle h, const void* buffer, uint32_t count) {
 }
 int CompareClose(fdi::Handle h) {
   auto it = g_comparers.find(h);
-  if (it == g_comparers.end()) return cabio::Close(h);
+  if (it == g_comparers.end()) return cab::io::Close(h);
   if (it->second.source.peek() != std::char_traits<char>::eof()) it->second.same = false;
   if (!it->second.same) {
     std::fprintf(stderr, "differs: %s\n", it->second.name.c_str());
@@ -328,7 +328,7 @@ intptr_t Notify(fdi::NotificationType type, fdi::Notification* n) {
 int Verify(const std::string& cabinet, const fs::path& dir) {
   g_dir = dir;
   fdi::ErrorRecord error;
-  fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cabio::Open, cabio::Read, CompareWrite, CompareClose, cabio::Seek,
+  fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, CompareWrite, CompareClose, cab::io::Seek,
                                      fdi::kCpu80386, &error);
   if (!ctx) return 1;
   auto start = std::chrono::steady_clock::now();

@@ -1,14 +1,12 @@
 #include "cabinet/cab_extract.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <set>
 
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/fdi.h"
-#include "config/string_utils.h"
-#include "driver/run_state.h"
+#include "base/string_utils.h"
 
 namespace {
 
@@ -16,8 +14,8 @@ constexpr int64_t kSpaceUnit = 32768;
 
 // The values of the extraction in progress (or the last one).
 struct Extraction {
-  std::string prefix;
-  std::string destination;
+  ExtractionRequest request;
+  ExtractionProgress* progress = nullptr;
   bool counting = false;
   int64_t required_space = 0;
   int64_t total_bytes = 0;
@@ -49,42 +47,42 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
     const std::string p = path;
     const std::string folder = GetDirectory(p);
     if (!folder.empty() && x.made_folders.insert(folder).second) MakeDirectories(folder);
-    cabio::MakeReplaceable(p);
+    cab::io::MakeReplaceable(p);
     flags |= fdi::kOpenTruncate;
   }
-  fdi::Handle h = cabio::Open(path, flags, permission);
-  if (!create && h != -1 && (Run().cabinetOffset != 0 || x.recorded_file_length != 0)) {
+  fdi::Handle h = cab::io::Open(path, flags, permission);
+  if (!create && h != -1 && (x.request.cabinetOffset != 0 || x.recorded_file_length != 0)) {
     // The cabinet lies inside the installer's file: the engine sees it as a
     // file of its own that starts at position 0.
-    x.recorded_file_length = cabio::Seek(h, 0, 2);
-    cabio::Seek(h, Run().cabinetOffset, fdi::kSeekStart);
+    x.recorded_file_length = cab::io::Seek(h, 0, 2);
+    cab::io::Seek(h, x.request.cabinetOffset, fdi::kSeekStart);
   }
   return h;
 }
 
-uint32_t ReadCallback(fdi::Handle h, void* buffer, uint32_t count) { return cabio::Read(h, buffer, count); }
+uint32_t ReadCallback(fdi::Handle h, void* buffer, uint32_t count) { return cab::io::Read(h, buffer, count); }
 
 uint32_t WriteCallback(fdi::Handle h, const void* buffer, uint32_t count) {
   Extraction& x = State();
-  uint32_t n = cabio::Write(h, buffer, count);
+  uint32_t n = cab::io::Write(h, buffer, count);
   if (n == 0xFFFFFFFFu) return n;
   x.overall_written += n;
   if (x.total_bytes > 0)
-    Run().overallPercent = static_cast<int32_t>(static_cast<double>(x.overall_written) * 100.0 / x.total_bytes);
+    x.progress->OverallPercent(static_cast<int32_t>(static_cast<double>(x.overall_written) * 100.0 / x.total_bytes));
   x.current_written += n;
   if (x.current_size > 0)
-    Run().filePercent = static_cast<int32_t>(static_cast<double>(x.current_written) * 100.0 / x.current_size);
+    x.progress->FilePercent(static_cast<int32_t>(static_cast<double>(x.current_written) * 100.0 / x.current_size));
   return n;
 }
 
-int CloseCallback(fdi::Handle h) { return cabio::Close(h); }
+int CloseCallback(fdi::Handle h) { return cab::io::Close(h); }
 
 int64_t SeekCallback(fdi::Handle h, int64_t distance, int origin) {
   Extraction& x = State();
-  if (x.recorded_file_length == 0) return cabio::Seek(h, distance, origin);
-  const int64_t offset = Run().cabinetOffset;
-  int64_t position = origin == fdi::kSeekStart ? cabio::Seek(h, distance + offset, fdi::kSeekStart)
-                                               : cabio::Seek(h, distance, origin);
+  if (x.recorded_file_length == 0) return cab::io::Seek(h, distance, origin);
+  const int64_t offset = x.request.cabinetOffset;
+  int64_t position = origin == fdi::kSeekStart ? cab::io::Seek(h, distance + offset, fdi::kSeekStart)
+                                               : cab::io::Seek(h, distance, origin);
   return position < 0 ? -1 : position - offset;
 }
 
@@ -100,14 +98,14 @@ intptr_t CopyFile(fdi::Notification* n) {
   Extraction& x = State();
   const std::string name = n->name1 ? n->name1 : "";
   if (x.counting) x.required_space += RequiredSpaceForEntry(n->size);
-  if (name.compare(0, x.prefix.size(), x.prefix) != 0) return 0;
+  if (name.compare(0, x.request.prefix.size(), x.request.prefix) != 0) return 0;
 
-  const std::string relative = name.substr(x.prefix.size());
+  const std::string relative = name.substr(x.request.prefix.size());
   if (!IsSafeEntryPath(relative)) {
     x.error = "Refused cabinet entry '" + name + "': it would be written outside the destination";
     return -1;
   }
-  const std::string output = x.destination + NativeRelativePath(relative);
+  const std::string output = x.request.destination + NativeRelativePath(relative);
   if (output.size() >= kMaxOutputPath) {
     x.error = "Refused cabinet entry '" + name + "': output path too long '" + output + "'";
     return -1;
@@ -117,9 +115,7 @@ intptr_t CopyFile(fdi::Notification* n) {
     return 0;
   }
 
-  RunState& run = Run();
-  std::memset(run.currentFileName, 0, sizeof run.currentFileName);
-  std::strncpy(run.currentFileName, relative.c_str(), sizeof run.currentFileName - 1);
+  x.progress->FileStarted(relative);
   x.current_size = n->size;
   x.current_written = 0;
   x.current_output = output;
@@ -133,7 +129,7 @@ intptr_t CopyFile(fdi::Notification* n) {
   }
   // Only files that were really created are listed: the uninstaller deletes
   // what the list names.
-  run.extractedFiles.push_back(output);
+  x.progress->FileCreated(output);
   return h;
 }
 
@@ -141,7 +137,7 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
   Extraction& x = State();
   // Times through the open handle: opening the file again by name would
   // cost more than writing most files.
-  cabio::SetDosFileTime(n->handle, n->date, n->time);
+  cab::io::SetDosFileTime(n->handle, n->date, n->time);
   if (CloseCallback(n->handle) != 0) {
     x.error = "Unable to write '" + x.current_output + "'";
     return 0;
@@ -150,7 +146,7 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
   // and is writable: only other values need another call.
   const uint16_t attributes =
       n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden | cab::kAttribSystem | cab::kAttribArchive);
-  if (attributes != cab::kAttribArchive) cabio::SetCabinetAttributes(x.current_output, attributes);
+  if (attributes != cab::kAttribArchive) cab::io::SetCabinetAttributes(x.current_output, attributes);
   return 1;
 }
 
@@ -201,16 +197,15 @@ bool IsSafeEntryPath(const std::string& relative_name) {
   }
 }
 
-bool ExtractCabinet() {
+bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress) {
   Extraction& x = State();
-  RunState& run = Run();
+  x.request = request;
+  x.progress = &progress;
   x.required_space = 0;
   x.total_bytes = 0;
   x.overall_written = 0;
   x.current_size = 0;
   x.current_written = 0;
-  x.prefix = run.entryPrefix;
-  x.destination = run.destinationFolder;
   x.error.clear();
   x.made_folders.clear();
 
@@ -223,19 +218,20 @@ bool ExtractCabinet() {
   }
 
   std::string folder, name;
-  const size_t slash = run.payloadPath.rfind('\\');
+  const size_t slash = request.cabinetPath.rfind('\\');
   if (slash == std::string::npos) {
-    name = run.payloadPath;
+    name = request.cabinetPath;
   } else {
-    folder = run.payloadPath.substr(0, slash + 1);
-    name = run.payloadPath.substr(slash + 1);
+    folder = request.cabinetPath.substr(0, slash + 1);
+    name = request.cabinetPath.substr(slash + 1);
   }
 
   for (bool counting : {true, false}) {
     x.counting = counting;
     if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, nullptr)) {
       std::string reason = fdi::ErrorText(error.code);
-      x.error = x.error.empty() ? "Cabinet '" + run.payloadPath + "': " + reason : x.error;
+      if (!error.detail.empty()) reason += ": " + error.detail;
+      x.error = x.error.empty() ? "Cabinet '" + request.cabinetPath + "': " + reason : x.error;
       x.counting = false;
       fdi::FDIDestroy(context);
       return false;

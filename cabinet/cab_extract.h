@@ -1,19 +1,41 @@
 // Extraction of one folder of the payload cabinet ("cfg\" or "files\") into
 // a destination folder, reading the cabinet in place inside the installer's
-// file. Inputs come from the run-wide state (Run(): payloadPath, entryPrefix,
-// destinationFolder, cabinetOffset); progress goes back there too
-// (overallPercent, filePercent, currentFileName, extractedFiles).
+// file. The caller says what to extract (an ExtractionRequest) and where the
+// progress goes (an ExtractionProgress); the installer's driver passes its
+// run-wide values, mkinstaller its own.
 //
-// One extraction runs at a time; its values are run-wide and stay readable
-// after the call until the next one starts.
+// One extraction runs at a time; its results below stay readable after the
+// call until the next one starts.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+struct ExtractionRequest {
+  std::string cabinetPath;    // the file that holds the cabinet
+  int64_t cabinetOffset = 0;  // where the cabinet starts inside that file
+  std::string prefix;         // only entries under it, written without it
+  std::string destination;    // ends in a path separator
+};
+
+// Where an extraction reports its progress, from the thread it runs on. The
+// defaults ignore it.
+class ExtractionProgress {
+ public:
+  virtual ~ExtractionProgress() = default;
+  // Percent of the bytes under the prefix written so far.
+  virtual void OverallPercent(int32_t percent) {}
+  // Percent of the current file written so far.
+  virtual void FilePercent(int32_t percent) {}
+  // The next file, by its name under the prefix (as in the cabinet).
+  virtual void FileStarted(const std::string& relative_name) {}
+  // A file was created at this path (the uninstaller later deletes it).
+  virtual void FileCreated(const std::string& path) {}
+};
+
 // Counting pass, then extraction pass. False on any failure; files written
-// before it stay on disk and in the extracted-files list.
-bool ExtractCabinet();
+// before it stay on disk and were reported as created.
+bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress);
 
 // Bytes the whole cabinet needs on disk (every entry, whatever its prefix,
 // rounded up per entry), from the last ExtractCabinet() call.

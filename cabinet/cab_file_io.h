@@ -9,7 +9,8 @@
 
 #include "cabinet/fdi.h"
 
-namespace cabio {
+namespace cab {
+namespace io {
 
 // flags and permission in the engine's numbering (fdi::kOpen*,
 // fdi::kPermission*); -1 on failure.
@@ -39,4 +40,5 @@ void SetDosFileTime(fdi::Handle handle, uint16_t dos_date, uint16_t dos_time);
 // equivalent. Failures are ignored.
 void SetCabinetAttributes(const std::string& path, uint16_t attributes);
 
-}  // namespace cabio
+}  // namespace io
+}  // namespace cab

@@ -9,7 +9,8 @@
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
 
-namespace cabio {
+namespace cab {
+namespace io {
 
 fdi::Handle Open(const char* path, int flags, int permission) {
   int native = 0;
@@ -110,4 +111,5 @@ void SetCabinetAttributes(const std::string& path, uint16_t attributes) {
   ::chmod(path.c_str(), mode);
 }
 
-}  // namespace cabio
+}  // namespace io
+}  // namespace cab

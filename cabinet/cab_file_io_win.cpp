@@ -8,7 +8,8 @@
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
 
-namespace cabio {
+namespace cab {
+namespace io {
 
 // The engine's flag numbering is the C runtime's own.
 static_assert(fdi::kOpenWriteOnly == _O_WRONLY && fdi::kOpenCreate == _O_CREAT &&
@@ -68,4 +69,5 @@ void SetCabinetAttributes(const std::string& path, uint16_t attributes) {
   SetFileAttributesA(path.c_str(), value ? value : FILE_ATTRIBUTE_NORMAL);
 }
 
-}  // namespace cabio
+}  // namespace io
+}  // namespace cab

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <set>
 
+#include "cabinet/byte_order.h"
 #include "cabinet/cab_checksum.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/deflate_encoder.h"
@@ -18,15 +19,6 @@ constexpr size_t kFrame = kMaxBlockUncompressed;
 constexpr uint64_t kMaxCabinetBytes = 0xFFFFFFFFull;
 constexpr size_t kMaxFolders = kFolderContinuedFromPrev;  // 0xFFFD and up mean continuation
 constexpr size_t kMaxFiles = 0xFFFF;
-
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, static_cast<uint16_t>(v));
-  Put16(p + 2, static_cast<uint16_t>(v >> 16));
-}
 
 uint8_t AsciiLower(uint8_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 
@@ -156,9 +148,9 @@ class CabWriter::FolderStream {
       return false;
     }
     uint8_t header[kDataHeaderSize];
-    Put16(header + 4, static_cast<uint16_t>(size));
-    Put16(header + 6, static_cast<uint16_t>(uncompressed));
-    Put32(header, CabChecksum(header + 4, 4, CabChecksum(data, size, 0)));
+    Store16(header + 4, static_cast<uint16_t>(size));
+    Store16(header + 6, static_cast<uint16_t>(uncompressed));
+    Store32(header, CabChecksum(header + 4, 4, CabChecksum(data, size, 0)));
     out_.write(reinterpret_cast<const char*>(header), sizeof header);
     out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     if (!out_) {
@@ -339,12 +331,12 @@ bool CabWriter::Write(std::ostream& out) {
     for (size_t index : f->files) {
       const Entry& e = files_[index];
       uint8_t entry[kFileEntrySize];
-      Put32(entry, static_cast<uint32_t>(e.size));
-      Put32(entry + 4, static_cast<uint32_t>(offset));
-      Put16(entry + 8, e.folder);
-      Put16(entry + 10, e.date);
-      Put16(entry + 12, e.time);
-      Put16(entry + 14, e.attributes);
+      Store32(entry, static_cast<uint32_t>(e.size));
+      Store32(entry + 4, static_cast<uint32_t>(offset));
+      Store16(entry + 8, e.folder);
+      Store16(entry + 10, e.date);
+      Store16(entry + 12, e.time);
+      Store16(entry + 14, e.attributes);
       table.insert(table.end(), entry, entry + sizeof entry);
       table.insert(table.end(), e.name.begin(), e.name.end());
       table.push_back(0);
@@ -367,24 +359,24 @@ bool CabWriter::Write(std::ostream& out) {
   }
 
   std::memcpy(head.data(), kSignature, 4);
-  Put32(head.data() + 8, static_cast<uint32_t>(position));    // cbCabinet
-  Put32(head.data() + 16, static_cast<uint32_t>(files_offset));  // coffFiles
+  Store32(head.data() + 8, static_cast<uint32_t>(position));    // cbCabinet
+  Store32(head.data() + 16, static_cast<uint32_t>(files_offset));  // coffFiles
   head[24] = 3;                                                // versionMinor
   head[25] = 1;                                                // versionMajor
-  Put16(head.data() + 26, static_cast<uint16_t>(folders.size()));
-  Put16(head.data() + 28, static_cast<uint16_t>(files_.size()));
-  Put16(head.data() + 30, 0);                                  // flags
-  Put16(head.data() + 32, set_id_);
-  Put16(head.data() + 34, 0);                                  // iCabinet
+  Store16(head.data() + 26, static_cast<uint16_t>(folders.size()));
+  Store16(head.data() + 28, static_cast<uint16_t>(files_.size()));
+  Store16(head.data() + 30, 0);                                  // flags
+  Store16(head.data() + 32, set_id_);
+  Store16(head.data() + 34, 0);                                  // iCabinet
   for (size_t i = 0; i < folders.size(); ++i) {
     uint8_t* p = head.data() + kHeaderSize + kFolderSize * i;
     const CabFolderOptions& o = folders[i]->options;
     uint16_t type = o.compression == CabCompression::kStored  ? kCompressNone
                     : o.compression == CabCompression::kMszip ? kCompressMszip
                                                               : MakeLzxType(o.lzx_window_bits);
-    Put32(p, folders[i]->data_offset);
-    Put16(p + 4, folders[i]->blocks);
-    Put16(p + 6, type);
+    Store32(p, folders[i]->data_offset);
+    Store16(p + 4, folders[i]->blocks);
+    Store16(p + 6, type);
   }
   const std::streampos end = out.tellp();
   out.seekp(start);

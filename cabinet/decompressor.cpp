@@ -9,6 +9,27 @@
 
 namespace cab {
 
+const char* DecodeErrorText(DecodeError error) {
+  static const struct {
+    DecodeError error;
+    const char* text;
+  } kTexts[] = {
+      {DecodeError::kNone, "no error"},
+      {DecodeError::kBadFrameSize, "invalid frame size"},
+      {DecodeError::kBadSignature, "missing block signature"},
+      {DecodeError::kBadBlockType, "invalid block type"},
+      {DecodeError::kBadBlockSize, "invalid block size"},
+      {DecodeError::kBadHuffmanTable, "invalid Huffman table"},
+      {DecodeError::kBadHuffmanCode, "invalid Huffman code"},
+      {DecodeError::kBadMatch, "match outside the window or the block"},
+      {DecodeError::kInputEnds, "compressed data ends early"},
+      {DecodeError::kOutputSize, "output size differs from the stated size"},
+  };
+  for (const auto& entry : kTexts)
+    if (entry.error == error) return entry.text;
+  return "unknown decoding error";
+}
+
 std::unique_ptr<Decompressor> CreateDecompressor(uint16_t compression_type) {
   const unsigned window_bits = CompressionWindowBits(compression_type);
   switch (compression_type & kCompressMask) {

@@ -9,9 +9,31 @@
 
 namespace cab {
 
+// Why a data block could not be decoded.
+enum class DecodeError {
+  kNone,
+  kBadFrameSize,      // the block announces no output or more than a frame
+  kBadSignature,      // an MSZIP block without its "CK"
+  kBadBlockType,
+  kBadBlockSize,
+  kBadHuffmanTable,   // code lengths that make no prefix code
+  kBadHuffmanCode,    // a bit pattern that is no symbol of its tree
+  kBadMatch,          // a match before the window or past the block's end
+  kInputEnds,         // the compressed bytes end before the block does
+  kOutputSize,        // the block makes fewer or more bytes than it states
+};
+
+// A short English description, such as "invalid Huffman table".
+const char* DecodeErrorText(DecodeError error);
+
 class Decompressor {
  public:
   virtual ~Decompressor() = default;
+
+  // "MSZIP", "Quantum" or "LZX", for messages.
+  virtual const char* FormatName() const = 0;
+  // Why the last DecodeBlock() failed; kNone after a success.
+  DecodeError LastError() const { return error_; }
 
   // Forgets all history; the next block is the first of a folder.
   virtual void Reset() = 0;
@@ -20,6 +42,26 @@ class Decompressor {
   // (at most 32768). False when the block is damaged or does not yield
   // out_size bytes; the folder must then be Reset() before further use.
   virtual bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) = 0;
+
+ protected:
+  // Called first by every DecodeBlock().
+  void ClearError() { error_ = DecodeError::kNone; }
+  // Records why the block failed (the first reason found wins) and returns
+  // false, so that a failing check reads `return Fail(...)`.
+  bool Fail(DecodeError error) {
+    if (error_ == DecodeError::kNone) error_ = error;
+    return false;
+  }
+  // Ends a failed block. A failure found after the compressed bytes ran out
+  // (the reader then supplies zero bits) is reported as their end, whatever
+  // check noticed it.
+  bool FailBlock(bool input_ended) {
+    if (input_ended) error_ = DecodeError::kInputEnds;
+    return Fail(DecodeError::kInputEnds);
+  }
+
+ private:
+  DecodeError error_ = DecodeError::kNone;
 };
 
 // A decoder for a folder's compression type (CFFOLDER.typeCompress), or

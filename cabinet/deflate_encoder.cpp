@@ -3,34 +3,23 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cabinet/deflate_format.h"
 #include "cabinet/huffman_encoder.h"
 
 namespace cab {
+
+using namespace deflate;
+
 namespace {
 
-constexpr unsigned kNumLitLen = 286;  // 0..255 bytes, 256 end, 257..285 lengths
-constexpr unsigned kNumDist = 30;
-constexpr unsigned kNumCodeLen = 19;
-constexpr unsigned kEndOfBlock = 256;
+constexpr unsigned kNumLitLen = kNumLitLenCodes;
+constexpr unsigned kNumDist = kNumDistanceCodes;
+constexpr unsigned kNumCodeLen = kNumCodeLengthCodes;
 constexpr unsigned kMaxCodeLength = 15;
 constexpr unsigned kMaxCodeLenCodeLength = 7;
-constexpr uint32_t kMaxDistance = 32768;
-constexpr uint32_t kMinMatch = 3;
-constexpr uint32_t kMaxMatch = 258;
+constexpr uint32_t kMaxDistance = kWindowSize;
 // A 3-byte match this far away costs more than its three literals.
 constexpr uint32_t kFarShortMatch = 4096;
-
-const uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                  2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-const uint8_t kCodeLenOrder[kNumCodeLen] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                            11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 unsigned LengthCode(uint32_t length) {  // index into kLengthBase
   unsigned i = 28;
@@ -40,7 +29,7 @@ unsigned LengthCode(uint32_t length) {  // index into kLengthBase
 
 unsigned DistCode(uint32_t distance) {
   unsigned i = 29;
-  while (kDistBase[i] > distance) --i;
+  while (kDistanceBase[i] > distance) --i;
   return i;
 }
 
@@ -121,7 +110,7 @@ struct CodeLengthCoding {
     BuildHuffmanLengths(freqs, kNumCodeLen, kMaxCodeLenCodeLength, lengths);
     BuildCanonicalCodes(lengths, kNumCodeLen, codes);
     hclen = kNumCodeLen;
-    while (hclen > 4 && lengths[kCodeLenOrder[hclen - 1]] == 0) --hclen;
+    while (hclen > 4 && lengths[kCodeLengthOrder[hclen - 1]] == 0) --hclen;
     bits = 5 + 5 + 4 + 3 * hclen;
     for (const Op& op : ops) bits += lengths[op.symbol] + ExtraBits(op.symbol);
   }
@@ -130,7 +119,7 @@ struct CodeLengthCoding {
     w.Put(hlit - 257, 5);
     w.Put(hdist - 1, 5);
     w.Put(hclen - 4, 4);
-    for (unsigned i = 0; i < hclen; ++i) w.Put(lengths[kCodeLenOrder[i]], 3);
+    for (unsigned i = 0; i < hclen; ++i) w.Put(lengths[kCodeLengthOrder[i]], 3);
     for (const Op& op : ops) {
       w.PutCode(codes[op.symbol], lengths[op.symbol]);
       if (unsigned e = ExtraBits(op.symbol)) w.Put(op.extra, e);
@@ -226,7 +215,7 @@ void DeflateEncoder::CompressBlock(const uint8_t* data, size_t size, std::vector
       unsigned lc = LengthCode(t.length), dc = DistCode(t.value + 1u);
       ++lit_freqs[257 + lc];
       ++dist_freqs[dc];
-      extra_bits += kLengthExtra[lc] + kDistExtra[dc];
+      extra_bits += kLengthExtra[lc] + kDistanceExtra[dc];
     }
   }
   lit_freqs[kEndOfBlock] = 1;
@@ -278,7 +267,7 @@ void DeflateEncoder::CompressBlock(const uint8_t* data, size_t size, std::vector
     w.PutCode(code.codes[257 + lc], code.lengths[257 + lc]);
     if (kLengthExtra[lc]) w.Put(t.length - kLengthBase[lc], kLengthExtra[lc]);
     w.PutCode(code.codes[kNumLitLen + dc], code.lengths[kNumLitLen + dc]);
-    if (kDistExtra[dc]) w.Put(t.value + 1u - kDistBase[dc], kDistExtra[dc]);
+    if (kDistanceExtra[dc]) w.Put(t.value + 1u - kDistanceBase[dc], kDistanceExtra[dc]);
   }
   w.PutCode(code.codes[kEndOfBlock], code.lengths[kEndOfBlock]);
   w.AlignToByte();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace fdi {
 
@@ -66,6 +67,9 @@ struct ErrorRecord {
   int32_t code = kErrorNone;
   int32_t type = 0;  // the platform error number, when one applies
   bool error = false;
+  // What exactly was wrong, when the engine knows more than the code says:
+  // "bad block checksum in folder 0", "LZX: invalid Huffman table in folder 1".
+  std::string detail;
 };
 
 enum NotificationType : int {

@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "cabinet/byte_order.h"
 #include "cabinet/cab_checksum.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/decompressor.h"
@@ -21,10 +22,8 @@ constexpr uint32_t kOutputBufferSize = cab::kMaxBlockUncompressed;
 constexpr size_t kMaxCabinetPath = 256;
 constexpr Handle kNoHandle = -1;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+using cab::Load16;
+using cab::Load32;
 
 }  // namespace
 
@@ -48,11 +47,12 @@ struct Context {
   uint16_t decoder_type = 0;
   bool has_decoder_type = false;
 
-  void Fail(int32_t code) {
+  void Fail(int32_t code, const std::string& detail = std::string()) {
     if (error && !error->error) {
       error->code = code;
       error->type = 0;
       error->error = true;
+      error->detail = detail;
     }
   }
   void CloseHandles() {
@@ -156,16 +156,16 @@ bool CopyRun::ReadHeader(Handle handle, CabinetHeader* h) {
     ctx_.Fail(kErrorNotACabinet);
     return false;
   }
-  if (Le16(raw + 24) != cab::kVersion) {
+  if (Load16(raw + 24) != cab::kVersion) {
     ctx_.Fail(kErrorUnknownCabinetVersion);
     return false;
   }
-  h->files_offset = Le32(raw + 16);
-  h->folder_count = Le16(raw + 26);
-  h->file_count = Le16(raw + 28);
-  h->flags = Le16(raw + 30);
-  h->set_id = Le16(raw + 32);
-  h->cabinet_index = Le16(raw + 34);
+  h->files_offset = Load32(raw + 16);
+  h->folder_count = Load16(raw + 26);
+  h->file_count = Load16(raw + 28);
+  h->flags = Load16(raw + 30);
+  h->set_id = Load16(raw + 32);
+  h->cabinet_index = Load16(raw + 34);
   uint32_t offset = cab::kHeaderSize;
   if (h->flags & cab::kFlagReservePresent) {
     uint8_t reserve[4];
@@ -173,7 +173,7 @@ bool CopyRun::ReadHeader(Handle handle, CabinetHeader* h) {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
     }
-    h->header_reserve = Le16(reserve);
+    h->header_reserve = Load16(reserve);
     h->folder_reserve = reserve[2];
     h->data_reserve = reserve[3];
     offset += 4 + h->header_reserve;
@@ -199,12 +199,12 @@ bool CopyRun::ReadFileEntry(uint32_t offset, FileEntry* e) {
   if (ctx_.seek(ctx_.header_handle, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
   uint32_t got = ctx_.read(ctx_.header_handle, raw, sizeof raw);
   if (got == 0xFFFFFFFFu || got > sizeof raw || got < cab::kFileEntrySize + 1) return false;
-  e->size = Le32(raw);
-  e->folder_offset = Le32(raw + 4);
-  e->folder = Le16(raw + 8);
-  e->date = Le16(raw + 10);
-  e->time = Le16(raw + 12);
-  e->attribs = Le16(raw + 14);
+  e->size = Load32(raw);
+  e->folder_offset = Load32(raw + 4);
+  e->folder = Load16(raw + 8);
+  e->date = Load16(raw + 10);
+  e->time = Load16(raw + 12);
+  e->attribs = Load16(raw + 14);
   const uint8_t* name = raw + cab::kFileEntrySize;
   const void* end = std::memchr(name, 0, got - cab::kFileEntrySize);
   if (!end) return false;
@@ -237,7 +237,7 @@ bool CopyRun::StartFolder(unsigned index) {
     return false;
   }
   folder_ = -1;
-  const uint16_t type = Le16(raw + 6);
+  const uint16_t type = Load16(raw + 6);
   const unsigned method = type & cab::kCompressMask;
   if (method > cab::kCompressLzx) {
     ctx_.Fail(kErrorBadCompressionType);
@@ -262,8 +262,8 @@ bool CopyRun::StartFolder(unsigned index) {
   folder_ = static_cast<int>(index);
   data_folder_ = index;
   folder_type_ = type;
-  next_block_offset_ = Le32(raw);
-  blocks_left_ = Le16(raw + 4);
+  next_block_offset_ = Load32(raw);
+  blocks_left_ = Load16(raw + 4);
   block_start_ = 0;
   block_size_ = 0;
   return true;
@@ -314,8 +314,8 @@ bool CopyRun::OpenNextCabinet() {
   }
   data_header_ = next;
   data_folder_ = 0;
-  next_block_offset_ = Le32(raw);
-  blocks_left_ = Le16(raw + 4);
+  next_block_offset_ = Load32(raw);
+  blocks_left_ = Load16(raw + 4);
   return true;
 }
 
@@ -336,9 +336,9 @@ bool CopyRun::NextBlock() {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
     }
-    const uint32_t checksum = Le32(raw);
-    const uint16_t compressed = Le16(raw + 4);
-    uncompressed = Le16(raw + 6);
+    const uint32_t checksum = Load32(raw);
+    const uint16_t compressed = Load16(raw + 4);
+    uncompressed = Load16(raw + 6);
     if (compressed > kInputBufferSize - gathered || uncompressed > kOutputBufferSize) {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
@@ -351,7 +351,7 @@ bool CopyRun::NextBlock() {
       return false;
     }
     if (checksum != 0 && cab::DataBlockChecksum(part, compressed, uncompressed) != checksum) {
-      ctx_.Fail(kErrorCorruptCabinet);
+      ctx_.Fail(kErrorCorruptCabinet, "bad block checksum in folder " + std::to_string(folder_));
       return false;
     }
     next_block_offset_ = static_cast<uint32_t>(data_offset + compressed);
@@ -366,16 +366,21 @@ bool CopyRun::NextBlock() {
   }
 
   bool ok;
-  if ((folder_type_ & cab::kCompressMask) == cab::kCompressNone) {
+  const bool stored = (folder_type_ & cab::kCompressMask) == cab::kCompressNone;
+  if (stored) {
     ok = gathered == uncompressed;
     if (ok) std::memcpy(ctx_.output, ctx_.input, uncompressed);
   } else {
     ok = ctx_.decoder->DecodeBlock(ctx_.input, gathered, ctx_.output, uncompressed);
   }
   if (!ok) {
+    const std::string where = " in folder " + std::to_string(folder_);
+    ctx_.Fail(kErrorDecompressorFailure,
+              stored ? "stored block of the wrong size" + where
+                     : std::string(ctx_.decoder->FormatName()) + ": " +
+                           cab::DecodeErrorText(ctx_.decoder->LastError()) + where);
     // The decoder's state is undefined now; the folder restarts if needed.
     folder_ = -1;
-    ctx_.Fail(kErrorDecompressorFailure);
     return false;
   }
   block_start_ += block_size_;

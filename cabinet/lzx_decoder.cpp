@@ -3,57 +3,22 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cabinet/byte_order.h"
+
 namespace cab {
-namespace {
 
-constexpr unsigned kNumChars = 256;
-constexpr unsigned kPretreeSymbols = 20;
-constexpr unsigned kLengthSymbols = 249;
-constexpr unsigned kAlignedSymbols = 8;
-constexpr unsigned kMaxPositionSlots = 50;
-constexpr uint32_t kFrameSize = 32768;
-// The call translation covers the first 32768 frames (1 GB) of a folder.
-constexpr uint32_t kTranslatedFrames = 32768;
-// Bytes at the end of a frame that are never the start of a translated call.
-constexpr size_t kTranslationTail = 10;
-
-struct PositionSlots {
-  uint8_t extra[kMaxPositionSlots];
-  uint32_t base[kMaxPositionSlots];
-  constexpr PositionSlots() : extra(), base() {
-    uint32_t b = 0;
-    for (unsigned i = 0; i < kMaxPositionSlots; ++i) {
-      unsigned e = i < 4 ? 0 : (i - 2) / 2;
-      if (e > 17) e = 17;
-      extra[i] = static_cast<uint8_t>(e);
-      base[i] = b;
-      b += 1u << e;
-    }
-  }
-};
-constexpr PositionSlots kSlots;
-
-unsigned PositionSlotCount(unsigned window_bits) {
-  static const uint8_t kCounts[] = {30, 32, 34, 36, 38, 42, 50};  // 15..21 bits
-  return kCounts[window_bits - LzxDecoder::kMinWindowBits];
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-}  // namespace
+using namespace lzx;
 
 LzxDecoder::LzxDecoder(unsigned window_bits)
     : window_size_(1u << window_bits),
       buffer_size_(std::max(1u << window_bits, 2 * kFrameSize)),
       buffer_mask_(buffer_size_ - 1),
-      main_symbols_(kNumChars + 8 * PositionSlotCount(window_bits)),
+      main_symbols_(kNumChars + 8 * NumPositionSlots(window_bits)),
       window_(buffer_size_),
       main_tree_(kNumChars + 8 * kMaxPositionSlots, 10),
-      length_tree_(kLengthSymbols, 8),
-      aligned_tree_(kAlignedSymbols, 7),
-      pretree_(kPretreeSymbols, 6) {
+      length_tree_(kLengthTreeSize, 8),
+      aligned_tree_(kAlignedTreeSize, 7),
+      pretree_(kPretreeSize, 6) {
   Reset();
 }
 
@@ -65,7 +30,7 @@ void LzxDecoder::Reset() {
   produced_ = 0;
   delivered_ = 0;
   frames_ = 0;
-  block_type_ = kNoBlock;
+  block_type_ = kBlockNone;
   block_remaining_ = 0;
   odd_block_ = false;
   raw_pos_ = 0;
@@ -76,7 +41,8 @@ void LzxDecoder::Reset() {
 }
 
 bool LzxDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) {
-  if (out_size == 0 || out_size > kFrameSize) return false;
+  ClearError();
+  if (out_size == 0 || out_size > kFrameSize) return Fail(DecodeError::kBadFrameSize);
   reader_.Reset(in, in_size);
   raw_pos_ = 0;
 
@@ -93,9 +59,9 @@ bool LzxDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, si
   const uint64_t frame_start = delivered_;
   const uint64_t frame_end = delivered_ + out_size;
   while (produced_ < frame_end) {
-    if (block_remaining_ == 0 && !ReadBlockHeader()) return false;
-    bool ok = block_type_ == kUncompressed ? CopyUncompressed(frame_end) : DecodeSymbols(frame_end);
-    if (!ok || reader_.Overrun()) return false;
+    if (block_remaining_ == 0 && !ReadBlockHeader()) return FailBlock(reader_.Overrun());
+    bool ok = block_type_ == kBlockUncompressed ? CopyUncompressed(frame_end) : DecodeSymbols(frame_end);
+    if (!ok || reader_.Overrun()) return FailBlock(reader_.Overrun());
   }
 
   // Hand out the frame; it may wrap around the end of the window when an
@@ -105,7 +71,7 @@ bool LzxDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, si
   std::memcpy(out, &window_[start], first);
   std::memcpy(out + first, &window_[0], out_size - first);
 
-  if (translation_on_ && frames_ < kTranslatedFrames) TranslateCalls(out, out_size);
+  if (translation_on_ && frames_ < kTranslatedFrames) TranslateE8ToRelative(out, out_size, static_cast<uint32_t>(delivered_), translation_size_);
   delivered_ = frame_end;
   ++frames_;
   return true;
@@ -115,39 +81,39 @@ bool LzxDecoder::ReadBlockHeader() {
   reader_.Refill();
   const unsigned type = reader_.Read(3);
   const uint32_t size = reader_.Read(24);
-  if (size == 0) return false;
+  if (size == 0) return Fail(DecodeError::kBadBlockSize);
 
   switch (type) {
-    case kAligned:
-      for (unsigned i = 0; i < kAlignedSymbols; ++i) aligned_lengths_[i] = static_cast<uint8_t>(reader_.Read(3));
-      if (!aligned_tree_.Build(aligned_lengths_, kAlignedSymbols, false)) return false;
+    case kBlockAligned:
+      for (unsigned i = 0; i < kAlignedTreeSize; ++i) aligned_lengths_[i] = static_cast<uint8_t>(reader_.Read(3));
+      if (!aligned_tree_.Build(aligned_lengths_, kAlignedTreeSize, false)) return Fail(DecodeError::kBadHuffmanTable);
       // The rest of the header is that of a verbatim block.
       // fall through
-    case kVerbatim:
+    case kBlockVerbatim:
       if (!ReadLengths(main_lengths_, 0, kNumChars) || !ReadLengths(main_lengths_, kNumChars, main_symbols_))
         return false;
-      if (!main_tree_.Build(main_lengths_, main_symbols_, false)) return false;
-      if (!ReadLengths(length_lengths_, 0, kLengthSymbols)) return false;
-      if (!length_tree_.Build(length_lengths_, kLengthSymbols, false)) return false;
+      if (!main_tree_.Build(main_lengths_, main_symbols_, false)) return Fail(DecodeError::kBadHuffmanTable);
+      if (!ReadLengths(length_lengths_, 0, kLengthTreeSize)) return false;
+      if (!length_tree_.Build(length_lengths_, kLengthTreeSize, false)) return Fail(DecodeError::kBadHuffmanTable);
       break;
-    case kUncompressed: {
+    case kBlockUncompressed: {
       // 1 to 16 bits of padding up to a 16-bit boundary, then the three
       // repeated offsets as raw little-endian words.
       const size_t bit_pos = reader_.BitPosition();
       const size_t byte_pos = (bit_pos + 16 - bit_pos % 16) / 8;
-      if (reader_.Overrun() || byte_pos + 12 > reader_.Size()) return false;
+      if (reader_.Overrun() || byte_pos + 12 > reader_.Size()) return Fail(DecodeError::kInputEnds);
       const uint8_t* p = reader_.Data() + byte_pos;
-      repeated_[0] = ReadLe32(p);
-      repeated_[1] = ReadLe32(p + 4);
-      repeated_[2] = ReadLe32(p + 8);
+      repeated_[0] = Load32(p);
+      repeated_[1] = Load32(p + 4);
+      repeated_[2] = Load32(p + 8);
       raw_pos_ = byte_pos + 12;
       odd_block_ = (size & 1) != 0;
       break;
     }
     default:
-      return false;
+      return Fail(DecodeError::kBadBlockType);
   }
-  if (reader_.Overrun()) return false;
+  if (reader_.Overrun()) return Fail(DecodeError::kInputEnds);
   block_type_ = static_cast<BlockType>(type);
   block_remaining_ = size;
   return true;
@@ -156,15 +122,15 @@ bool LzxDecoder::ReadBlockHeader() {
 // Tree lengths are sent as differences from the previous block's lengths,
 // through a 20-symbol pretree.
 bool LzxDecoder::ReadLengths(uint8_t* lengths, unsigned first, unsigned last) {
-  uint8_t pre[kPretreeSymbols];
-  for (unsigned i = 0; i < kPretreeSymbols; ++i) pre[i] = static_cast<uint8_t>(reader_.Read(4));
-  if (!pretree_.Build(pre, kPretreeSymbols, false)) return false;
+  uint8_t pre[kPretreeSize];
+  for (unsigned i = 0; i < kPretreeSize; ++i) pre[i] = static_cast<uint8_t>(reader_.Read(4));
+  if (!pretree_.Build(pre, kPretreeSize, false)) return Fail(DecodeError::kBadHuffmanTable);
 
   unsigned x = first;
   while (x < last) {
     reader_.Refill();
     int code = pretree_.Decode(reader_);
-    if (code < 0) return false;
+    if (code < 0) return Fail(DecodeError::kBadHuffmanCode);
     if (code <= 16) {
       lengths[x] = static_cast<uint8_t>((lengths[x] + 17 - code) % 17);
       ++x;
@@ -180,25 +146,25 @@ bool LzxDecoder::ReadLengths(uint8_t* lengths, unsigned first, unsigned last) {
       run = 4 + reader_.Read(1);
       reader_.Refill();
       int delta = pretree_.Decode(reader_);
-      if (delta < 0 || delta > 16) return false;
+      if (delta < 0 || delta > 16) return Fail(DecodeError::kBadHuffmanCode);
       value = static_cast<uint8_t>((lengths[x] + 17 - delta) % 17);
     }
     // A run that overshoots the range is cut at its end.
     run = std::min(run, last - x);
     std::memset(lengths + x, value, run);
     x += run;
-    if (reader_.Overrun()) return false;
+    if (reader_.Overrun()) return Fail(DecodeError::kInputEnds);
   }
   return true;
 }
 
 bool LzxDecoder::DecodeSymbols(size_t frame_end) {
   uint8_t* const window = window_.data();
-  const bool aligned = block_type_ == kAligned;
+  const bool aligned = block_type_ == kBlockAligned;
   while (produced_ < frame_end && block_remaining_ > 0) {
     reader_.Refill();
     int sym = main_tree_.Decode(reader_);
-    if (sym < 0) return false;
+    if (sym < 0) return Fail(DecodeError::kBadHuffmanCode);
     if (sym < static_cast<int>(kNumChars)) {
       window[produced_ & buffer_mask_] = static_cast<uint8_t>(sym);
       ++produced_;
@@ -210,7 +176,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
     const unsigned slot = static_cast<unsigned>(sym) >> 3;
     if ((sym & 7) == 7) {
       const int extra_length = length_tree_.Decode(reader_);
-      if (extra_length < 0) return false;
+      if (extra_length < 0) return Fail(DecodeError::kBadHuffmanCode);
       length += static_cast<uint32_t>(extra_length);
     }
 
@@ -232,7 +198,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
         offset += reader_.Read(extra - 3) << 3;
         reader_.Refill();
         const int low = aligned_tree_.Decode(reader_);
-        if (low < 0) return false;
+        if (low < 0) return Fail(DecodeError::kBadHuffmanCode);
         offset += static_cast<uint32_t>(low);
       } else {
         offset += reader_.Read(extra);
@@ -241,7 +207,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
       repeated_[1] = repeated_[0];
       repeated_[0] = offset;
     }
-    if (offset == 0 || offset > window_size_ || length > block_remaining_) return false;
+    if (offset == 0 || offset > window_size_ || length > block_remaining_) return Fail(DecodeError::kBadMatch);
 
     // The source may lie before the folder's first byte (the window starts
     // zeroed) and either side may wrap around the window's end.
@@ -270,7 +236,7 @@ bool LzxDecoder::DecodeSymbols(size_t frame_end) {
 
 bool LzxDecoder::CopyUncompressed(size_t frame_end) {
   uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(block_remaining_, frame_end - produced_));
-  if (raw_pos_ + n > reader_.Size()) return false;
+  if (raw_pos_ + n > reader_.Size()) return Fail(DecodeError::kInputEnds);
   const uint8_t* src = reader_.Data() + raw_pos_;
   for (uint32_t done = 0; done < n;) {
     uint32_t dst = static_cast<uint32_t>(produced_ + done) & buffer_mask_;
@@ -284,34 +250,9 @@ bool LzxDecoder::CopyUncompressed(size_t frame_end) {
   if (block_remaining_ == 0) {
     // Raw bytes end on an even boundary; the bit stream resumes there.
     if (odd_block_ && raw_pos_ < reader_.Size()) ++raw_pos_;
-    return reader_.SeekToByte(raw_pos_);
+    if (!reader_.SeekToByte(raw_pos_)) return Fail(DecodeError::kInputEnds);
   }
   return true;
-}
-
-// Undoes the encoder's rewriting of x86 CALL targets (0xE8 followed by a
-// 32-bit operand) from relative to absolute.
-void LzxDecoder::TranslateCalls(uint8_t* data, size_t size) const {
-  if (size <= kTranslationTail) return;
-  const int64_t frame_offset = static_cast<int64_t>(delivered_);
-  const int64_t file_size = translation_size_;
-  for (size_t i = 0; i < size - kTranslationTail;) {
-    if (data[i] != 0xE8) {
-      ++i;
-      continue;
-    }
-    const int64_t current = frame_offset + static_cast<int64_t>(i);
-    const int64_t absolute = static_cast<int32_t>(ReadLe32(data + i + 1));
-    if (absolute >= -current && absolute < file_size) {
-      const int64_t relative = absolute >= 0 ? absolute - current : absolute + file_size;
-      const uint32_t v = static_cast<uint32_t>(relative);
-      data[i + 1] = static_cast<uint8_t>(v);
-      data[i + 2] = static_cast<uint8_t>(v >> 8);
-      data[i + 3] = static_cast<uint8_t>(v >> 16);
-      data[i + 4] = static_cast<uint8_t>(v >> 24);
-    }
-    i += 5;
-  }
 }
 
 }  // namespace cab

@@ -12,26 +12,25 @@
 #include "cabinet/bit_reader.h"
 #include "cabinet/decompressor.h"
 #include "cabinet/huffman_table.h"
+#include "cabinet/lzx_format.h"
 
 namespace cab {
 
 class LzxDecoder : public Decompressor {
  public:
-  static constexpr unsigned kMinWindowBits = 15;
-  static constexpr unsigned kMaxWindowBits = 21;
+  static constexpr unsigned kMinWindowBits = lzx::kMinWindowBits;
+  static constexpr unsigned kMaxWindowBits = lzx::kMaxWindowBits;
 
   explicit LzxDecoder(unsigned window_bits);
+  const char* FormatName() const override { return "LZX"; }
   void Reset() override;
   bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) override;
 
  private:
-  enum BlockType { kNoBlock = 0, kVerbatim = 1, kAligned = 2, kUncompressed = 3 };
-
   bool ReadBlockHeader();
   bool ReadLengths(uint8_t* lengths, unsigned first, unsigned last);
   bool DecodeSymbols(size_t frame_end);
   bool CopyUncompressed(size_t frame_end);
-  void TranslateCalls(uint8_t* data, size_t size) const;
 
   const uint32_t window_size_;
   // The buffer holds at least two frames, so that a frame is still whole
@@ -50,15 +49,15 @@ class LzxDecoder : public Decompressor {
   uint64_t produced_ = 0;    // bytes decoded in this folder (window position, unmasked)
   uint64_t delivered_ = 0;   // bytes handed out in frames
   uint32_t frames_ = 0;      // frames handed out
-  BlockType block_type_ = kNoBlock;
+  lzx::BlockType block_type_ = lzx::kBlockNone;
   uint32_t block_remaining_ = 0;
   bool odd_block_ = false;   // the current uncompressed block has odd length
   size_t raw_pos_ = 0;       // next raw byte of an uncompressed block in the input
   uint32_t repeated_[3] = {1, 1, 1};
 
-  uint8_t main_lengths_[256 + 50 * 8];
-  uint8_t length_lengths_[249];
-  uint8_t aligned_lengths_[8];
+  uint8_t main_lengths_[lzx::kMaxMainTreeSize];
+  uint8_t length_lengths_[lzx::kLengthTreeSize];
+  uint8_t aligned_lengths_[lzx::kAlignedTreeSize];
   HuffmanTable main_tree_;
   HuffmanTable length_tree_;
   HuffmanTable aligned_tree_;

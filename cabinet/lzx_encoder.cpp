@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cabinet/byte_order.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/huffman_encoder.h"
 #include "cabinet/lzx_encoder_format.h"
@@ -13,7 +14,6 @@
 
 namespace cab {
 namespace lzxenc {
-const PositionSlots kSlots;
 }  // namespace lzxenc
 
 using namespace lzxenc;
@@ -51,17 +51,6 @@ constexpr uint64_t kBlockHeaderBits = 27;
 // An uncompressed block adds up to 16 bits of padding and R0..R2.
 constexpr uint64_t kUncompressedOverheadBits = 16 + 96;
 
-inline void Store32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-inline uint32_t Load32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 struct TreeSet {
   uint8_t main[kMaxMainTreeSize];
   uint8_t length[kLengthTreeSize];
@@ -86,18 +75,7 @@ struct PlannedBlock {
 }  // namespace
 
 void LzxTranslateE8(uint8_t* frame, uint32_t size, uint32_t frame_offset, uint32_t translation_size) {
-  if (frame_offset >= kE8Limit || size <= 10) return;
-  const int64_t file_size = translation_size;
-  for (uint32_t i = 0; i < size - 10; ++i) {
-    if (frame[i] != 0xE8) continue;
-    const int64_t cur = static_cast<int64_t>(frame_offset) + i;
-    const int64_t relative = static_cast<int32_t>(Load32(frame + i + 1));
-    if (relative >= -cur && relative < file_size) {
-      int64_t absolute = relative < file_size - cur ? relative + cur : relative - file_size;
-      Store32(frame + i + 1, static_cast<uint32_t>(static_cast<int32_t>(absolute)));
-    }
-    i += 4;
-  }
+  lzx::TranslateE8ToAbsolute(frame, size, frame_offset, translation_size);
 }
 
 struct LzxEncoder::Impl {

@@ -17,6 +17,8 @@
 #include <memory>
 #include <string>
 
+#include "cabinet/lzx_format.h"
+
 namespace cab {
 
 struct LzxEncoderOptions {
@@ -44,7 +46,7 @@ struct LzxEncoderStats {
 
 class LzxEncoder {
  public:
-  static constexpr uint32_t kFrameSize = 32768;
+  static constexpr uint32_t kFrameSize = lzx::kFrameSize;
 
   // Receives one CFDATA block's compressed bytes and its uncompressed size;
   // returning false stops the encoder.

@@ -1,58 +1,20 @@
-// Constants and small helpers of the LZX format as the writer's encoder uses
-// them: trees, position slots, the item form of a parsed frame, and the
-// statistics that size the Huffman trees.
+// The encoder's own helpers on top of the LZX format (lzx_format.h): the slot
+// of a formatted offset, the item form of a parsed frame, the statistics that
+// size the Huffman trees, and the bit writer.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "cabinet/lzx_format.h"
+
 namespace cab {
 namespace lzxenc {
 
-constexpr uint32_t kFrameSize = 32768;  // uncompressed bytes per CFDATA block
-constexpr unsigned kNumChars = 256;
-constexpr unsigned kMinMatch = 2;
-constexpr unsigned kMaxMatch = 257;
-constexpr unsigned kNumPrimaryLengths = 7;  // lengths 2..8 live in the main tree
-constexpr unsigned kLengthTreeSize = 249;    // lengths 9..257
-constexpr unsigned kAlignedTreeSize = 8;
-constexpr unsigned kPretreeSize = 20;
-constexpr unsigned kMaxPositionSlots = 50;   // for a 21-bit window
-constexpr unsigned kMaxMainTreeSize = kNumChars + 8 * kMaxPositionSlots;
-constexpr unsigned kMainMaxCodeLength = 16;
-constexpr unsigned kLengthMaxCodeLength = 16;
-constexpr unsigned kAlignedMaxCodeLength = 7;   // lengths are sent in 3 bits
-constexpr unsigned kPretreeMaxCodeLength = 15;  // lengths are sent in 4 bits
-constexpr unsigned kNumRepeats = 3;
-constexpr uint32_t kE8Limit = 0x40000000;  // no E8 translation from 1 GB on
-
-enum BlockType : unsigned { kBlockVerbatim = 1, kBlockAligned = 2, kBlockUncompressed = 3 };
-
-// Number of position slots of a window of 2^window_bits bytes (15..21).
-inline unsigned NumPositionSlots(unsigned window_bits) {
-  static const unsigned kSlots[] = {30, 32, 34, 36, 38, 42, 50};
-  return kSlots[window_bits - 15];
-}
-
-// Footer bits and base of each position slot. A match offset is sent
-// "formatted": offset + 2, so that formatted values 0..2 name the repeated
-// offsets R0..R2.
-struct PositionSlots {
-  uint32_t base[kMaxPositionSlots + 1];
-  uint8_t extra[kMaxPositionSlots + 1];
-  PositionSlots() {
-    uint32_t b = 0;
-    for (unsigned s = 0; s <= kMaxPositionSlots; ++s) {
-      unsigned e = s < 4 ? 0 : (s - 2) / 2;
-      if (e > 17) e = 17;
-      base[s] = b;
-      extra[s] = static_cast<uint8_t>(e);
-      b += 1u << e;
-    }
-  }
-};
-extern const PositionSlots kSlots;
+// The format's constants, position slots and block types (lzx_format.h)
+// are used here unqualified.
+using namespace lzx;
 
 inline unsigned SlotOf(uint32_t formatted) {
   if (formatted < 4) return formatted;

@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cabinet/byte_order.h"
+
 namespace cab {
 namespace {
 
 constexpr unsigned kHash3Bits = 16;
-
-inline uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
 
 inline uint32_t Hash4(const uint8_t* p, unsigned bits) {
   return (Load32(p) * 2654435761u) >> (32 - bits);

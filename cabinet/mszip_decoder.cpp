@@ -2,51 +2,46 @@
 
 #include <cstring>
 
+#include "cabinet/deflate_format.h"
+
 namespace cab {
+
+using namespace deflate;
+
 namespace {
 
 constexpr unsigned kLiteralRootBits = 10;
 constexpr unsigned kDistanceRootBits = 8;
-constexpr unsigned kNumLiteralCodes = 288;
-constexpr unsigned kNumDistanceCodes = 32;
-constexpr unsigned kEndOfBlock = 256;
-
-// RFC 1951, 3.2.5: length codes 257..285 and distance codes 0..29.
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                        1025, 1537, 2049, 3073, 4097, 6145,  8193, 12289, 16385, 24577};
-constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
-                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-// Order in which the code length code's lengths are sent.
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+// The tables hold the two reserved codes of each alphabet too (RFC 1951,
+// 3.2.6): 288 literal/length and 32 distance codes.
+constexpr unsigned kLiteralTableSize = kNumLitLenCodes + 2;
+constexpr unsigned kDistanceTableSize = kNumDistanceCodes + 2;
 
 }  // namespace
 
 MszipDecoder::MszipDecoder()
     : window_(2 * kHistorySize),
-      fixed_literals_(kNumLiteralCodes, kLiteralRootBits),
-      fixed_distances_(kNumDistanceCodes, kDistanceRootBits),
-      literals_(kNumLiteralCodes, kLiteralRootBits),
-      distances_(kNumDistanceCodes, kDistanceRootBits),
-      code_lengths_(19, 7) {
-  uint8_t lengths[kNumLiteralCodes];
+      fixed_literals_(kLiteralTableSize, kLiteralRootBits),
+      fixed_distances_(kDistanceTableSize, kDistanceRootBits),
+      literals_(kLiteralTableSize, kLiteralRootBits),
+      distances_(kDistanceTableSize, kDistanceRootBits),
+      code_lengths_(kNumCodeLengthCodes, 7) {
+  uint8_t lengths[kLiteralTableSize];
   for (unsigned i = 0; i < 144; ++i) lengths[i] = 8;
   for (unsigned i = 144; i < 256; ++i) lengths[i] = 9;
   for (unsigned i = 256; i < 280; ++i) lengths[i] = 7;
   for (unsigned i = 280; i < 288; ++i) lengths[i] = 8;
-  fixed_literals_.Build(lengths, kNumLiteralCodes, true);
-  for (unsigned i = 0; i < kNumDistanceCodes; ++i) lengths[i] = 5;
-  fixed_distances_.Build(lengths, kNumDistanceCodes, true);
+  fixed_literals_.Build(lengths, kLiteralTableSize, true);
+  for (unsigned i = 0; i < kDistanceTableSize; ++i) lengths[i] = 5;
+  fixed_distances_.Build(lengths, kDistanceTableSize, true);
 }
 
 void MszipDecoder::Reset() { history_size_ = 0; }
 
 bool MszipDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) {
-  if (in_size < 2 || in[0] != 'C' || in[1] != 'K' || out_size > kHistorySize) return false;
+  ClearError();
+  if (in_size < 2 || in[0] != 'C' || in[1] != 'K') return Fail(DecodeError::kBadSignature);
+  if (out_size > kHistorySize) return Fail(DecodeError::kBadFrameSize);
   LsbBitReader reader(in + 2, in_size - 2);
   out_pos_ = kHistorySize;
   out_limit_ = kHistorySize + out_size;
@@ -55,7 +50,7 @@ bool MszipDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, 
     reader.Refill();
     const bool final_block = reader.Read(1) != 0;
     const unsigned type = reader.Read(2);
-    if (reader.Overrun()) return false;
+    if (reader.Overrun()) return Fail(DecodeError::kInputEnds);
     bool ok;
     switch (type) {
       case 0:
@@ -68,15 +63,15 @@ bool MszipDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, 
         ok = ReadDynamicTables(reader) && Inflate(reader, literals_, distances_);
         break;
       default:
-        ok = false;
+        ok = Fail(DecodeError::kBadBlockType);
     }
-    if (!ok || reader.Overrun()) return false;
+    if (!ok || reader.Overrun()) return FailBlock(reader.Overrun());
     if (final_block) break;
     // A stream that fills its block exactly and then runs out of input is
     // accepted without a final block.
     if (out_pos_ == out_limit_ && reader.UnreadBytes() == 0) break;
   }
-  if (out_pos_ != out_limit_) return false;
+  if (out_pos_ != out_limit_) return Fail(DecodeError::kOutputSize);
 
   std::memcpy(out, &window_[kHistorySize], out_size);
   // Keep the last 32768 bytes of history plus this block for the next one.
@@ -89,12 +84,11 @@ bool MszipDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, 
 bool MszipDecoder::CopyStored(LsbBitReader& reader) {
   reader.AlignToByte();
   uint8_t header[4];
-  if (!reader.ReadBytes(header, 4)) return false;
+  if (!reader.ReadBytes(header, 4)) return Fail(DecodeError::kInputEnds);
   const unsigned length = header[0] | (header[1] << 8);
   const unsigned inverted = header[2] | (header[3] << 8);
-  if ((length ^ 0xFFFF) != inverted) return false;
-  if (length > out_limit_ - out_pos_) return false;
-  if (!reader.ReadBytes(&window_[out_pos_], length)) return false;
+  if ((length ^ 0xFFFF) != inverted || length > out_limit_ - out_pos_) return Fail(DecodeError::kBadBlockSize);
+  if (!reader.ReadBytes(&window_[out_pos_], length)) return Fail(DecodeError::kInputEnds);
   out_pos_ += length;
   return true;
 }
@@ -104,21 +98,22 @@ bool MszipDecoder::ReadDynamicTables(LsbBitReader& reader) {
   const unsigned num_literals = reader.Read(5) + 257;
   const unsigned num_distances = reader.Read(5) + 1;
   const unsigned num_code_lengths = reader.Read(4) + 4;
-  if (num_literals > 286 || num_distances > 30) return false;
+  if (num_literals > kNumLitLenCodes || num_distances > kNumDistanceCodes) return Fail(DecodeError::kBadHuffmanTable);
 
-  uint8_t lengths[kNumLiteralCodes + kNumDistanceCodes] = {};
+  uint8_t lengths[kLiteralTableSize + kDistanceTableSize] = {};
   for (unsigned i = 0; i < num_code_lengths; ++i) lengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(reader.Read(3));
-  if (reader.Overrun() || !code_lengths_.Build(lengths, 19, true)) return false;
+  if (reader.Overrun()) return Fail(DecodeError::kInputEnds);
+  if (!code_lengths_.Build(lengths, kNumCodeLengthCodes, true)) return Fail(DecodeError::kBadHuffmanTable);
 
   // Literal/length and distance lengths form one sequence; repeats may
   // cross from one to the other.
   const unsigned total = num_literals + num_distances;
-  uint8_t all[kNumLiteralCodes + kNumDistanceCodes] = {};
+  uint8_t all[kLiteralTableSize + kDistanceTableSize] = {};
   unsigned n = 0;
   while (n < total) {
     reader.Refill();
     const int sym = code_lengths_.Decode(reader);
-    if (sym < 0) return false;
+    if (sym < 0) return Fail(DecodeError::kBadHuffmanCode);
     if (sym < 16) {
       all[n++] = static_cast<uint8_t>(sym);
       continue;
@@ -126,7 +121,7 @@ bool MszipDecoder::ReadDynamicTables(LsbBitReader& reader) {
     unsigned repeat;
     uint8_t value = 0;
     if (sym == 16) {
-      if (n == 0) return false;
+      if (n == 0) return Fail(DecodeError::kBadHuffmanTable);
       value = all[n - 1];
       repeat = 3 + reader.Read(2);
     } else if (sym == 17) {
@@ -134,11 +129,11 @@ bool MszipDecoder::ReadDynamicTables(LsbBitReader& reader) {
     } else {
       repeat = 11 + reader.Read(7);
     }
-    if (repeat > total - n) return false;
+    if (repeat > total - n) return Fail(DecodeError::kBadHuffmanTable);
     while (repeat--) all[n++] = value;
     if (reader.Overrun()) return false;
   }
-  if (all[kEndOfBlock] == 0) return false;  // a block must be able to end
+  if (all[kEndOfBlock] == 0) return Fail(DecodeError::kBadHuffmanTable);  // a block must be able to end
   return literals_.Build(all, num_literals, true) && distances_.Build(all + num_literals, num_distances, true);
 }
 
@@ -151,19 +146,20 @@ bool MszipDecoder::Inflate(LsbBitReader& reader, const HuffmanTable& literals, c
     reader.Refill();
     const int sym = literals.Decode(reader);
     if (sym < 256) {
-      if (sym < 0 || pos == limit) return false;
+      if (sym < 0) return Fail(DecodeError::kBadHuffmanCode);
+      if (pos == limit) return Fail(DecodeError::kOutputSize);
       window[pos++] = static_cast<uint8_t>(sym);
       continue;
     }
     if (sym == static_cast<int>(kEndOfBlock)) break;
     const unsigned code = static_cast<unsigned>(sym) - 257;
-    if (code >= 29) return false;
+    if (code >= kNumLengthCodes) return Fail(DecodeError::kBadHuffmanCode);
     const unsigned length = kLengthBase[code] + reader.Read(kLengthExtra[code]);
     const int dsym = distances.Decode(reader);
-    if (dsym < 0 || dsym >= 30) return false;
+    if (dsym < 0 || dsym >= static_cast<int>(kNumDistanceCodes)) return Fail(DecodeError::kBadHuffmanCode);
     const size_t distance = kDistanceBase[dsym] + reader.Read(kDistanceExtra[dsym]);
-    if (reader.Overrun()) return false;
-    if (distance > pos - kHistorySize + history_size_ || length > limit - pos) return false;
+    if (reader.Overrun()) return Fail(DecodeError::kInputEnds);
+    if (distance > pos - kHistorySize + history_size_ || length > limit - pos) return Fail(DecodeError::kBadMatch);
     const uint8_t* src = window + pos - distance;
     uint8_t* dst = window + pos;
     if (distance >= length) {

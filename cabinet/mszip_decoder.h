@@ -17,6 +17,7 @@ class MszipDecoder : public Decompressor {
   static constexpr size_t kHistorySize = 32768;
 
   MszipDecoder();
+  const char* FormatName() const override { return "MSZIP"; }
   void Reset() override;
   bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) override;
 

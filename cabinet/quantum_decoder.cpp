@@ -149,7 +149,8 @@ void QuantumDecoder::Copy(uint32_t offset, uint32_t length) {
 }
 
 bool QuantumDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) {
-  if (out_size == 0 || out_size > kFrameSize) return false;
+  ClearError();
+  if (out_size == 0 || out_size > kFrameSize) return Fail(DecodeError::kBadFrameSize);
   reader_.Reset(in, in_size);
   high_ = 0xFFFF;
   low_ = 0;
@@ -178,11 +179,11 @@ bool QuantumDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out
       slot = DecodeSymbol(positions_);
     }
     const uint32_t offset = kTables.position_base[slot] + reader_.Read(kTables.position_extra[slot]) + 1;
-    if (offset > window_size_) return false;
+    if (offset > window_size_) return Fail(DecodeError::kBadMatch);
     Copy(offset, length);
-    if (reader_.PaddingConsumed() > kAllowedLookAheadBits) return false;
+    if (reader_.PaddingConsumed() > kAllowedLookAheadBits) return Fail(DecodeError::kInputEnds);
   }
-  if (reader_.PaddingConsumed() > kAllowedLookAheadBits) return false;
+  if (reader_.PaddingConsumed() > kAllowedLookAheadBits) return Fail(DecodeError::kInputEnds);
 
   const uint32_t start = static_cast<uint32_t>(frame_start) & buffer_mask_;
   const size_t first = std::min<size_t>(out_size, buffer_size_ - start);

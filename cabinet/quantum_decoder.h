@@ -22,6 +22,7 @@ class QuantumDecoder : public Decompressor {
   static constexpr unsigned kMaxWindowBits = 21;
 
   explicit QuantumDecoder(unsigned window_bits);
+  const char* FormatName() const override { return "Quantum"; }
   void Reset() override;
   bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) override;
 

@@ -1,7 +1,7 @@
 #include "config/builtin_variables.h"
 
 #include "config/defines_parser.h"
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 class DefinesParser;
 

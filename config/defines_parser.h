@@ -13,7 +13,7 @@
 #include <map>
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 namespace BrioCommon {
 class XMLParser;

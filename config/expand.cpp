@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "config/defines_parser.h"
-#include "config/fatal_error.h"
-#include "config/system_seam.h"
+#include "base/fatal_error.h"
+#include "base/system_seam.h"
 
 namespace {
 

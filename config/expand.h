@@ -14,7 +14,7 @@
 
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 // Expands `text`. `collapse` turns each "%%" into "%" at the very end; every
 // caller outside this file passes true. Never fails: unknown variables are

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 class DefinesParser;
 

@@ -1,7 +1,7 @@
 #include "driver/command_line.h"
 
 #include "config/defines_parser.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/run_state.h"
 
 namespace {

@@ -5,9 +5,10 @@
 
 #include <cstdio>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/installer_run.h"
 #include "driver/payload.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "driver/run_steps.h"
 #include "driver/system_checks.h"
@@ -63,6 +64,8 @@ constexpr int kResultNext = 1014;
 
 int RunInstaller(const std::string& command_line) {
   RunState& run = Run();
+  ConnectRunHandlers();
+  ConnectInstallContext();
 
   ReadOperatingSystemVersion();
   LoadWindowIcons();

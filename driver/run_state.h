@@ -2,17 +2,38 @@
 // and the progress values that the worker threads publish. One instance for
 // the whole process (Run()).
 //
+// Lower layers never include this header: run_handlers.h hands them what
+// they need (an extraction request, a progress sink, an install context, the
+// fatal-error handler).
+//
 // Threads: the main thread, at most one worker thread and the status thread.
 // Every value has a single writer; the values read across threads are atomic
-// so that a poll never sees a torn value.
+// or, where one atomic cannot hold them, guarded, so that a poll never sees a
+// torn value.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/reg_value.h"
+
+// A short text written by one thread and read by others. A spin lock guards
+// it (the win32 thread model of the Windows build has no std::mutex); the
+// holder only copies at most 256 bytes.
+class GuardedName {
+ public:
+  static constexpr size_t kCapacity = 256;  // with the terminating zero
+  // Keeps the first kCapacity - 1 characters.
+  void Set(const std::string& text);
+  std::string Get() const;
+
+ private:
+  mutable std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+  char text_[kCapacity] = {};
+};
 
 struct RunState {
   // Wizard step, 0 to 6.
@@ -32,7 +53,7 @@ struct RunState {
   std::atomic<bool> failed{false};
   std::atomic<int32_t> overallPercent{0};
   std::atomic<int32_t> filePercent{0};
-  char currentFileName[256] = {};
+  GuardedName currentFileName;
   // The user's answer to the not-running prompt that the install worker asks
   // through the ask and answer events (an IDOK/IDCANCEL button code).
   std::atomic<int> promptAnswer{0};

@@ -2,7 +2,7 @@
 // own file.
 #include <windows.h>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/system_checks.h"
 
 namespace {

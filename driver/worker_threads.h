@@ -6,6 +6,12 @@
 // sets the failed flag. The done flag is set in either case.
 void StartConfigExtraction();
 
+// Clears the done flag and the progress values and runs the install worker
+// (engine/install_worker.h) on a new thread; the done flag is set when it
+// ends. The caller has set the entry prefix "files\", the destination
+// folder and emptied the extracted-files list.
+void StartInstallWorker();
+
 // Sleeps 100 ms at a time until the done flag is set.
 void WaitForWorker();
 

@@ -1,15 +1,21 @@
 #include <windows.h>
 
-#include <cstring>
-
 #include "cabinet/cab_extract.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "driver/worker_threads.h"
+#include "engine/install_worker.h"
 
 namespace {
 
 DWORD WINAPI ConfigExtractionThread(LPVOID) {
-  if (!ExtractCabinet()) Run().failed = true;
+  if (!ExtractRunCabinet()) Run().failed = true;
+  Run().done = true;
+  return 0;
+}
+
+DWORD WINAPI InstallWorkerThread(LPVOID) {
+  InstallWorker();
   Run().done = true;
   return 0;
 }
@@ -21,7 +27,7 @@ bool StartWorkerThread(unsigned long(__stdcall* body)(void*)) {
   run.done = false;
   run.overallPercent = 0;
   run.filePercent = 0;
-  std::memset(run.currentFileName, 0, sizeof run.currentFileName);
+  run.currentFileName.Set("");
   HANDLE thread = CreateThread(nullptr, 0, body, nullptr, 0, nullptr);
   if (!thread) {
     run.failed = true;
@@ -35,6 +41,8 @@ bool StartWorkerThread(unsigned long(__stdcall* body)(void*)) {
 }
 
 void StartConfigExtraction() { StartWorkerThread(ConfigExtractionThread); }
+
+void StartInstallWorker() { StartWorkerThread(InstallWorkerThread); }
 
 void WaitForWorker() {
   while (!Run().done) Sleep(100);

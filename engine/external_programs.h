@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "engine/install_records.h"
 
 // Set for the whole run of a program list; polled by the progress page.

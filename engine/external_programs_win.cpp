@@ -4,8 +4,8 @@
 #include <shellapi.h>
 
 #include "config/expand.h"
-#include "config/fatal_error.h"
-#include "driver/run_state.h"
+#include "base/fatal_error.h"
+#include "engine/install_context.h"
 #include "engine/external_programs.h"
 #include "engine/install_actions.h"
 
@@ -63,7 +63,7 @@ Outcome RunProgram(const ExecRecord& record, const std::string& exe, const std::
       return Outcome::Next;
     }
     if (code != STILL_ACTIVE) break;
-    if (Run().aborted) {
+    if (TheInstallContext().Aborted()) {
       // Cancelled: the program is left running, only our handle goes.
       CloseHandle(info.hProcess);
       return Failed();
@@ -94,6 +94,6 @@ bool RunExecList(const std::vector<ExecRecord>& list) {
     if (outcome == Outcome::Stop) return false;
   }
   SetExecPhase(false);
-  Run().overallPercent = 0;
+  TheInstallContext().Progress().OverallPercent(0);
   return true;
 }

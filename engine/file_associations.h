@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "engine/install_records.h"
 
 // Splits a classes path at its last backslash into the key and the value

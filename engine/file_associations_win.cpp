@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include "config/expand.h"
-#include "driver/run_state.h"
 #include "engine/file_associations.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
+#include "engine/install_context.h"
 #include "engine/install_log.h"
 #include "engine/registry_keys_win.h"
 
@@ -37,7 +37,7 @@ bool WriteValues(HKEY root, const std::vector<ClassesValue>& values) {
 }  // namespace
 
 bool CreateFileAssociations() {
-  if (!Run().fileAssociations) return true;
+  if (!TheInstallContext().FileAssociationsChosen()) return true;
   for (const FileAssociation& association : InstallConfig().FileAssociations) {
     if (!IsUsableAssociation(association)) continue;
     std::vector<std::string> commands;

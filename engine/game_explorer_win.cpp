@@ -5,7 +5,7 @@
 #include <objbase.h>
 
 #include "config/expand.h"
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 #include "engine/game_explorer.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"

@@ -84,72 +84,86 @@ bool InstallConfigParser::ReadInstallConfig() {
 }
 
 bool InstallConfigParser::ReadSection(const WString& name) {
-  if (name == u"Registry") return ReadRegistry();
-  if (name == u"TemporaryInstallResources") return ReadTemporaryResources();
-  if (name == u"Shortcuts") return ReadShortcutList();
-  if (name == u"Retailers") return ReadRetailerList();
-  if (name == u"FileAssociations") return ReadFileAssociationList();
-  if (name == u"RequiredInstallPath") return ReadRequiredInstallPath();
-  if (name == u"ExFileInfo") return ReadEmpty();
-
-  struct TextField {
-    const char16_t* name;
-    std::string* target;
+  // This list's message has always had a lower-case "section".
+  static const ChildErrors kFileListErrors = {"Element Not Expected ", "", "Invalid section ", ""};
+  auto text_list = [this](std::vector<std::string>* list) {
+    return [this, list](const XMLItem&) { return Append(list, &InstallConfigParser::ReadText); };
   };
-  const TextField text_fields[] = {
-      {u"RunExe", &RunExe},         {u"InstallLog", &InstallLog},     {u"AppDataSuffix", &AppDataSuffix},
-      {u"GameExplorer", &GameExplorer}, {u"GameExplorerLinkName", &GameExplorerLinkName},
-      {u"UninstallCmd", &UninstallCmd},
+  auto exec = [this](std::vector<ExecRecord>* list) {
+    return [this, list](const XMLItem&) { return Append(list, &InstallConfigParser::ReadExecRecord); };
   };
-  for (const TextField& field : text_fields)
-    if (name == field.name) return ReadText(field.target);
-
-  struct ListField {
-    const char16_t* name;
-    std::vector<std::string>* target;
+  const Child sections[] = {
+      {u"Registry",
+       [this](const XMLItem&) {
+         return ReadChildren({{u"RegValue", [this](const XMLItem&) {
+                                 return Append(&Registry, &InstallConfigParser::ReadRegValue);
+                               }}});
+       }},
+      {u"TemporaryInstallResources",
+       [this, text_list](const XMLItem&) {
+         return ReadChildren({{u"File", text_list(&TemporaryInstallResources)}}, kFileListErrors);
+       }},
+      {u"Shortcuts",
+       [this](const XMLItem&) {
+         return ReadChildren({{u"Shortcut", [this](const XMLItem& start) {
+                                 // Present at all means shared, whatever the value (shared="0" too).
+                                 Shortcut shortcut;
+                                 shortcut.shared = start.HasAttribute(u"shared");
+                                 return Append(&Shortcuts, &InstallConfigParser::ReadShortcut, shortcut);
+                               }}});
+       }},
+      {u"Retailers",
+       [this](const XMLItem&) {
+         return ReadChildren({{u"Retailer", [this](const XMLItem&) {
+                                 return Append(&Retailers, &InstallConfigParser::ReadRetailer);
+                               }}});
+       }},
+      {u"FileAssociations",
+       [this](const XMLItem&) {
+         return ReadChildren({{u"FileAssociation", [this](const XMLItem&) {
+                                 return Append(&FileAssociations, &InstallConfigParser::ReadFileAssociation);
+                               }}});
+       }},
+      {u"RequiredInstallPath",
+       [this](const XMLItem&) {
+         return ReadChildren({{u"InstallLocation", Text(&InstallLocation)}, {u"FileNameAppend", Text(&FileNameAppend)}});
+       }},
+      {u"ExFileInfo", [this](const XMLItem&) { return ReadChildren({}); }},
+      {u"RunExe", Text(&RunExe)},
+      {u"InstallLog", Text(&InstallLog)},
+      {u"AppDataSuffix", Text(&AppDataSuffix)},
+      {u"GameExplorer", Text(&GameExplorer)},
+      {u"GameExplorerLinkName", Text(&GameExplorerLinkName)},
+      {u"UninstallCmd", Text(&UninstallCmd)},
+      {u"UninstallDeltree", text_list(&UninstallDeltree)},
+      {u"UserDirectory", text_list(&UserDirectory)},
+      {u"UninstallDelRegKey", text_list(&UninstallDelRegKey)},
+      {u"UserRegKey", text_list(&UserRegKey)},
+      {u"GrantAllFilePermissions", text_list(&GrantAllFilePermissions)},
+      {u"GrantAllRegistryPermissions", text_list(&GrantAllRegistryPermissions)},
+      {u"PreExec", exec(&PreExec)},
+      {u"PostExec", exec(&PostExec)},
+      {u"UninstallPreExec", exec(&UninstallPreExec)},
+      {u"UninstallPostExec", exec(&UninstallPostExec)},
   };
-  const ListField list_fields[] = {
-      {u"UninstallDeltree", &UninstallDeltree},
-      {u"UserDirectory", &UserDirectory},
-      {u"UninstallDelRegKey", &UninstallDelRegKey},
-      {u"UserRegKey", &UserRegKey},
-      {u"GrantAllFilePermissions", &GrantAllFilePermissions},
-      {u"GrantAllRegistryPermissions", &GrantAllRegistryPermissions},
-  };
-  for (const ListField& field : list_fields)
-    if (name == field.name) return ReadTextList(field.target);
-
-  struct ExecField {
-    const char16_t* name;
-    std::vector<ExecRecord>* target;
-  };
-  const ExecField exec_fields[] = {
-      {u"PreExec", &PreExec},
-      {u"PostExec", &PostExec},
-      {u"UninstallPreExec", &UninstallPreExec},
-      {u"UninstallPostExec", &UninstallPostExec},
-  };
-  for (const ExecField& field : exec_fields) {
-    if (name != field.name) continue;
-    ExecRecord record;
-    if (!ReadExecRecord(&record)) return false;
-    field.target->push_back(record);
-    return true;
-  }
-
+  XMLItem start;
+  start.value = name;
+  for (const Child& section : sections)
+    if (name == section.name) return section.read(start);
   SetError("Invalid Section " + Quoted(name));
   return false;
 }
 
 // ---- Texts ----
 
-bool InstallConfigParser::ReadText(std::string* target) {
-  target->clear();
+// A text section: its text items go to `take`, a section inside it is an
+// error.
+bool InstallConfigParser::ReadTextItems(const std::function<void(const WString&)>& take) {
   XMLItem item;
   while (Next(item)) {
     if (item.type == SectionEnd) return true;
     if (item.type == Element) {
-      *target = Narrow(item.value);
+      take(item.value);
     } else if (item.type == SectionStart) {
       SetError("Unexpected Section: " + Narrow(item.value));
       return false;
@@ -158,19 +172,15 @@ bool InstallConfigParser::ReadText(std::string* target) {
   return false;
 }
 
+// The last text item counts (narrowed); the wide form joins them all.
+bool InstallConfigParser::ReadText(std::string* target) {
+  target->clear();
+  return ReadTextItems([target](const WString& text) { *target = Narrow(text); });
+}
+
 bool InstallConfigParser::ReadWideText(WString* target) {
   target->clear();
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      *target += item.value;
-    } else if (item.type == SectionStart) {
-      SetError("Unexpected Section: " + Narrow(item.value));
-      return false;
-    }
-  }
-  return false;
+  return ReadTextItems([target](const WString& text) { *target += text; });
 }
 
 bool InstallConfigParser::ReadNumber(int32_t* target) {
@@ -180,364 +190,127 @@ bool InstallConfigParser::ReadNumber(int32_t* target) {
   return true;
 }
 
-bool InstallConfigParser::ReadFlag(bool* target) {
-  int32_t number = 0;
-  if (!ReadNumber(&number)) return false;
-  *target = number != 0;
-  return true;
-}
-
-bool InstallConfigParser::ReadTextList(std::vector<std::string>* target) {
-  std::string text;
-  if (!ReadText(&text)) return false;
-  target->push_back(text);
-  return true;
-}
-
-bool InstallConfigParser::ReadEmpty() {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == SectionStart) {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-  }
-  return false;
-}
-
 // ---- Lists and records ----
 //
-// Every list and record reader has the same shape: children by name until
-// the end tag, an unknown child or text is an error, and the record is only
-// stored when its end tag was read.
+// Every list and record reader is one table for ReadChildren: children by
+// name until the end tag, an unknown child or text is an error, and a record
+// is only stored when its end tag was read.
 
-bool InstallConfigParser::ReadRegistry() {
+const InstallConfigParser::ChildErrors InstallConfigParser::kRecordErrors = {"Element Not Expected ", "",
+                                                                             "Invalid Section ", ""};
+
+bool InstallConfigParser::ReadChildren(std::initializer_list<Child> children, const ChildErrors& errors) {
   XMLItem item;
   while (Next(item)) {
     if (item.type == SectionEnd) return true;
     if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
+      SetError(errors.element_before + Quoted(item.value) + errors.element_after);
       return false;
     }
     if (item.type != SectionStart) continue;
-    if (item.value != u"RegValue") {
-      SetError("Invalid Section " + Quoted(item.value));
+    const Child* child = nullptr;
+    for (const Child& c : children)
+      if (item.value == c.name) child = &c;
+    if (!child) {
+      SetError(errors.section_before + Quoted(item.value) + errors.section_after);
       return false;
     }
-    RegValue value;
-    if (!ReadRegValue(&value)) return false;
-    Registry.push_back(value);
+    if (!child->read(item)) return false;
   }
   return false;
+}
+
+InstallConfigParser::ChildRead InstallConfigParser::Text(std::string* target) {
+  return [this, target](const XMLItem&) { return ReadText(target); };
+}
+InstallConfigParser::ChildRead InstallConfigParser::WideText(WString* target) {
+  return [this, target](const XMLItem&) { return ReadWideText(target); };
+}
+InstallConfigParser::ChildRead InstallConfigParser::Number(int32_t* target) {
+  return [this, target](const XMLItem&) { return ReadNumber(target); };
+}
+InstallConfigParser::ChildRead InstallConfigParser::Flag(bool* target) {
+  return [this, target](const XMLItem&) {
+    int32_t number = 0;
+    if (!ReadNumber(&number)) return false;
+    *target = number != 0;
+    return true;
+  };
+}
+
+template <typename Record>
+bool InstallConfigParser::Append(std::vector<Record>* list, bool (InstallConfigParser::*read)(Record*), Record record) {
+  if (!(this->*read)(&record)) return false;
+  list->push_back(std::move(record));
+  return true;
 }
 
 bool InstallConfigParser::ReadRegValue(RegValue* value) {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    bool ok;
-    if (item.value == u"Key")
-      ok = ReadText(&value->Key);
-    else if (item.value == u"Name")
-      ok = ReadText(&value->Name);
-    else if (item.value == u"Value")
-      ok = ReadText(&value->Value);
-    else if (item.value == u"TypeNum")
-      ok = ReadNumber(&value->TypeNum);
-    else {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (!ok) return false;
-  }
-  return false;
-}
-
-bool InstallConfigParser::ReadShortcutList() {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    if (item.value != u"Shortcut") {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    Shortcut shortcut;
-    // Present at all means shared, whatever the value (shared="0" too).
-    shortcut.shared = item.HasAttribute(u"shared");
-    if (!ReadShortcut(&shortcut)) return false;
-    Shortcuts.push_back(shortcut);
-  }
-  return false;
+  return ReadChildren({{u"Key", Text(&value->Key)},
+                       {u"Name", Text(&value->Name)},
+                       {u"Value", Text(&value->Value)},
+                       {u"TypeNum", Number(&value->TypeNum)}});
 }
 
 bool InstallConfigParser::ReadShortcut(Shortcut* shortcut) {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    std::string* target = nullptr;
-    if (item.value == u"Dest")
-      target = &shortcut->Dest;
-    else if (item.value == u"Target")
-      target = &shortcut->Target;
-    else if (item.value == u"Args")
-      target = &shortcut->Args;
-    else if (item.value == u"Icon")
-      target = &shortcut->Icon;
-    else {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (!ReadText(target)) return false;
-  }
-  return false;
-}
-
-bool InstallConfigParser::ReadRetailerList() {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    if (item.value != u"Retailer") {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    Retailer retailer;
-    if (!ReadRetailer(&retailer)) return false;
-    Retailers.push_back(retailer);
-  }
-  return false;
+  return ReadChildren({{u"Dest", Text(&shortcut->Dest)},
+                       {u"Target", Text(&shortcut->Target)},
+                       {u"Args", Text(&shortcut->Args)},
+                       {u"Icon", Text(&shortcut->Icon)}});
 }
 
 bool InstallConfigParser::ReadRetailer(Retailer* retailer) {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    bool ok;
-    if (item.value == u"Name") {
-      ok = ReadText(&retailer->Name);
-    } else if (item.value == u"DisplayIcon") {
-      ok = ReadText(&retailer->DisplayIcon);
-    } else if (item.value == u"Shortcut") {
-      // A retailer's shortcuts are never shared; the attribute is not read.
-      Shortcut shortcut;
-      ok = ReadShortcut(&shortcut);
-      if (ok) retailer->Shortcuts.push_back(shortcut);
-    } else {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (!ok) return false;
-  }
-  return false;
-}
-
-bool InstallConfigParser::ReadFileAssociationList() {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    if (item.value != u"FileAssociation") {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    FileAssociation association;
-    if (!ReadFileAssociation(&association)) return false;
-    FileAssociations.push_back(association);
-  }
-  return false;
+  // A retailer's shortcuts are never shared; the attribute is not read.
+  return ReadChildren({{u"Name", Text(&retailer->Name)},
+                       {u"DisplayIcon", Text(&retailer->DisplayIcon)},
+                       {u"Shortcut", [this, retailer](const XMLItem&) {
+                          return Append(&retailer->Shortcuts, &InstallConfigParser::ReadShortcut);
+                        }}});
 }
 
 bool InstallConfigParser::ReadFileAssociation(FileAssociation* association) {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    bool ok;
-    if (item.value == u"FileExtension") {
-      ok = ReadText(&association->FileExtension);
-    } else if (item.value == u"VersionedName") {
-      ok = ReadText(&association->VersionedName);
-    } else if (item.value == u"IconLocation") {
-      ok = ReadText(&association->IconLocation);
-    } else if (item.value == u"ShellCommand") {
-      ShellCommand command;
-      ok = ReadShellCommand(&command);
-      if (ok) association->ShellCommands.push_back(command);
-    } else {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (!ok) return false;
-  }
-  return false;
+  return ReadChildren({{u"FileExtension", Text(&association->FileExtension)},
+                       {u"VersionedName", Text(&association->VersionedName)},
+                       {u"IconLocation", Text(&association->IconLocation)},
+                       {u"ShellCommand", [this, association](const XMLItem&) {
+                          return Append(&association->ShellCommands, &InstallConfigParser::ReadShellCommand);
+                        }}});
 }
 
 bool InstallConfigParser::ReadShellCommand(ShellCommand* command) {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    bool ok;
-    if (item.value == u"Name")
-      ok = ReadText(&command->Name);
-    else if (item.value == u"Command")
-      ok = ReadText(&command->Command);
-    else {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (!ok) return false;
-  }
-  return false;
-}
-
-bool InstallConfigParser::ReadTemporaryResources() {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    if (item.value != u"File") {
-      // This list's message has always had a lower-case "section".
-      SetError("Invalid section " + Quoted(item.value));
-      return false;
-    }
-    std::string file;
-    if (!ReadText(&file)) return false;
-    TemporaryInstallResources.push_back(file);
-  }
-  return false;
-}
-
-bool InstallConfigParser::ReadRequiredInstallPath() {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    bool ok;
-    if (item.value == u"InstallLocation")
-      ok = ReadText(&InstallLocation);
-    else if (item.value == u"FileNameAppend")
-      ok = ReadText(&FileNameAppend);
-    else {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (!ok) return false;
-  }
-  return false;
+  return ReadChildren({{u"Name", Text(&command->Name)}, {u"Command", Text(&command->Command)}});
 }
 
 bool InstallConfigParser::ReadExecRecord(ExecRecord* record) {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Element Not Expected " + Quoted(item.value));
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    bool ok;
-    if (item.value == u"Exe")
-      ok = ReadText(&record->Exe);
-    else if (item.value == u"Directory")
-      ok = ReadText(&record->Directory);
-    else if (item.value == u"Params")
-      ok = ReadText(&record->Params);
-    else if (item.value == u"Id")
-      ok = ReadText(&record->Id);
-    else if (item.value == u"SilentFail")
-      ok = ReadFlag(&record->SilentFail);
-    else if (item.value == u"PostConfirmation")
-      ok = ReadFlag(&record->PostConfirmation);
-    else if (item.value == u"StatusMessage")
-      ok = ReadWideText(&record->StatusMessage);
-    else if (item.value == u"ReturnCodes")
-      ok = ReadReturnCodes(&record->ReturnCodes);
-    else {
-      SetError("Invalid Section " + Quoted(item.value));
-      return false;
-    }
-    if (!ok) return false;
-  }
-  return false;
+  return ReadChildren({{u"Exe", Text(&record->Exe)},
+                       {u"Directory", Text(&record->Directory)},
+                       {u"Params", Text(&record->Params)},
+                       {u"Id", Text(&record->Id)},
+                       {u"SilentFail", Flag(&record->SilentFail)},
+                       {u"PostConfirmation", Flag(&record->PostConfirmation)},
+                       {u"StatusMessage", WideText(&record->StatusMessage)},
+                       {u"ReturnCodes", [this, record](const XMLItem&) { return ReadReturnCodes(&record->ReturnCodes); }}});
 }
 
 bool InstallConfigParser::ReadReturnCodes(std::set<int32_t>* codes) {
-  XMLItem item;
-  while (Next(item)) {
-    if (item.type == SectionEnd) return true;
-    if (item.type == Element) {
-      SetError("Unexpected element " + Quoted(item.value) + " encountered");
-      return false;
-    }
-    if (item.type != SectionStart) continue;
-    const bool success = item.value == u"Success";
-    if (!success && item.value != u"Fail") {
-      SetError("Unexpected section " + Quoted(item.value) + " encountered");
-      return false;
-    }
-    std::string text;
-    if (!ReadText(&text)) return false;
-    int code = 0;
-    if (!StringToInt(text, &code)) {
-      SetError("Invalid value '" + text + "' specified for '" + (success ? "Success" : "Fail") + "' code");
-      return false;
-    }
-    if (success)
-      codes->insert(code);
-    else
-      codes->erase(code);
-  }
-  return false;
+  static const ChildErrors kErrors = {"Unexpected element ", " encountered", "Unexpected section ", " encountered"};
+  auto code = [this, codes](bool success) {
+    return [this, codes, success](const XMLItem&) {
+      std::string text;
+      if (!ReadText(&text)) return false;
+      int value = 0;
+      if (!StringToInt(text, &value)) {
+        SetError("Invalid value '" + text + "' specified for '" + (success ? "Success" : "Fail") + "' code");
+        return false;
+      }
+      if (success)
+        codes->insert(value);
+      else
+        codes->erase(value);
+      return true;
+    };
+  };
+  return ReadChildren({{u"Success", code(true)}, {u"Fail", code(false)}}, kErrors);
 }
 
 }  // namespace BrioCommon

@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 class DefinesParser;
 namespace BrioCommon {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "engine/reg_value.h"
 
 struct Shortcut {

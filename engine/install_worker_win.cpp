@@ -7,59 +7,30 @@
 
 #include "cabinet/cab_extract.h"
 #include "config/expand.h"
-#include "config/fatal_error.h"
-#include "config/string_utils.h"
-#include "driver/run_state.h"
-#include "driver/worker_threads.h"
+#include "base/fatal_error.h"
+#include "base/string_utils.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
+#include "engine/install_context.h"
 #include "engine/install_log.h"
 #include "engine/install_worker.h"
 
 namespace {
 
-DWORD WINAPI InstallWorkerThread(LPVOID) {
-  InstallWorker();
-  return 0;
-}
-
-// Asks the user to close the product before the extraction is tried again.
-// Without the progress page (silent, or no events) the worker asks itself
-// with a message box; otherwise it hands the question to the page through
-// the ask and answer events and waits for the page's answer.
-int AskProductNotRunning() {
-  RunState& run = Run();
-  HANDLE ask = static_cast<HANDLE>(run.askEvent);
-  HANDLE answer = static_cast<HANDLE>(run.answerEvent);
-  if (run.silent || !ask || !answer) {
-    const WString text = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TEXT%", true);
-    const WString caption = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TITLE%", true);
-    run.promptAnswer = MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
-                                   reinterpret_cast<const wchar_t*>(caption.c_str()),
-                                   MB_OKCANCEL | MB_ICONWARNING);
-    return run.promptAnswer;
-  }
-  run.promptAnswer = 0;
-  ResetEvent(answer);
-  SetEvent(ask);
-  WaitForSingleObject(answer, INFINITE);
-  return run.promptAnswer;
-}
-
 // Extracts files\ and, after one failure, asks the user and tries once more.
 // Sets the failed flag when the files could not be extracted in the end.
 bool ExtractProductFiles() {
-  RunState& run = Run();
-  run.failed = false;
+  InstallContext& run = TheInstallContext();
+  run.SetExtractionFailed(false);
   int retry = 0;
   for (;;) {
-    if (ExtractCabinet()) return true;
+    if (ExtractCabinet(run.ProductFiles(), run.Progress())) return true;
     if (retry == 1) break;
     retry = 1;
-    if (AskProductNotRunning() != IDOK) break;
-    run.failed = false;
+    if (run.AskProductNotRunning() != IDOK) break;
+    run.SetExtractionFailed(false);
   }
-  run.failed = true;
+  run.SetExtractionFailed(true);
   return false;
 }
 
@@ -73,7 +44,7 @@ bool OpenLogFile(const std::string& log_path) {
     ShowFatalError(u"Failed to Create Install Log '" + Widen(log_path) + u"'");
     ok = false;
   }
-  const std::string source = Run().tempFolder + "\\props.xml";
+  const std::string source = TheInstallContext().ConfigFolder() + "\\props.xml";
   if (!CopyFileA(source.c_str(), PropertiesCopyPathFor(log_path).c_str(), FALSE)) {
     ShowFatalError(u"Failed to copy properties file");
     ok = false;
@@ -95,10 +66,8 @@ bool RegisterProduct() {
 
 }  // namespace
 
-void StartInstallWorker() { StartWorkerThread(InstallWorkerThread); }
-
-void InstallWorker() {
-  RunState& run = Run();
+bool InstallWorker() {
+  InstallContext& run = TheInstallContext();
   BrioCommon::InstallConfigParser& config = InstallConfig();
   InstallLog& log = TheInstallLog();
 
@@ -116,15 +85,15 @@ void InstallWorker() {
     // Whatever either attempt wrote is logged, so that the uninstaller can
     // remove it; a file written by both attempts appears twice.
     const std::set<std::string> shared_icons = SharedShortcutIcons();
-    for (const std::string& path : run.extractedFiles)
+    for (const std::string& path : run.ExtractedFiles())
       if (!shared_icons.count(path)) log.AppendFile(path);
     if (ok) ok = RegisterProduct();
   }
 
   if (g_iconsChanged) RefreshShellIcons();
-  run.aborted = !ok;
+  run.SetAborted(!ok);
   if (com_initialized) CoUninitialize();
-  run.done = true;
+  return ok;
 }
 
 bool RefreshShellIcons() {

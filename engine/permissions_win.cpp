@@ -9,7 +9,7 @@
 #include <aclapi.h>
 
 #include "config/expand.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
 #include "engine/registry_keys_win.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "engine/reg_value.h"
 
 // The three roots a configured key may name.

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "config/expand.h"
-#include "config/fatal_error.h"
-#include "driver/run_state.h"
+#include "base/fatal_error.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
+#include "engine/install_context.h"
 #include "engine/install_log.h"
 #include "engine/registry_keys_win.h"
 #include "engine/registry_values.h"
@@ -25,9 +25,10 @@ void LogRegValue(const WString& key, const WString& name) {
 // that it raises would otherwise stop the wait for the next program.
 void ReportFormattingErrors(int count) {
   for (int i = 0; i < count; ++i) {
-    bool was_aborted = Run().aborted;
+    InstallContext& run = TheInstallContext();
+    bool was_aborted = run.Aborted();
     ShowFatalError(u"Binary formatting error in registry value");
-    Run().aborted = was_aborted;
+    run.SetAborted(was_aborted);
   }
 }
 
@@ -86,7 +87,7 @@ void RegisterUninstall(const std::string& sub_key, const std::string& install_na
 bool WriteRegistry() {
   BrioCommon::InstallConfigParser& config = InstallConfig();
   AppendLogLine(u"\t<Registry>");
-  MergeCommandLineValues(&config.Registry, &Run().commandLineRegValues);
+  MergeCommandLineValues(&config.Registry, &TheInstallContext().CommandLineRegValues());
   for (const RegValue& record : config.Registry)
     if (!WriteValue(record)) return false;
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 // A destination containing this marker makes a permanent shortcut: the
 // marker is removed and nothing is logged.

@@ -7,10 +7,10 @@
 #include <intshcut.h>
 
 #include "config/expand.h"
-#include "config/fatal_error.h"
-#include "driver/run_state.h"
+#include "base/fatal_error.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
+#include "engine/install_context.h"
 #include "engine/install_log.h"
 #include "engine/shortcuts.h"
 
@@ -115,9 +115,10 @@ bool CreateShortcuts() {
     if (!CreateLink(target, dest, description, args, icon, &link_path, &raw_path)) {
       // Reported, but the install goes on: the flag the message raises is
       // put back as it was (a Cancel given before stays).
-      bool was_aborted = Run().aborted;
+      InstallContext& run = TheInstallContext();
+      bool was_aborted = run.Aborted();
       ShowFatalError(u"Failed to Create Link to '" + Widen(target) + u"'");
-      Run().aborted = was_aborted;
+      run.SetAborted(was_aborted);
     }
     if (permanent) continue;
     AppendLogLine(ShortcutLogLine(Widen(raw_path), shortcut.shared, install_path, log_folder));

@@ -7,11 +7,9 @@
 
 #include "config/defines_parser.h"
 #include "config/expand.h"
-#include "config/string_utils.h"
-#include "driver/run_state.h"
+#include "base/string_utils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Run().silent = true;  // "#Fail" and unknown commands must not print
   std::string input(reinterpret_cast<const char*>(data), size);
   size_t newline = input.find('\n');
   std::string definitions = newline == std::string::npos ? std::string() : input.substr(0, newline);

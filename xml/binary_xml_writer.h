@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "xml/xml_item.h"
 
 namespace BrioCommon {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 namespace BrioCommon {
 

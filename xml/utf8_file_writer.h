@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 namespace BrioCommon {
 

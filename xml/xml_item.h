@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 namespace BrioCommon {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "xml/encoding_parser.h"
 #include "xml/entities.h"
 #include "xml/utf8_file_writer.h"

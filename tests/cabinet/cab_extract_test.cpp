@@ -9,7 +9,8 @@
 #include <sstream>
 
 #include "cabinet/cab_format.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_extract_test_support.h"
@@ -60,7 +61,7 @@ TEST(CabExtract, SampleCabinetsMatchPublishedChecksums) {
     SCOPED_TRACE(cabinet + " " + name);
     testsupport::ScratchDir out;
     Prepare(cabs + kSep + cabinet, "", out.path());
-    ASSERT_TRUE(ExtractCabinet()) << CabinetExtractionError();
+    ASSERT_TRUE(ExtractRunCabinet()) << CabinetExtractionError();
     std::vector<uint8_t> data;
     ASSERT_TRUE(testsupport::ReadWholeFile(out.file(name), &data));
     EXPECT_EQ(data.size(), size);
@@ -86,7 +87,7 @@ TEST(CabExtract, PrefixSelectsEntriesAndCountingCoversAll) {
                                              {"files\\empty", {}}});
   Prepare(cab, "cfg\\", out.path());
   ::Run().overallPercent = 0;
-  ASSERT_TRUE(ExtractCabinet()) << CabinetExtractionError();
+  ASSERT_TRUE(ExtractRunCabinet()) << CabinetExtractionError();
   EXPECT_EQ(CabinetRequiredSpace(), 32768 + 65536 + 65536 + 32768);
   EXPECT_EQ(CabinetTotalBytes(), 10 + 32768);
   EXPECT_EQ(FilesUnder(out.path()), (std::vector<std::string>{"install.xml", "sub/deeper/logo.bmp"}));
@@ -96,11 +97,11 @@ TEST(CabExtract, PrefixSelectsEntriesAndCountingCoversAll) {
                                       out.path() + kSep + "sub" + kSep + "deeper" + kSep + "logo.bmp"}));
   EXPECT_EQ(::Run().overallPercent.load(), 100);
   EXPECT_EQ(::Run().filePercent.load(), 100);
-  EXPECT_STREQ(::Run().currentFileName, "sub\\deeper\\logo.bmp");
+  EXPECT_EQ(::Run().currentFileName.Get(), "sub\\deeper\\logo.bmp");
 
   testsupport::ScratchDir files_out;
   Prepare(cab, "files\\", files_out.path());
-  ASSERT_TRUE(ExtractCabinet());
+  ASSERT_TRUE(ExtractRunCabinet());
   EXPECT_EQ(FilesUnder(files_out.path()), (std::vector<std::string>{"empty", "game.exe"}));
   EXPECT_EQ(CabinetTotalBytes(), 32769);
 }
@@ -110,7 +111,7 @@ TEST(CabExtract, PrefixMatchingNothingSucceedsWithoutProgress) {
   const std::string cab = WriteCabinet(dir, {{"files\\a", Bytes("a")}});
   Prepare(cab, "cfg\\", out.path());
   ::Run().overallPercent = 0;
-  ASSERT_TRUE(ExtractCabinet());
+  ASSERT_TRUE(ExtractRunCabinet());
   EXPECT_EQ(CabinetTotalBytes(), 0);
   EXPECT_EQ(CabinetRequiredSpace(), 32768);
   EXPECT_EQ(::Run().overallPercent.load(), 0);
@@ -127,7 +128,7 @@ TEST(CabExtract, ReadsTheCabinetInPlaceInsideALargerFile) {
   const std::string path = dir.file("Setup.exe");
   ASSERT_TRUE(testsupport::WriteWholeFile(path, file.data(), file.size()));
   Prepare(path, "cfg\\", out.path(), 4321);
-  ASSERT_TRUE(ExtractCabinet()) << CabinetExtractionError();
+  ASSERT_TRUE(ExtractRunCabinet()) << CabinetExtractionError();
   std::vector<uint8_t> props;
   ASSERT_TRUE(testsupport::ReadWholeFile(out.file("props.xml"), &props));
   EXPECT_EQ(props, Pattern(40000, 3));
@@ -139,7 +140,7 @@ TEST(CabExtract, ReplacesReadOnlyFiles) {
   ASSERT_TRUE(testsupport::WriteWholeFile(out.file("f.txt"), std::string("old")));
   cabtest::MakeReadOnly(out.file("f.txt"));
   Prepare(cab, "", out.path());
-  ASSERT_TRUE(ExtractCabinet()) << CabinetExtractionError();
+  ASSERT_TRUE(ExtractRunCabinet()) << CabinetExtractionError();
   EXPECT_EQ(testsupport::ReadText(out.file("f.txt")), "new contents");
 }
 
@@ -163,7 +164,7 @@ TEST(CabExtract, RefusesEntriesThatLeaveTheDestination) {
     const std::string cab_path = dir.file("test.cab");
     ASSERT_TRUE(testsupport::WriteWholeFile(cab_path, cab.bytes.data(), cab.bytes.size()));
     Prepare(cab_path, "files\\", dest);
-    EXPECT_FALSE(ExtractCabinet());
+    EXPECT_FALSE(ExtractRunCabinet());
     EXPECT_NE(CabinetExtractionError().find("Refused"), std::string::npos) << CabinetExtractionError();
     EXPECT_TRUE(FilesUnder(dest).empty());
     EXPECT_EQ(FilesUnder(dir.path()), (std::vector<std::string>{"test.cab"}));
@@ -179,12 +180,12 @@ TEST(CabExtract, RefusesOutputPathsOfTheWindowsLimit) {
   ASSERT_LT(fits.size(), 256u) << "scratch folder path too long for this test";
   const std::string cab = WriteCabinet(dir, {{fits, Bytes("ok")}});
   Prepare(cab, "", out.path());
-  EXPECT_TRUE(ExtractCabinet()) << CabinetExtractionError();
+  EXPECT_TRUE(ExtractRunCabinet()) << CabinetExtractionError();
 
   testsupport::ScratchDir out2;
   const std::string cab2 = WriteCabinet(dir, {{std::string(260 - (out2.path().size() + 1), 'b'), Bytes("no")}});
   Prepare(cab2, "", out2.path());
-  EXPECT_FALSE(ExtractCabinet());
+  EXPECT_FALSE(ExtractRunCabinet());
   EXPECT_NE(CabinetExtractionError().find("too long"), std::string::npos);
   EXPECT_TRUE(FilesUnder(out2.path()).empty());
 }
@@ -192,14 +193,14 @@ TEST(CabExtract, RefusesOutputPathsOfTheWindowsLimit) {
 TEST(CabExtract, MissingOrDamagedCabinetFails) {
   testsupport::ScratchDir dir, out;
   Prepare(dir.file("absent.cab"), "", out.path());
-  EXPECT_FALSE(ExtractCabinet());
+  EXPECT_FALSE(ExtractRunCabinet());
   EXPECT_FALSE(CabinetExtractionError().empty());
 
   auto cab = BuildCabinet({{"a", Pattern(5000, 1)}});
   cab.bytes.resize(cab.bytes.size() - 100);
   ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("cut.cab"), cab.bytes.data(), cab.bytes.size()));
   Prepare(dir.file("cut.cab"), "", out.path());
-  EXPECT_FALSE(ExtractCabinet());
+  EXPECT_FALSE(ExtractRunCabinet());
   EXPECT_NE(CabinetExtractionError().find("corrupt"), std::string::npos) << CabinetExtractionError();
   // The file that was being written stays, as the installer leaves it.
   EXPECT_EQ(::Run().extractedFiles.size(), 1u);
@@ -214,7 +215,7 @@ TEST(CabExtract, AttributesAndTimesFollowTheCabinet) {
   entries[1] = {"plain.txt", Bytes("y"), 0, 0x4D6A, static_cast<uint16_t>((8 << 11) | (5 << 5) | 3), 0};
   const std::string cab = WriteCabinet(dir, entries);
   Prepare(cab, "", out.path());
-  ASSERT_TRUE(ExtractCabinet()) << CabinetExtractionError();
+  ASSERT_TRUE(ExtractRunCabinet()) << CabinetExtractionError();
   cabtest::ExpectAttributes(out.file("ro-hidden.txt"), true, true);
   cabtest::ExpectAttributes(out.file("plain.txt"), false, false);
   cabtest::ExpectLocalDosTime(out.file("ro-hidden.txt"), entries[0].date, entries[0].time);

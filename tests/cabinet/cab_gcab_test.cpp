@@ -10,7 +10,8 @@
 #include <sstream>
 
 #include "cabinet/cab_extract.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_extract_test_support.h"
@@ -61,7 +62,7 @@ TEST(CabGcab, ExtractsLikeCabextract) {
     run.destinationFolder = out.path() + kPathSeparator;
     run.cabinetOffset = 0;
     run.extractedFiles.clear();
-    ASSERT_TRUE(ExtractCabinet()) << CabinetExtractionError();
+    ASSERT_TRUE(ExtractRunCabinet()) << CabinetExtractionError();
     EXPECT_EQ(cabtest::ListFiles(out.path()).size(), cab.second.size());
     for (const ManifestEntry& e : cab.second) {
       std::string name = e.name;

@@ -499,56 +499,59 @@ TEST(LzxDecoder, IntelCallTranslation) {
 }
 
 TEST(LzxDecoder, RejectsBadStreams) {
+  using E = cab::DecodeError;
   std::vector<Op> ops = {Lit('a'), Lit('b'), Match(2, 2)};
   struct Case {
     const char* what;
     std::vector<uint8_t> frame;
     size_t out_size;
+    E error;
   };
   std::vector<Case> cases;
   {
     LzxWriter w;
     w.Block(false, 4, ops);
-    cases.push_back({"frame larger than the block list", w.TakeFrame(), 10});
+    cases.push_back({"frame larger than the block list", w.TakeFrame(), 10, E::kInputEnds});
   }
   {
     LzxWriter w;
     w.Block(false, 3, {Lit('a'), Match(3, 1)});  // match longer than the block
-    cases.push_back({"match beyond block", w.TakeFrame(), 3});
+    cases.push_back({"match beyond block", w.TakeFrame(), 3, E::kBadMatch});
   }
   {
     BitWriter b(false);
     b.Put(0, 1);
     b.Put(5, 3);  // block type 5
     b.Put(100, 24);
-    cases.push_back({"block type 5", b.Take(), 100});
+    cases.push_back({"block type 5", b.Take(), 100, E::kBadBlockType});
   }
   {
     BitWriter b(false);
     b.Put(0, 1);
     b.Put(1, 3);
     b.Put(0, 24);
-    cases.push_back({"empty block", b.Take(), 100});
+    cases.push_back({"empty block", b.Take(), 100, E::kBadBlockSize});
   }
   {
     LzxWriter w;
     w.Uncompressed(cabtest::Bytes("0123456789"), 1, 1, 1);
     std::vector<uint8_t> f = w.TakeFrame();
     f.resize(f.size() - 6);
-    cases.push_back({"uncompressed block cut short", f, 10});
+    cases.push_back({"uncompressed block cut short", f, 10, E::kInputEnds});
   }
   {
     LzxWriter w;
     w.Block(false, 40, SampleOps(1, 30));
     std::vector<uint8_t> f = w.TakeFrame();
     f.resize(f.size() / 2);
-    cases.push_back({"verbatim block cut short", f, 40});
+    cases.push_back({"verbatim block cut short", f, 40, E::kInputEnds});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     cab::LzxDecoder d(kWindowBits);
     std::vector<uint8_t> out(c.out_size);
     EXPECT_FALSE(d.DecodeBlock(c.frame.data(), c.frame.size(), out.data(), out.size()));
+    EXPECT_STREQ(cab::DecodeErrorText(d.LastError()), cab::DecodeErrorText(c.error));
   }
 }
 
@@ -625,10 +628,12 @@ TEST(MszipDecoder, RejectsBadBlocks) {
   ok.Literal('a');
   ok.End();
   const std::vector<uint8_t> good = ok.Take();
+  using E = cab::DecodeError;
   struct Case {
     const char* what;
     std::vector<uint8_t> in;
     size_t out_size;
+    E error;
   };
   std::vector<uint8_t> no_ck = good;
   no_ck[0] = 'Q';
@@ -639,18 +644,19 @@ TEST(MszipDecoder, RejectsBadBlocks) {
   not_final.Literal('a');
   not_final.End();
   const Case cases[] = {
-      {"no CK", no_ck, 1},
-      {"more output announced", good, 2},
-      {"less output announced", good, 0},
-      {"stored length check", stored_bad_nlen, 3},
-      {"no final block", not_final.Take(), 2},
-      {"cut", std::vector<uint8_t>(good.begin(), good.begin() + 2), 1},
+      {"no CK", no_ck, 1, E::kBadSignature},
+      {"more output announced", good, 2, E::kOutputSize},
+      {"less output announced", good, 0, E::kOutputSize},
+      {"stored length check", stored_bad_nlen, 3, E::kBadBlockSize},
+      {"no final block", not_final.Take(), 2, E::kInputEnds},
+      {"cut", std::vector<uint8_t>(good.begin(), good.begin() + 2), 1, E::kInputEnds},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     cab::MszipDecoder d;
     std::vector<uint8_t> out(c.out_size + 1);
     EXPECT_FALSE(d.DecodeBlock(c.in.data(), c.in.size(), out.data(), c.out_size));
+    EXPECT_STREQ(cab::DecodeErrorText(d.LastError()), cab::DecodeErrorText(c.error));
   }
   cab::MszipDecoder d;
   uint8_t out[1];

@@ -158,6 +158,7 @@ TEST(FdiEngine, ErrorNumbers) {
     const char* what;
     std::vector<uint8_t> cabinet;
     int32_t code;
+    const char* detail = "";
   };
   const std::vector<TestEntry> one = {{"f", Pattern(100, 9)}};
   auto with_type = [&](uint16_t type) {
@@ -179,12 +180,13 @@ TEST(FdiEngine, ErrorNumbers) {
   cases.push_back({"Quantum window 22", with_type(0x1602), fdi::kErrorDecompressorFailure});
   auto checksum = BuildCabinet(one);
   checksum.bytes[checksum.block_offsets[0] + 8 + 50] ^= 0x01;
-  cases.push_back({"data checksum", checksum.bytes, fdi::kErrorCorruptCabinet});
+  cases.push_back({"data checksum", checksum.bytes, fdi::kErrorCorruptCabinet, "bad block checksum in folder 0"});
   auto size = BuildCabinet(one);
   size.bytes[size.block_offsets[0] + 6] = 99;  // stored block claims 99 bytes out of 100 in
   size.bytes[size.block_offsets[0]] = size.bytes[size.block_offsets[0] + 1] = 0;
   size.bytes[size.block_offsets[0] + 2] = size.bytes[size.block_offsets[0] + 3] = 0;
-  cases.push_back({"stored size mismatch", size.bytes, fdi::kErrorDecompressorFailure});
+  cases.push_back({"stored size mismatch", size.bytes, fdi::kErrorDecompressorFailure,
+                   "stored block of the wrong size in folder 0"});
   auto deflate = BuildCabinet(one, [] {
     CabinetLayout l;
     l.folder_types = {cab::kCompressMszip};
@@ -192,12 +194,14 @@ TEST(FdiEngine, ErrorNumbers) {
     return l;
   }());
   deflate.bytes[deflate.block_offsets[0] + 8 + 2] = 0x07;  // deflate block type 3
-  cases.push_back({"bad deflate block", deflate.bytes, fdi::kErrorDecompressorFailure});
+  cases.push_back({"bad deflate block", deflate.bytes, fdi::kErrorDecompressorFailure,
+                   "MSZIP: invalid block type in folder 0"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EngineRun run = RunEngine(c.cabinet);
     EXPECT_FALSE(run.ok);
     EXPECT_EQ(run.error.code, c.code);
+    EXPECT_EQ(run.error.detail, c.detail);
     EXPECT_EQ(run.leaked_handles, 0u);
   }
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/builtin_variables.h"
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 #include "tests/config/config_test_support.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // Shared set-up of the configuration tests: a fresh main variable store, a
-// silent run (a message box would stop an unattended test under Wine) and a
-// record of every fatal error message.
+// fatal-error handler of their own that stands in for the driver's (an
+// aborted flag; silent unless a test asks for the message box, which would
+// stop an unattended test under Wine) and a record of every fatal error
+// message.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,9 +11,9 @@
 #include <vector>
 
 #include "config/defines_parser.h"
-#include "config/fatal_error.h"
-#include "config/string_utils.h"
-#include "driver/run_state.h"
+#include "base/fatal_error.h"
+#include "config/fatal_error_box.h"
+#include "base/string_utils.h"
 
 namespace configtest {
 
@@ -22,25 +24,27 @@ class ConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
     MainVariables().Clear();
-    savedSilent_ = ::Run().silent;
-    ::Run().silent = true;
-    ::Run().aborted = false;
+    previousHandler_ = SetFatalErrorHandler([this](const WString& message) {
+      aborted_ = true;
+      if (shown_) ShowFatalErrorBox(message);
+    });
     previousObserver_ = SetFatalErrorObserver(
         [this](const WString& message) { fatalMessages_.push_back(Narrow(message)); });
   }
   void TearDown() override {
     SetFatalErrorObserver(previousObserver_);
-    ::Run().silent = savedSilent_;
-    ::Run().aborted = false;
+    SetFatalErrorHandler(previousHandler_);
     MainVariables().Clear();
   }
 
   void Set(const char* name, const char* value) { MainVariables().SetVariable(Widen(name), Widen(value)); }
 
   std::vector<std::string> fatalMessages_;
+  bool aborted_ = false;  // the run's aborted flag, as the driver's handler sets it
+  bool shown_ = false;    // the run is not silent: messages are shown
 
  private:
-  bool savedSilent_ = false;
+  FatalErrorHandler previousHandler_;
   FatalErrorObserver previousObserver_;
 };
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "config/expand.h"
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 #include "support/test_support.h"
 #include "tests/config/config_test_support.h"
 
@@ -165,7 +165,7 @@ TEST_F(ExpandTest, CommandChains) {
 TEST_F(ExpandTest, FailShowsItsMessageAndContinues) {
   Check({{"#Fail Cannot go on with %GameName% | alt", true, "", {"Cannot go on with Example Game"}},
          {"#Fail | alt", true, "alt", {}}});
-  EXPECT_TRUE(::Run().aborted);
+  EXPECT_TRUE(aborted_);
 }
 
 TEST_F(ExpandTest, IfFileExists) {

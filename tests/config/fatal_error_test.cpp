@@ -1,21 +1,15 @@
-// ShowFatalError: the aborted flag, the silent mode, and message boxes whose
-// own caption raises a fatal error again.
+// The fatal error message box: expanded caption and text, nothing expanded
+// when silent, and message boxes whose own caption raises a fatal error
+// again. (The driver's handler and its aborted flag: tests/driver.)
 #include <gtest/gtest.h>
 
 #include "config/expand.h"
-#include "config/fatal_error.h"
+#include "base/fatal_error.h"
 #include "tests/config/config_test_support.h"
 
 namespace {
 
 class FatalErrorTest : public configtest::ConfigTest {};
-
-TEST_F(FatalErrorTest, SetsTheAbortedFlag) {
-  ASSERT_FALSE(::Run().aborted);
-  ShowFatalError(u"Failed to Create Key 'HKLM\\X'");
-  EXPECT_TRUE(::Run().aborted);
-  EXPECT_EQ(fatalMessages_, (std::vector<std::string>{"Failed to Create Key 'HKLM\\X'"}));
-}
 
 // Silent: the message is neither shown nor expanded, so a command in it does
 // not run.
@@ -28,7 +22,7 @@ TEST_F(FatalErrorTest, SilentDoesNotExpand) {
 // Host only: a shown message box would wait for a user under Wine. The host
 // side of the message box writes to standard error.
 TEST_F(FatalErrorTest, ShownMessageIsExpanded) {
-  ::Run().silent = false;
+  shown_ = true;
   Set("FATAL_POPUP_TITLE", "%GameName% Error");
   Set("GameName", "Example Game");
   testing::internal::CaptureStderr();
@@ -38,7 +32,7 @@ TEST_F(FatalErrorTest, ShownMessageIsExpanded) {
 }
 
 TEST_F(FatalErrorTest, CaptionThatFailsEveryTimeEnds) {
-  ::Run().silent = false;
+  shown_ = true;
   Set("FATAL_POPUP_TITLE", "#Bogus");
   testing::internal::CaptureStderr();
   ShowFatalError(u"outer");
@@ -49,7 +43,7 @@ TEST_F(FatalErrorTest, CaptionThatFailsEveryTimeEnds) {
 }
 
 TEST_F(FatalErrorTest, FailInsideAShownMessageIsShownToo) {
-  ::Run().silent = false;
+  shown_ = true;
   testing::internal::CaptureStderr();
   ShowFatalError(u"#Fail inner | unused");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "[] inner\n[] \n");

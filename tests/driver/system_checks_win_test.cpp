@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/directx_version.h"
 #include "driver/system_checks.h"
 #include "support/test_support.h"

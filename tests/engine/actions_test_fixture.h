@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "config/defines_parser.h"
-#include "config/fatal_error.h"
-#include "config/string_utils.h"
+#include "base/fatal_error.h"
+#include "base/string_utils.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
@@ -22,6 +23,8 @@
 class ActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ConnectRunHandlers();
+    ConnectInstallContext();
     wasSilent_ = ::Run().silent;
     ::Run().silent = true;
     ::Run().aborted = false;
@@ -43,30 +46,8 @@ class ActionTest : public ::testing::Test {
   }
 
   static void ClearConfig() {
-    BrioCommon::InstallConfigParser& c = InstallConfig();
-    c.Registry.clear();
-    c.Shortcuts.clear();
-    c.Retailers.clear();
-    c.FileAssociations.clear();
-    c.PreExec.clear();
-    c.PostExec.clear();
-    c.UninstallPreExec.clear();
-    c.UninstallPostExec.clear();
-    c.InstallLocation.clear();
-    c.FileNameAppend.clear();
-    c.RunExe.clear();
-    c.InstallLog.clear();
-    c.AppDataSuffix.clear();
-    c.UninstallCmd.clear();
-    c.GameExplorer.clear();
-    c.GameExplorerLinkName = "Play";
-    c.UninstallDeltree.clear();
-    c.UserDirectory.clear();
-    c.UninstallDelRegKey.clear();
-    c.UserRegKey.clear();
-    c.GrantAllFilePermissions.clear();
-    c.GrantAllRegistryPermissions.clear();
-    c.TemporaryInstallResources.clear();
+    BrioCommon::InstallConfiguration& c = InstallConfig();
+    c = {};
   }
 
   static void SetVariable(const char* name, const std::string& value) {

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
+#include "driver/run_handlers.h"
 #include "driver/run_state.h"
+#include "driver/worker_threads.h"
 #include "engine/install_config.h"
 #include "engine/install_log.h"
 #include "engine/install_worker.h"
@@ -47,6 +49,8 @@ class InstallWorkerTest : public ::testing::Test {
     cabinet_ = testsupport::SharedTestData();
     if (cabinet_.empty()) GTEST_SKIP() << "shared test data (../shared/testdata) is not present";
     cabinet_ += "\\cabs\\mszip-lzx18-qtm18.cab";
+    ConnectRunHandlers();
+    ConnectInstallContext();
     RunState& run = ::Run();
     run.askEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     run.answerEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "xml/xml_parser.h"
 
 namespace xmltest {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cabinet/cab_format.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "tools/mkinstaller/configuration_check.h"
 #include "tools/mkinstaller/installer_packer.h"
 #include "tools/mkinstaller/tool_files.h"

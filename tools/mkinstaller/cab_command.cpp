@@ -13,7 +13,6 @@
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/fdi.h"
-#include "driver/run_state.h"
 #include "tools/mkinstaller/subcommand.h"
 
 namespace {
@@ -49,8 +48,8 @@ intptr_t ListNotify(fdi::NotificationType type, fdi::Notification* n) {
 
 int List(const std::string& cabinet) {
   fdi::ErrorRecord error;
-  fdi::Context* context = fdi::FDICreate(Alloc, Free, cabio::Open, cabio::Read, cabio::Write, cabio::Close,
-                                         cabio::Seek, fdi::kCpu80386, &error);
+  fdi::Context* context = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, cab::io::Write, cab::io::Close,
+                                         cab::io::Seek, fdi::kCpu80386, &error);
   if (!context) {
     std::fprintf(stderr, "mkinstaller cab: cannot create the cabinet engine\n");
     return kExitFailure;
@@ -58,7 +57,9 @@ int List(const std::string& cabinet) {
   bool ok = fdi::FDICopy(context, cabinet.c_str(), "", 0, ListNotify, nullptr, nullptr);
   fdi::FDIDestroy(context);
   if (!ok) {
-    std::fprintf(stderr, "mkinstaller cab: cannot list '%s': %s\n", cabinet.c_str(), fdi::ErrorText(error.code));
+    std::string reason = fdi::ErrorText(error.code);
+    if (!error.detail.empty()) reason += ": " + error.detail;
+    std::fprintf(stderr, "mkinstaller cab: cannot list '%s': %s\n", cabinet.c_str(), reason.c_str());
     return kExitFailure;
   }
   return kExitOk;
@@ -66,10 +67,10 @@ int List(const std::string& cabinet) {
 
 int Extract(const std::string& cabinet, std::string destination, const std::string& prefix) {
   int64_t length = -1;
-  fdi::Handle h = cabio::Open(cabinet.c_str(), fdi::kOpenBinary | fdi::kOpenReadOnly, 0);
+  fdi::Handle h = cab::io::Open(cabinet.c_str(), fdi::kOpenBinary | fdi::kOpenReadOnly, 0);
   if (h != -1) {
-    length = cabio::Seek(h, 0, 2);
-    cabio::Close(h);
+    length = cab::io::Seek(h, 0, 2);
+    cab::io::Close(h);
   }
   if (length < 0) {
     std::fprintf(stderr, "mkinstaller cab: cannot open '%s'\n", cabinet.c_str());
@@ -78,18 +79,20 @@ int Extract(const std::string& cabinet, std::string destination, const std::stri
   if (destination.empty()) destination = ".";
   if (destination.back() != '/' && destination.back() != '\\') destination += '/';
 
-  RunState& run = Run();
-  run.payloadPath = cabinet;
-  run.cabinetOffset = 0;
-  run.cabinetLength = static_cast<uint32_t>(length);
-  run.entryPrefix = prefix;
-  run.destinationFolder = destination;
-  run.extractedFiles.clear();
-  if (!ExtractCabinet()) {
+  // Counts the files written; the percentages are of no use here.
+  struct FileCounter : ExtractionProgress {
+    size_t files = 0;
+    void FileCreated(const std::string&) override { ++files; }
+  } counter;
+  ExtractionRequest request;
+  request.cabinetPath = cabinet;
+  request.prefix = prefix;
+  request.destination = destination;
+  if (!ExtractCabinet(request, counter)) {
     std::fprintf(stderr, "mkinstaller cab: extraction failed: %s\n", CabinetExtractionError().c_str());
     return kExitFailure;
   }
-  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", run.extractedFiles.size(), CabinetTotalBytes(),
+  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", counter.files, CabinetTotalBytes(),
               destination.c_str());
   return kExitOk;
 }

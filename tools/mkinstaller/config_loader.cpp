@@ -10,7 +10,7 @@
 #include "config/defines_parser.h"
 #include "config/expand.h"
 #include "config/properties_parser.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "engine/install_config.h"
 
 namespace {

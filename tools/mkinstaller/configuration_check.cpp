@@ -6,7 +6,7 @@
 
 #include "config/defines_parser.h"
 #include "config/expand.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "engine/install_config.h"
 #include "tools/mkinstaller/config_loader.h"
 #include "tools/mkinstaller/installer_packer.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "config/expand.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "tools/mkinstaller/config_loader.h"
 #include "tools/mkinstaller/subcommand.h"
 

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "cabinet/cab_format.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 #include "driver/payload.h"
 
 namespace {

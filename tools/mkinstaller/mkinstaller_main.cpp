@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/fatal_error.h"
+#include "config/fatal_error_box.h"
 #include "tools/mkinstaller/subcommand.h"
 
 namespace {
@@ -28,6 +30,9 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An expansion's fatal error (a "#Fail", an unknown command) is printed
+  // as the installer would show it, and the subcommand goes on.
+  SetFatalErrorHandler(ShowFatalErrorBox);
   if (argc < 2) {
     PrintUsage(stderr);
     return kExitUsage;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "config/builtin_variables.h"
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 namespace {
 

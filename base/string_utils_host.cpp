@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 bool FileExists(const std::string& path) {
   if (path.find_first_of("*?") == std::string::npos) {

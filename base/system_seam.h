@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 namespace seam {
 

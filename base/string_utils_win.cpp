@@ -2,7 +2,7 @@
 // removal, and the version tests.
 #include <windows.h>
 
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 bool FileExists(const std::string& path) {
   WIN32_FIND_DATAA data;

@@ -1,4 +1,4 @@
-#include "config/string_utils.h"
+#include "base/string_utils.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 
 namespace seam {
 namespace {

@@ -6,7 +6,7 @@
 #include <map>
 #include <tuple>
 
-#include "config/system_seam.h"
+#include "base/system_seam.h"
 
 namespace seam {
 namespace {

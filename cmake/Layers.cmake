@@ -1,0 +1,44 @@
+# The layers of the product, lowest first. A folder may include headers of
+# its own folder and of the folders before it, never of one after it; the
+# `layers` test (scripts/check-layers.sh) fails on an include that breaks
+# the order, naming its file and line.
+#
+#   base     string utilities, the Windows seams, the fatal-error hook
+#   xml      XML reader and writers
+#   config   property table, variables, expansion language
+#   cabinet  cabinet reader, decoders, extraction, writer and encoders
+#   engine   install configuration, install worker and actions, install log
+#   wizard   dialog pages
+#   driver   entry point and the run as a whole (owns the run-wide state)
+#   tools    mkinstaller (host)
+set(INSTALLER_LAYERS base xml config cabinet engine wizard driver tools)
+
+# Every layer folder below tools that has sources for this target becomes one
+# static library, installer_<folder>, linking the nearest library below it:
+# a program links the highest layer it uses and gets the rest in order (an
+# uninstaller links installer_engine; the stub links installer_driver).
+# installer_core is the whole stack. Windows system libraries come with
+# installer_base.
+function(installer_add_layer_libraries)
+  set(below "")
+  foreach(layer IN LISTS INSTALLER_LAYERS)
+    if(layer STREQUAL "tools")
+      break()
+    endif()
+    installer_collect_sources(sources ${layer})
+    if(NOT sources)
+      continue()
+    endif()
+    add_library(installer_${layer} STATIC ${sources})
+    target_include_directories(installer_${layer} PUBLIC ${CMAKE_SOURCE_DIR})
+    if(below)
+      target_link_libraries(installer_${layer} PUBLIC ${below})
+    elseif(WIN32)
+      target_link_libraries(installer_${layer} PUBLIC ole32 oleaut32 uuid shell32 comctl32 advapi32 user32 gdi32
+                            version comdlg32)
+    endif()
+    set(below installer_${layer})
+  endforeach()
+  add_library(installer_core INTERFACE)
+  target_link_libraries(installer_core INTERFACE ${below})
+endfunction()

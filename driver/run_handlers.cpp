@@ -1,0 +1,41 @@
+#include "driver/run_handlers.h"
+
+#include "base/fatal_error.h"
+#include "config/fatal_error_box.h"
+#include "driver/run_state.h"
+
+namespace {
+
+class RunProgress : public ExtractionProgress {
+ public:
+  void OverallPercent(int32_t percent) override { Run().overallPercent = percent; }
+  void FilePercent(int32_t percent) override { Run().filePercent = percent; }
+  void FileStarted(const std::string& relative_name) override { Run().currentFileName.Set(relative_name); }
+  void FileCreated(const std::string& path) override { Run().extractedFiles.push_back(path); }
+};
+
+}  // namespace
+
+void HandleRunFatalError(const WString& message) {
+  Run().aborted = true;
+  if (!Run().silent) ShowFatalErrorBox(message);
+}
+
+void ConnectRunHandlers() { SetFatalErrorHandler(HandleRunFatalError); }
+
+ExtractionRequest RunExtractionRequest() {
+  const RunState& run = Run();
+  ExtractionRequest request;
+  request.cabinetPath = run.payloadPath;
+  request.cabinetOffset = run.cabinetOffset;
+  request.prefix = run.entryPrefix;
+  request.destination = run.destinationFolder;
+  return request;
+}
+
+ExtractionProgress& RunExtractionProgress() {
+  static RunProgress progress;
+  return progress;
+}
+
+bool ExtractRunCabinet() { return ExtractCabinet(RunExtractionRequest(), RunExtractionProgress()); }

@@ -1,0 +1,34 @@
+// How the driver connects its run-wide state (run_state.h) to the layers
+// below it. Lower layers never see RunState: the cabinet extraction gets an
+// ExtractionRequest and an ExtractionProgress, the engine an InstallContext,
+// and every fatal error goes to the handler installed here.
+#pragma once
+
+#include <string>
+
+#include "base/string_utils.h"
+#include "cabinet/cab_extract.h"
+
+// The run's fatal-error handler: sets the aborted flag and, unless the run
+// is silent, shows the expanded message box.
+void HandleRunFatalError(const WString& message);
+
+// Installs HandleRunFatalError. The stub calls it first thing; tests that
+// assert on the run's flags call it in their set-up.
+void ConnectRunHandlers();
+
+// The extraction the run's values describe: the payload file, the cabinet's
+// offset in it, the entry prefix and the destination folder.
+ExtractionRequest RunExtractionRequest();
+
+// The run's progress sink: overall and file percent, the current file name
+// and the extracted-files list of the run-wide state.
+ExtractionProgress& RunExtractionProgress();
+
+// ExtractCabinet with the two above.
+bool ExtractRunCabinet();
+
+// Windows: installs the driver's InstallContext (engine/install_context.h)
+// over the run-wide state. The stub calls it first thing, beside
+// ConnectRunHandlers; the engine's tests call it in their set-up.
+void ConnectInstallContext();

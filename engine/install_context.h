@@ -1,0 +1,54 @@
+// What the install worker and its actions need from the run that started
+// them, as one small interface. The driver owns the run-wide state and
+// implements this over it; it installs its implementation
+// (SetInstallContext) before the worker starts, and tests install the
+// driver's or their own. Nothing in engine/ reads the driver's state
+// directly, so a second program (an uninstaller) can run the same actions
+// with a context of its own.
+//
+// Threads: the worker thread calls these while the main thread polls the
+// run; implementations keep every value that both see atomic or guarded.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cabinet/cab_extract.h"
+#include "engine/reg_value.h"
+
+class InstallContext {
+ public:
+  virtual ~InstallContext() = default;
+
+  // The run is being cancelled (the user's Cancel or a fatal error). Steps
+  // that report an error but go on put the flag back as it was.
+  virtual bool Aborted() const = 0;
+  virtual void SetAborted(bool aborted) = 0;
+
+  // The options page's file association box.
+  virtual bool FileAssociationsChosen() const = 0;
+  // Registry values given on the command line; the registry step merges and
+  // empties the list.
+  virtual std::vector<RegValue>& CommandLineRegValues() = 0;
+
+  // The folder holding the extracted configuration (props.xml and others).
+  virtual std::string ConfigFolder() const = 0;
+  // The product files: where they are in the payload and where they go.
+  virtual ExtractionRequest ProductFiles() const = 0;
+  // Progress of the extraction and of the program lists.
+  virtual ExtractionProgress& Progress() = 0;
+  // Every file an extraction of this run wrote, in order.
+  virtual const std::vector<std::string>& ExtractedFiles() const = 0;
+  // The run's failed flag: the product files could not be extracted.
+  virtual void SetExtractionFailed(bool failed) = 0;
+
+  // Asks the user to close the product before the extraction is tried again
+  // (from the worker thread); the answer is an IDOK/IDCANCEL button code.
+  virtual int AskProductNotRunning() = 0;
+};
+
+// The context the engine uses from now on; returns the one it replaces.
+InstallContext* SetInstallContext(InstallContext* context);
+// The installed context. Calling an action with none installed is a
+// programming error; the engine then stops at once rather than guess.
+InstallContext& TheInstallContext();
