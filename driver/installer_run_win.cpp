@@ -117,16 +117,24 @@ int RunInstaller(const std::string& command_line) {
         result = RunConfigurationStep();
         break;
       case 1:
+        result = RunWelcomeStep();
+        // Next leads past the options to the license, Change Settings to
+        // the options.
+        ++run.step;
+        break;
       case 2:
+        result = RunOptionsStep();
+        break;
       case 3:
-        // The pages are shown only in an interactive run; until they exist
-        // every run takes their default answer.
+        // The license page is not part of the wizard yet: its step passes
+        // on as a skipped page does.
         result = kResultNext;
         break;
       case 4:
         result = RunInstallStep();
         break;
       case 5:
+        // No store selection page yet: passed on as a skipped page.
         result = kResultNext;
         break;
       case 6:
@@ -144,7 +152,9 @@ int RunInstaller(const std::string& command_line) {
       run.aborted = true;
     }
     if (run.step == 3 && !run.aborted && !ValidateChoicesForRun()) {
-      if (run.silent)
+      // Without pages (silent, or only the progress page) there is no
+      // options page to return to: the run ends.
+      if (run.silent || run.progressOnly)
         run.aborted = true;
       else
         run.step = 2;
@@ -153,9 +163,13 @@ int RunInstaller(const std::string& command_line) {
 
   FinishRun();
   DeleteTree(run.tempFolder);
-  if (run.aborted) run.exitCode = kExitAborted;
+  if (run.aborted) {
+    ShowAbortedPageIfDue();
+    run.exitCode = kExitAborted;
+  }
 
   if (!run.silent) {
+    ReleaseWizard();
     if (run.iconLarge) DestroyIcon(static_cast<HICON>(run.iconLarge));
     if (run.iconSmall) DestroyIcon(static_cast<HICON>(run.iconSmall));
   }

@@ -21,10 +21,18 @@ void HandleCommandLine(const std::string& command_line);
 
 // Steps of the loop; each returns the page result code.
 int RunConfigurationStep();
+int RunWelcomeStep();
+int RunOptionsStep();
 int RunInstallStep();
 void RunFinishStep();
-// Checks the user's choices when the loop reaches the license step.
+// Checks the user's choices when the loop reaches the license step; shows
+// the reason of a refusal unless silent.
 bool ValidateChoicesForRun();
+// The aborted page, after a cancelled or failed run (not when silent or
+// after the property table's own message).
+void ShowAbortedPageIfDue();
+// The wizard's shared resources, at the end of the run.
+void ReleaseWizard();
 
 // After the loop: the install log, PostEval, temporary resources, the
 // aborted page.

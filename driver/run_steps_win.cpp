@@ -1,7 +1,7 @@
-// The step bodies of the run: the configuration step, the install step, the
-// finish step and the clean-up after the loop. The wizard pages are not part
-// of this file: until they exist an interactive run takes the same path as a
-// silent one, except that its message boxes are shown.
+// The step bodies of the run: the configuration step, the page steps, the
+// install step, the finish step and the clean-up after the loop. The pages
+// get what they read from the run through the wizard's small structures
+// (PageBase, OptionsChoices, WorkerView), filled here.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -18,14 +18,63 @@
 #include "driver/status_thread.h"
 #include "driver/system_checks.h"
 #include "driver/worker_threads.h"
+#include "cabinet/cab_extract.h"
+#include "engine/external_programs.h"
 #include "engine/install_config.h"
 #include "engine/install_log.h"
 #include "engine/install_worker.h"
+#include "wizard/install_choices.h"
+#include "wizard/pages_win.h"
+#include "wizard/shell_names_win.h"
 
 namespace {
 
-constexpr int kResultNext = 1014;
-constexpr int kResultFinishLaunch = 6;
+constexpr int kResultNext = kPageNext;
+constexpr int kResultFinishLaunch = kPageDoneLaunch;
+
+// The wizard's shared resources and the position the last page closed at.
+WizardResources g_wizard;
+PagePosition g_pagePosition;
+// What the counting pass of the configuration extraction found the whole
+// cabinet needs on disk.
+int64_t g_requiredSpace = 0;
+
+PageBase Pages() {
+  PageBase base;
+  base.resources = &g_wizard;
+  base.aborted = &Run().aborted;
+  base.silent = Run().silent;
+  base.position = &g_pagePosition;
+  return base;
+}
+
+WorkerView Worker() {
+  RunState& run = Run();
+  WorkerView view;
+  view.done = &run.done;
+  view.failed = &run.failed;
+  view.overallPercent = &run.overallPercent;
+  view.filePercent = &run.filePercent;
+  view.currentFileName = [] { return Run().currentFileName.Get(); };
+  view.askEvent = static_cast<HANDLE>(run.askEvent);
+  view.answerEvent = static_cast<HANDLE>(run.answerEvent);
+  view.promptAnswer = &run.promptAnswer;
+  view.execPhase = IsExecPhase;
+  view.execMessage = ExecMessage;
+  return view;
+}
+
+// A page that could not be created cannot ask anything: the run stops as
+// if it had been cancelled (showing it again would fail the same way).
+int AskedResult(int result) { return result == kPageFailed ? kPageCancel : result; }
+
+// The windows that only watch a worker: when they cannot be shown the
+// driver waits for the worker itself.
+int WatchWorker(int result) {
+  if (result != kPageFailed) return result;
+  WaitForWorker();
+  return kResultNext;
+}
 
 // Where the DirectX message sends the user when asked to.
 constexpr char kDirectXDownloadPage[] = "http://www.microsoft.com/directx/";
@@ -141,9 +190,12 @@ int RunConfigurationStep() {
   run.entryPrefix = "cfg\\";
   run.destinationFolder = run.tempFolder + "\\";
   StartConfigExtraction();
-  // The preparation window belongs to the wizard; every run waits here.
-  WaitForWorker();
-  const int result = kResultNext;
+  int result = kResultNext;
+  if (run.silent || run.progressOnly)
+    WaitForWorker();
+  else
+    result = WatchWorker(RunPreparationWindow(Pages(), Worker()));
+  g_requiredSpace = CabinetRequiredSpace();
   if (run.failed) {
     if (run.aborted) return result;
     ShowFatalError(u"Failed to decompress setup files!");
@@ -160,6 +212,9 @@ int RunConfigurationStep() {
     return result;
   }
   CopyPropertyStrings(properties, MainVariables());
+  if (!run.silent)
+    g_wizard = CreateWizardResources(run.destinationFolder, static_cast<HICON>(run.iconLarge),
+                                     static_cast<HICON>(run.iconSmall));
 
   BrioCommon::InstallConfigParser& config = InstallConfig();
   if (!config.ParseFile(run.destinationFolder + "install.xml")) {
@@ -199,26 +254,64 @@ int RunInstallStep() {
   run.destinationFolder = destination;
   run.extractedFiles.clear();
   StartInstallWorker();
-  // The progress page belongs to the wizard; every run waits here.
-  WaitForWorker();
-  return kResultNext;
+  if (run.silent) {
+    WaitForWorker();
+    return kResultNext;
+  }
+  return WatchWorker(RunProgressPage(Pages(), Worker()));
+}
+
+int RunWelcomeStep() {
+  if (Run().silent || Run().progressOnly) return kResultNext;
+  return AskedResult(RunWelcomePage(Pages(), Run().changeSettings));
+}
+
+int RunOptionsStep() {
+  RunState& run = Run();
+  if (run.silent || run.progressOnly) return kResultNext;
+  OptionsChoices choices;
+  choices.variables = &MainVariables();
+  choices.withFileAssociation = !InstallConfig().FileAssociations.empty();
+  choices.fileAssociation = &run.fileAssociations;
+  choices.savedInstallPath = run.savedInstallPath;
+  choices.savedInstallGroup = run.savedInstallGroup;
+  return AskedResult(RunOptionsPage(Pages(), choices));
 }
 
 void RunFinishStep() {
   FinishInstallLog();
   RunState& run = Run();
   if (run.silent) return;
-  // Only the progress-only mode launches without asking; the finish page,
-  // which asks, belongs to the wizard.
-  const int result = run.progressOnly ? kResultFinishLaunch : 0;
   const std::string& run_exe = InstallConfig().RunExe;
+  const int result = run.progressOnly ? kResultFinishLaunch
+                                      : RunFinishPage(Pages(), FindReadme(run.tempFolder, MainVariables()),
+                                                      !run_exe.empty());
   if (result != kResultFinishLaunch || run_exe.empty()) return;
   const std::string exe = Narrow(Expand(Widen(run_exe), true));
   const std::string folder = GetDirectory(exe);
   ShellExecuteA(nullptr, "open", exe.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
 }
 
-bool ValidateChoicesForRun() { return true; }
+bool ValidateChoicesForRun() {
+  ChoiceInputs inputs;
+  inputs.freeSpace = GetFreeDiskSpace;
+  inputs.toFileSystemPath = FileSystemPathOf;
+  inputs.requiredSpace = g_requiredSpace;
+  const ChoiceFault fault = ValidateInstallChoices(MainVariables(), inputs);
+  if (fault == ChoiceFault::kNone) return true;
+  if (!Run().silent) {
+    const ChoiceMessage message = MessageFor(fault);
+    ShowExpandedError(message.caption, message.text);
+  }
+  return false;
+}
+
+void ShowAbortedPageIfDue() {
+  const RunState& run = Run();
+  if (run.aborted && !run.fatalErrorShown && !run.silent) RunAbortedPage(Pages());
+}
+
+void ReleaseWizard() { ReleaseWizardResources(&g_wizard); }
 
 void FinishRun() {
   if (IsInstallLogOpen()) FinishInstallLog();

@@ -4,9 +4,9 @@
 //   status_listener listen OUT BUTTON INSTALLER [ARGS...]
 //       Creates a window, runs INSTALLER ARGS -msgwnd=<its handle>, and
 //       records every "ZelInstallStub_GetStatus" message it receives until
-//       the installer has ended. Message boxes of the installer are answered
-//       with BUTTON (ok, cancel; none leaves them alone) once two status
-//       messages have arrived while the box was up. OUT receives the lines
+//       the installer has ended. Message boxes and pages of the installer
+//       are answered with BUTTON (ok, cancel; none leaves them alone) once
+//       two status messages have arrived while the box was up. OUT receives the lines
 //         S <wParam>            one per status message, as a signed number
 //         B <caption>|<text>    one per message box answered
 //         EXIT <code>           the installer's exit code
@@ -97,6 +97,8 @@ BOOL CALLBACK FindInstallerBox(HWND window, LPARAM) {
   char class_name[32] = {};
   GetClassNameA(window, class_name, sizeof class_name);
   if (std::string(class_name) != "#32770") return TRUE;
+  // The preparation window (no caption) is not a box to answer.
+  if (!(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION)) return TRUE;
   for (HWND done : g_listener.answered)
     if (done == window) return TRUE;
   g_listener.pending_box = window;
@@ -112,6 +114,10 @@ void AnswerBoxWhenDue() {
   }
   if (g_listener.statuses_since_box < 2) return;
   HWND box = g_listener.pending_box;
+  if (!IsWindow(box)) {  // closed by itself meanwhile
+    g_listener.pending_box = nullptr;
+    return;
+  }
   wchar_t caption[512] = {}, text[2048] = {};
   GetWindowTextW(box, caption, 512);
   // The text of a message box is the static control with id 0xFFFF.

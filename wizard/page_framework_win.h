@@ -1,0 +1,116 @@
+// What every wizard page shares: the shared resources (brushes, bitmaps,
+// fonts, icons), the page runner, the expansion of every window text, the
+// fonts, the painted header, the static-text colours, the bottom-button
+// layouts, the abort confirmation and the page position memory. Windows only.
+//
+// A page is a modal dialog from a template of the stub's resources. The
+// driver fills a PageBase with what the pages read from the run and passes
+// it in; the pages never reach for the run's state themselves.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "base/string_utils.h"
+#include "wizard/page_geometry.h"
+
+// Dialog templates of the pages.
+enum PageTemplate {
+  kTemplateOptions = 102,
+  kTemplateWelcome = 103,
+  kTemplateProgress = 104,
+  kTemplateAborted = 106,
+  kTemplatePreparation = 107,
+  kTemplateFinish = 108,
+  kTemplateOptionsWithAssociation = 110,
+};
+
+// The values with which a page ends.
+enum PageResult {
+  kPageCancel = 2,       // Cancel after a confirmed abort, or Exit
+  kPageDoneLaunch = 6,
+  kPageDoneNoLaunch = 7,
+  kPageBack = 110,
+  kPageNext = 1014,
+  kPageChangeSettings = 1018,
+  kPageFailed = -1,      // the dialog could not be created
+};
+
+// Controls the framework knows by ID.
+enum FrameworkControl {
+  kHeaderLine = 1019,
+};
+
+// Shared by all pages; every member may be null.
+struct WizardResources {
+  HBRUSH background = nullptr;  // PALETTERGB(218, 218, 218)
+  HBRUSH headerGrey = nullptr;  // PALETTERGB(191, 191, 191)
+  HBRUSH hollow = nullptr;      // stock, never deleted
+  HBITMAP logo = nullptr;
+  HBITMAP product = nullptr;
+  HFONT headerFont = nullptr;
+  HFONT editFont = nullptr;
+  HFONT dialogFont = nullptr;
+  HFONT licenseFont = nullptr;
+  HICON bigIcon = nullptr;      // owned by the driver
+  HICON smallIcon = nullptr;
+};
+
+// Bitmaps from the configuration folder ("logo.bmp", "product.bmp"), the two
+// brushes and the four property fonts (measured on the desktop's device
+// context). The icons are the driver's and are only referenced.
+WizardResources CreateWizardResources(const std::string& config_folder, HICON big_icon, HICON small_icon);
+// Deletes what CreateWizardResources made and clears it.
+void ReleaseWizardResources(WizardResources* resources);
+
+// What every page reads from the run.
+struct PageBase {
+  const WizardResources* resources = nullptr;
+  std::atomic<bool>* aborted = nullptr;
+  bool silent = false;
+  PagePosition* position = nullptr;  // carried from page to page
+};
+
+// Runs the template as a modal dialog without owner; the procedure finds
+// `page` (its own structure, starting with a PageBase) with PageOf().
+// kPageFailed when the dialog cannot be created.
+int RunPage(int template_id, DLGPROC procedure, PageBase* page);
+// The page structure of a page window; stored at WM_INITDIALOG by
+// InitializePage().
+template <typename Page>
+Page* PageOf(HWND window) {
+  return reinterpret_cast<Page*>(GetWindowLongPtrW(window, DWLP_USER));
+}
+
+// The common start of a page: remembers `page`, expands every text, applies
+// the fonts, sets the window icons and restores the remembered position.
+void InitializePage(HWND window, LPARAM page);
+// Paint, static-text colours and the position memory at destruction. True
+// when the message was handled, with *result the procedure's return value.
+bool HandleCommonPageMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result);
+
+void ExpandWindowTexts(HWND window);
+void ApplyPageFonts(HWND window, const WizardResources& resources);
+void PaintPageHeader(HDC dc, HWND page, const WizardResources& resources);
+
+// Size, place and show bottom buttons (the list ends at the first -1).
+void LayoutButtonsRight(HWND page, int first, int second = -1, int third = -1);
+void LayoutButtonLeft(HWND page, int id);
+void LayoutButtonsSpread(HWND page, int left_id, int right_id);
+
+// Yes at once when the run is aborted already or silent; otherwise asks.
+bool ConfirmAbort(HWND page);
+void CenterOnScreen(HWND window);
+void SavePagePosition(HWND page);
+void RestorePagePosition(HWND page);
+
+void SetWindowTextAny(HWND window, const WString& text);
+WString GetWindowTextAny(HWND window, size_t capacity);
+
+HFONT CreatePropertyFont(HDC dc, const WString& base, const WString& default_face, int default_points,
+                         bool default_bold);
+
+// An error message box without owner, caption and text expanded.
+void ShowExpandedError(const WString& caption, const WString& text);
