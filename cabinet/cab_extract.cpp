@@ -29,6 +29,9 @@ struct Extraction {
   bool current_open = false;          // current_output is created but not yet complete
   std::set<std::string> folded_names; // entry names under the prefix, lower-cased
   std::string error;
+  // Folders made (or found) by this extraction: each is created once, not
+  // once per file in it.
+  std::set<std::string> made_folders;
 };
 
 Extraction& State() {
@@ -47,7 +50,7 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
     // existing ones and drive names simply fail to be created again.
     const std::string p = path;
     const std::string folder = GetDirectory(p);
-    if (!folder.empty()) MakeDirectories(folder);
+    if (!folder.empty() && x.made_folders.insert(folder).second) MakeDirectories(folder);
     cab::io::MakeReplaceable(p);
     flags |= fdi::kOpenTruncate;
   }
@@ -156,6 +159,9 @@ void DiscardIncompleteFile() {
 
 intptr_t CloseFileInfo(fdi::Notification* n) {
   Extraction& x = State();
+  // Times through the open handle: opening the file again by name would
+  // cost more than writing most files.
+  cab::io::SetDosFileTime(n->handle, n->date, n->time);
   if (CloseCallback(n->handle) != 0) {
     x.error = "Unable to write '" + x.current_output + "'";
     return 0;
@@ -164,9 +170,11 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
   // the install log must not name a file that is not all there.
   x.current_open = false;
   x.progress->FileCreated(x.current_output);
-  cab::io::SetDosFileTime(x.current_output, n->date, n->time);
-  cab::io::SetCabinetAttributes(x.current_output, n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden |
-                                                              cab::kAttribSystem | cab::kAttribArchive));
+  // A file just created (or truncated) carries the archive attribute alone
+  // and is writable: only other values need another call.
+  const uint16_t attributes =
+      n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden | cab::kAttribSystem | cab::kAttribArchive);
+  if (attributes != cab::kAttribArchive) cab::io::SetCabinetAttributes(x.current_output, attributes);
   return 1;
 }
 
@@ -230,6 +238,7 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
   x.entry_refused = false;
   x.folded_names.clear();
   x.error.clear();
+  x.made_folders.clear();
 
   fdi::ErrorRecord error;
   fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,
