@@ -6,12 +6,17 @@
 #   base     string utilities, the Windows seams, the fatal-error hook
 #   xml      XML reader and writers
 #   config   property table, variables, expansion language
+#   uninstaller  the companion uninstaller, a program of its own (from
+#            config and below; it builds its own targets)
 #   cabinet  cabinet reader, decoders, extraction, writer and encoders
 #   engine   install configuration, install worker and actions, install log
 #   wizard   dialog pages
 #   driver   entry point and the run as a whole (owns the run-wide state)
 #   tools    mkinstaller (host)
-set(INSTALLER_LAYERS base xml config cabinet engine wizard driver tools)
+set(INSTALLER_LAYERS base xml config uninstaller cabinet engine wizard driver tools)
+# Layer folders that are programs: checked with the layers, but not part of
+# the library stack.
+set(INSTALLER_PROGRAMS uninstaller)
 
 # Every layer folder below tools that has sources for this target becomes one
 # static library, installer_<folder>, linking the nearest library below it:
@@ -24,6 +29,9 @@ function(installer_add_layer_libraries)
   foreach(layer IN LISTS INSTALLER_LAYERS)
     if(layer STREQUAL "tools")
       break()
+    endif()
+    if(layer IN_LIST INSTALLER_PROGRAMS)
+      continue()
     endif()
     installer_collect_sources(sources ${layer})
     if(NOT sources)

@@ -1,6 +1,7 @@
 #include "config/expand.h"
 
 #include <algorithm>
+#include <map>
 
 #include "config/defines_parser.h"
 #include "base/fatal_error.h"
@@ -172,6 +173,11 @@ bool ReadRegistryCommand(const WString& keyPath, const WString& valueName, WStri
   return false;
 }
 
+std::map<WString, DefineCommand>& AddedCommands() {
+  static std::map<WString, DefineCommand> commands;
+  return commands;
+}
+
 }  // namespace
 
 WString Expand(const WString& text, bool collapse) {
@@ -225,6 +231,15 @@ bool EvalDefineCommand(const WString& name, const std::vector<WString>& argument
     *value = count == 1 ? arguments[0] : WString();
     return true;
   }
+  const auto added = AddedCommands().find(name);
+  if (added != AddedCommands().end()) return added->second(arguments, value);
   ShowFatalError(u"Invalid define command: '" + name + u"'");
   return false;
+}
+
+void AddDefineCommand(const WString& name, DefineCommand handler) {
+  if (handler)
+    AddedCommands()[name] = std::move(handler);
+  else
+    AddedCommands().erase(name);
 }

@@ -12,6 +12,7 @@
 // After every substitution the whole text is scanned again from the start.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "base/string_utils.h"
@@ -39,3 +40,12 @@ constexpr size_t kMaxExpansionLength = 1u << 20;
 // set when the command produced a value. An unknown name shows the fatal
 // error "Invalid define command: '<name>'" and produces none.
 bool EvalDefineCommand(const WString& name, const std::vector<WString>& arguments, WString* value);
+
+// A define command that one program adds to the language for its own texts
+// (the uninstaller evaluates the log's "#HasDirectoriesExcept" entries this
+// way). It gets the expanded arguments and, like the built-in commands,
+// returns true with `value` set when it produces a value. Added commands are
+// consulted only for names the language itself does not know; replacing or
+// removing one (an empty handler) is allowed.
+using DefineCommand = std::function<bool(const std::vector<WString>& arguments, WString* value)>;
+void AddDefineCommand(const WString& name, DefineCommand handler);

@@ -18,9 +18,10 @@ rm -rf "$out"
 mkdir -p "$out/files"
 cp -r "$here/examples/sample-game/files/." "$out/files/"
 cp "$bin/StarCourier.exe" "$out/files/"
-"$bin/mkinstaller" check "$here/examples/sample-game/cfg"
+# The uninstaller goes where the configuration's UninstallCmd names it.
+"$bin/mkinstaller" check "$here/examples/sample-game/cfg" --files "$out/files" --uninstaller "$bin/Uninstall.exe"
 "$bin/mkinstaller" build --stub "$bin/InstallerStub.exe" --cfg "$here/examples/sample-game/cfg" \
-  --files "$out/files" -o "$out/StarCourierSetup.exe"
+  --files "$out/files" --uninstaller "$bin/Uninstall.exe" -o "$out/StarCourierSetup.exe"
 "$bin/mkinstaller" list "$out/StarCourierSetup.exe"
 
 echo "== installing it silently under Wine =="

@@ -1,0 +1,75 @@
+#include "uninstaller/uninstall_ui_win.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+namespace {
+
+constexpr char kProgressClass[] = "ZelkonUninstallProgress";
+constexpr int kWidth = 460, kHeight = 130;
+
+LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CLOSE: return 0;  // the work decides when the window goes
+    default: return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace
+
+bool AskYesNo(const std::string& caption, const std::string& text, bool default_no) {
+  const UINT style = MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | (default_no ? MB_DEFBUTTON2 : MB_DEFBUTTON1);
+  return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style) == IDYES;
+}
+
+void ShowMessage(const std::string& caption, const std::string& text, bool error) {
+  MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_SETFOREGROUND | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+ProgressWindow::ProgressWindow(const std::string& caption) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = ProgressProc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursor(nullptr, IDC_WAIT);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kProgressClass;
+  RegisterClassA(&window_class);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, kProgressClass, caption.c_str(), WS_POPUP | WS_CAPTION | WS_VISIBLE,
+                                x, y, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+  window_ = window;
+  if (!window) return;
+  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HWND text = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_PATHELLIPSIS, 16, 14, kWidth - 40, 20,
+                              window, nullptr, instance, nullptr);
+  SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 16, 44, kWidth - 40, 20, window, nullptr,
+                             instance, nullptr);
+  SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  text_ = text;
+  bar_ = bar;
+  PumpMessages();
+}
+
+ProgressWindow::~ProgressWindow() {
+  if (window_) DestroyWindow(static_cast<HWND>(window_));
+  PumpMessages();
+}
+
+void ProgressWindow::Update(int percent, const std::string& doing) {
+  if (!window_) return;
+  SendMessageA(static_cast<HWND>(bar_), PBM_SETPOS, percent, 0);
+  SetWindowTextA(static_cast<HWND>(text_), doing.c_str());
+  PumpMessages();
+}
