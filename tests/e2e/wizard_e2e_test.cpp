@@ -499,6 +499,9 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
   const std::string intro = "This sample game exists to demonstrate the installer. You may install it, run it and "
                             "remove it as often as you like. The terms below are limited as set out in ";
   const int reference = static_cast<int>(title.size() + 2 + intro.size());
+  const int address = reference + static_cast<int>(std::string("limitation of liability.\r\r1. Use\r").size() +
+                                                   std::string("You may copy the sample game for any purpose. News "
+                                                               "and updates: ").size());
   std::u16string utf16 = u"\uFEFFLine one\nLine two \u00FC\n";
   const std::string utf16_bytes(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
   const std::string confirm = "Cancel Setup|Do you want to stop installing Star Courier?";
@@ -510,7 +513,8 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
     std::string plain;                   // expected plain text (\r\n written out), "" when rich
   } cases[] = {
       {"rich", "", "", {"pause license", "linkclick 1002 " + std::to_string(reference), "selection 1002",
-                        "click 2", "box", "answer 7", "list", "click 2", "box", "answer 6"}, ""},
+                        "format 1002 " + std::to_string(address), "format 1002 " + std::to_string(reference - 1),
+                        "format 1002 1", "click 2", "box", "answer 7", "list", "click 2", "box", "answer 6"}, ""},
       {"rtf with a blank first", " {\\rtf1 not shown as rich text}\n", utf16_bytes,
        {"click 2", "box", "answer 6"}, "Line one\\r\\nLine two \xC3\xBC\\r\\n"},
       {"no rtf", nullptr, "First\nSecond\r\nThird", {"click 2", "box", "answer 6"},
@@ -547,6 +551,13 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
     ASSERT_EQ(selection.size(), 1u) << d.Report();
     EXPECT_NE(selection[0].find(" Limitation of Liability"), std::string::npos) << selection[0];
     EXPECT_EQ(selection[0].substr(selection[0].size() - 24), " Limitation of Liability") << selection[0];
+    // The web address became a link by URL detection, the reference by its
+    // heading; the text before the reference and the bold title stay text.
+    const std::vector<std::string> formats = LinesOf(d, "FORMAT");
+    ASSERT_EQ(formats.size(), 3u) << d.Report();
+    EXPECT_EQ(formats[0].substr(0, formats[0].size() - 2), std::to_string(address) + " 1 0");  // underline: the control's
+    EXPECT_EQ(formats[1], std::to_string(reference - 1) + " 0 0 0");
+    EXPECT_EQ(formats[2], "1 0 1 0");
     EXPECT_EQ(LinesOf(d, "BOX"), (std::vector<std::string>{confirm, confirm}));
     ASSERT_EQ(d.listings.size(), 2u) << d.Report();
     EXPECT_EQ(d.listings[1].controls.at(1019).text, "License Agreement");

@@ -37,6 +37,8 @@
 //   selection ID      the selection of a rich edit: -> SELECTION start end text
 //   linkclick ID POS  press and release the left button on the character at
 //                     POS of a rich edit (as a click on a link there)
+//   format ID POS     the character format at POS of a rich edit (selects it):
+//                     -> FORMAT pos link bold underline (0 or 1 each)
 //   pick ID INDEX     select item INDEX of a combo box and tell the page
 //   dropdown ID       open a combo box's list
 //   key ID VK         press and release a key (decimal code) in a control
@@ -329,6 +331,27 @@ int main(int argc, char** argv) {
       SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, at);
       SendMessageW(edit, WM_LBUTTONUP, 0, at);
       Sleep(200);
+    } else if (verb == "format") {
+      int id = 0, position = 0;
+      in >> id >> position;
+      HWND edit = GetDlgItem(current, id);
+      SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(position), position + 1);
+      // The format structure lives in the program's memory.
+      HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, g_process);
+      void* remote = process ? VirtualAllocEx(process, nullptr, sizeof(CHARFORMAT2W), MEM_COMMIT, PAGE_READWRITE)
+                             : nullptr;
+      CHARFORMAT2W format = {};
+      format.cbSize = sizeof format;
+      if (remote) {
+        WriteProcessMemory(process, remote, &format, sizeof format, nullptr);
+        SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote, &format, sizeof format, nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+      }
+      if (process) CloseHandle(process);
+      auto on = [&](DWORD mask, DWORD effect) { return (format.dwMask & mask) && (format.dwEffects & effect) ? "1" : "0"; };
+      Emit("FORMAT " + std::to_string(position) + " " + on(CFM_LINK, CFE_LINK) + " " + on(CFM_BOLD, CFE_BOLD) + " " +
+           on(CFM_UNDERLINE, CFE_UNDERLINE));
     } else if (verb == "pick") {
       int id = 0, index = 0;
       in >> id >> index;
