@@ -1,6 +1,7 @@
 #include "cabinet/cab_extract.h"
 
 #include <cstdlib>
+#include <set>
 
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
@@ -24,6 +25,9 @@ struct Extraction {
   int64_t recorded_file_length = 0;  // set once the cabinet was opened inside a larger file
   std::string current_output;
   std::string error;
+  // Folders made (or found) by this extraction: each is created once, not
+  // once per file in it.
+  std::set<std::string> made_folders;
 };
 
 Extraction& State() {
@@ -42,7 +46,7 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
     // existing ones and drive names simply fail to be created again.
     const std::string p = path;
     const std::string folder = GetDirectory(p);
-    if (!folder.empty()) MakeDirectories(folder);
+    if (!folder.empty() && x.made_folders.insert(folder).second) MakeDirectories(folder);
     cab::io::MakeReplaceable(p);
     flags |= fdi::kOpenTruncate;
   }
@@ -131,13 +135,18 @@ intptr_t CopyFile(fdi::Notification* n) {
 
 intptr_t CloseFileInfo(fdi::Notification* n) {
   Extraction& x = State();
+  // Times through the open handle: opening the file again by name would
+  // cost more than writing most files.
+  cab::io::SetDosFileTime(n->handle, n->date, n->time);
   if (CloseCallback(n->handle) != 0) {
     x.error = "Unable to write '" + x.current_output + "'";
     return 0;
   }
-  cab::io::SetDosFileTime(x.current_output, n->date, n->time);
-  cab::io::SetCabinetAttributes(x.current_output, n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden |
-                                                              cab::kAttribSystem | cab::kAttribArchive));
+  // A file just created (or truncated) carries the archive attribute alone
+  // and is writable: only other values need another call.
+  const uint16_t attributes =
+      n->attribs & (cab::kAttribReadOnly | cab::kAttribHidden | cab::kAttribSystem | cab::kAttribArchive);
+  if (attributes != cab::kAttribArchive) cab::io::SetCabinetAttributes(x.current_output, attributes);
   return 1;
 }
 
@@ -198,6 +207,7 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
   x.current_size = 0;
   x.current_written = 0;
   x.error.clear();
+  x.made_folders.clear();
 
   fdi::ErrorRecord error;
   fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,

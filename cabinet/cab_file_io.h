@@ -30,6 +30,10 @@ void MakeReplaceable(const std::string& path);
 // Sets the creation and last-write times to a DOS date and time taken as
 // local time. Failures are ignored.
 void SetDosFileTime(const std::string& path, uint16_t dos_date, uint16_t dos_time);
+// The same through a handle Open() gave for writing, before it is closed:
+// extraction sets the times of every file it writes, and opening each one
+// again by name costs more than the rest of writing a small file.
+void SetDosFileTime(fdi::Handle handle, uint16_t dos_date, uint16_t dos_time);
 
 // Sets the read-only, hidden, system and archive attributes (cabinet
 // attribute bits; others are ignored). On the host only read-only has an

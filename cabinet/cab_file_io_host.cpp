@@ -69,7 +69,9 @@ void MakeReplaceable(const std::string& path) {
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(path.c_str(), st.st_mode | S_IWUSR);
 }
 
-void SetDosFileTime(const std::string& path, uint16_t dos_date, uint16_t dos_time) {
+// The access and modification times for futimens/utimensat; false when the
+// date does not convert.
+static bool DosTimes(uint16_t dos_date, uint16_t dos_time, struct timespec times[2]) {
   struct tm local = {};
   local.tm_year = (dos_date >> 9) + 80;
   local.tm_mon = ((dos_date >> 5) & 15) - 1;
@@ -79,13 +81,22 @@ void SetDosFileTime(const std::string& path, uint16_t dos_date, uint16_t dos_tim
   local.tm_sec = (dos_time & 31) * 2;
   local.tm_isdst = -1;
   time_t utc = mktime(&local);
-  if (utc == static_cast<time_t>(-1)) return;
-  struct timespec times[2];
+  if (utc == static_cast<time_t>(-1)) return false;
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;  // the last-access time stays as it is
   times[1].tv_sec = utc;
   times[1].tv_nsec = 0;
-  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+  return true;
+}
+
+void SetDosFileTime(const std::string& path, uint16_t dos_date, uint16_t dos_time) {
+  struct timespec times[2];
+  if (DosTimes(dos_date, dos_time, times)) ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+void SetDosFileTime(fdi::Handle handle, uint16_t dos_date, uint16_t dos_time) {
+  struct timespec times[2];
+  if (DosTimes(dos_date, dos_time, times)) ::futimens(static_cast<int>(handle), times);
 }
 
 void SetCabinetAttributes(const std::string& path, uint16_t attributes) {

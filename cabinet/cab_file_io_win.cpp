@@ -45,14 +45,23 @@ void MakeReplaceable(const std::string& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
 }
 
+static void SetDosFileTimeOf(HANDLE file, uint16_t dos_date, uint16_t dos_time) {
+  FILETIME local, utc;
+  if (DosDateTimeToFileTime(dos_date, dos_time, &local) && LocalFileTimeToFileTime(&local, &utc))
+    SetFileTime(file, &utc, nullptr, &utc);
+}
+
 void SetDosFileTime(const std::string& path, uint16_t dos_date, uint16_t dos_time) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
-  FILETIME local, utc;
-  if (DosDateTimeToFileTime(dos_date, dos_time, &local) && LocalFileTimeToFileTime(&local, &utc))
-    SetFileTime(file, &utc, nullptr, &utc);
+  SetDosFileTimeOf(file, dos_date, dos_time);
   CloseHandle(file);
+}
+
+void SetDosFileTime(fdi::Handle handle, uint16_t dos_date, uint16_t dos_time) {
+  HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(static_cast<int>(handle)));
+  if (file != INVALID_HANDLE_VALUE) SetDosFileTimeOf(file, dos_date, dos_time);
 }
 
 void SetCabinetAttributes(const std::string& path, uint16_t attributes) {

@@ -3,6 +3,7 @@
 // and appends its lines to the install log.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ bool RunExecList(const std::vector<ExecRecord>& list);
 bool GrantPermissions();
 // True when the path is the expanded icon of a shared shortcut.
 bool IsSharedShortcutIcon(const std::string& path);
+// The expanded icons of the shared shortcuts: expanded once for checking
+// every extracted file.
+std::set<std::string> SharedShortcutIcons();
 // Game Explorer registration; failures are silent.
 bool RegisterGameExplorer();
 // Configured and command-line registry values and the uninstall entry.

@@ -2,6 +2,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <set>
 #include <string>
 
 #include "cabinet/cab_extract.h"
@@ -83,8 +84,9 @@ bool InstallWorker() {
     ok = ExtractProductFiles();
     // Whatever either attempt wrote is logged, so that the uninstaller can
     // remove it; a file written by both attempts appears twice.
+    const std::set<std::string> shared_icons = SharedShortcutIcons();
     for (const std::string& path : run.ExtractedFiles())
-      if (!IsSharedShortcutIcon(path)) log.AppendFile(path);
+      if (!shared_icons.count(path)) log.AppendFile(path);
     if (ok) ok = RegisterProduct();
   }
 

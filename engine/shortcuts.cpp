@@ -26,11 +26,13 @@ WString ShortcutLogLine(const WString& path, bool shared, const WString& install
   return line + BrioCommon::EncodeEntities(path) + u"</File>";
 }
 
-bool IsSharedShortcutIcon(const std::string& path) {
-  for (const Shortcut& shortcut : InstallConfig().Shortcuts) {
-    if (shortcut.shared && Narrow(Expand(Widen(shortcut.Icon), true)) == path) return true;
-  }
-  return false;
+std::set<std::string> SharedShortcutIcons() {
+  std::set<std::string> icons;
+  for (const Shortcut& shortcut : InstallConfig().Shortcuts)
+    if (shortcut.shared) icons.insert(Narrow(Expand(Widen(shortcut.Icon), true)));
+  return icons;
 }
+
+bool IsSharedShortcutIcon(const std::string& path) { return SharedShortcutIcons().count(path) != 0; }
 
 bool g_iconsChanged = false;

@@ -16,11 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using testsupport::ShellQuote;
 
 class PackedInstaller : public ::testing::Test {
  protected:
@@ -36,14 +32,14 @@ class PackedInstaller : public ::testing::Test {
   std::string Pack(const std::string& name, const std::vector<std::string>& texts = {},
                    const std::string& cfg = "") {
     std::string out = stage_ + "/" + name;
-    std::string command = "TZ=UTC " + Quote(e2e::BinDir() + "/mkinstaller") + " build --stub " +
-                          Quote(e2e::BinDir() + "/InstallerStub.exe") + " --cfg " +
-                          Quote(cfg.empty() ? e2e::SourceDir() + "/examples/sample-game/cfg" : cfg) + " --files " +
-                          Quote(files_) + " -o " + Quote(out);
+    std::string command = "TZ=UTC " + ShellQuote(e2e::BinDir() + "/mkinstaller") + " build --stub " +
+                          ShellQuote(e2e::BinDir() + "/InstallerStub.exe") + " --cfg " +
+                          ShellQuote(cfg.empty() ? e2e::SourceDir() + "/examples/sample-game/cfg" : cfg) + " --files " +
+                          ShellQuote(files_) + " -o " + ShellQuote(out);
     for (size_t i = 0; i < texts.size(); ++i) {
       std::string path = stage_ + "/text" + std::to_string(i) + ".xml";
       testsupport::WriteWholeFile(path, texts[i]);
-      command += " --defines-text " + Quote(path);
+      command += " --defines-text " + ShellQuote(path);
     }
     std::string output;
     EXPECT_EQ(e2e::Shell(command, &output), 0) << output;
@@ -74,13 +70,13 @@ TEST_F(PackedInstaller, SampleGameInstallsAndStillInstallsAfterSigning) {
   std::string installer = Pack("StarCourierSetup.exe");
   std::string key = stage_ + "/key.pem", cert = stage_ + "/cert.pem", signed_installer = stage_ + "/Signed.exe";
   std::string output;
-  ASSERT_EQ(e2e::Shell("openssl req -x509 -newkey rsa:2048 -keyout " + Quote(key) + " -out " + Quote(cert) +
+  ASSERT_EQ(e2e::Shell("openssl req -x509 -newkey rsa:2048 -keyout " + ShellQuote(key) + " -out " + ShellQuote(cert) +
                            " -days 2 -nodes -subj '/CN=Test Publisher'",
                        &output),
             0)
       << output;
-  ASSERT_EQ(e2e::Shell("osslsigncode sign -certs " + Quote(cert) + " -key " + Quote(key) +
-                           " -n 'Star Courier' -in " + Quote(installer) + " -out " + Quote(signed_installer),
+  ASSERT_EQ(e2e::Shell("osslsigncode sign -certs " + ShellQuote(cert) + " -key " + ShellQuote(key) +
+                           " -n 'Star Courier' -in " + ShellQuote(installer) + " -out " + ShellQuote(signed_installer),
                        &output),
             0)
       << output;
@@ -148,17 +144,17 @@ TEST_F(PackedInstaller, InitProjectChecksBuildsInstallsAndExtractsUnchanged) {
   // The uninstaller of this tree when it is built, else a small Windows program in its place.
   std::string uninstaller = e2e::BinDir() + "/Uninstall.exe";
   if (!fs::exists(uninstaller)) uninstaller = e2e::BinDir() + "/exit_code.exe";
-  const std::string tool = Quote(e2e::BinDir() + "/mkinstaller");
+  const std::string tool = ShellQuote(e2e::BinDir() + "/mkinstaller");
   const std::string project = stage_ + "/new", cfg = project + "/cfg", files = project + "/files";
-  const std::string payload = " --files " + Quote(files) + " --uninstaller " + Quote(uninstaller);
+  const std::string payload = " --files " + ShellQuote(files) + " --uninstaller " + ShellQuote(uninstaller);
   std::string output;
-  ASSERT_EQ(e2e::Shell(tool + " init " + Quote(project) + " --name 'Rock Garden' --publisher 'Pebble Works'", &output), 0)
+  ASSERT_EQ(e2e::Shell(tool + " init " + ShellQuote(project) + " --name 'Rock Garden' --publisher 'Pebble Works'", &output), 0)
       << output;
-  ASSERT_EQ(e2e::Shell(tool + " check " + Quote(cfg) + payload + " 2>&1", &output), 0) << output;
+  ASSERT_EQ(e2e::Shell(tool + " check " + ShellQuote(cfg) + payload + " 2>&1", &output), 0) << output;
   EXPECT_EQ(output.rfind("ok: 9 entries, ", 0), 0u) << output;  // and no warning
   // No --stub: the build tree's own stub.
   const std::string setup = stage_ + "/RockGardenSetup.exe";
-  ASSERT_EQ(e2e::Shell(tool + " build --cfg " + Quote(cfg) + payload + " --define Version=1.5 -o " + Quote(setup), &output), 0)
+  ASSERT_EQ(e2e::Shell(tool + " build --cfg " + ShellQuote(cfg) + payload + " --define Version=1.5 -o " + ShellQuote(setup), &output), 0)
       << output;
 
   const std::string installed = e2e::DriveC(e2e::kWin7) + "/Program Files/Pebble Works/Rock Garden";
@@ -183,7 +179,7 @@ TEST_F(PackedInstaller, InitProjectChecksBuildsInstallsAndExtractsUnchanged) {
 
   // What extract writes is what went in.
   const std::string out = stage_ + "/extracted";
-  ASSERT_EQ(e2e::Shell(tool + " extract " + Quote(setup) + " " + Quote(out), &output), 0) << output;
+  ASSERT_EQ(e2e::Shell(tool + " extract " + ShellQuote(setup) + " " + ShellQuote(out), &output), 0) << output;
   EXPECT_EQ(Tree(out + "/cfg"), Tree(cfg));
   auto expected = Tree(files);
   expected["Uninstall/Uninstall.exe"] = testsupport::ReadText(uninstaller);

@@ -155,4 +155,10 @@ std::string Md5Hex(const void* data, size_t size) {
   return out;
 }
 
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 }  // namespace testsupport

@@ -32,6 +32,9 @@ class ScratchDir {
   std::string path_;
 };
 
+// `s` in single quotes for a POSIX shell, its own quotes escaped.
+std::string ShellQuote(const std::string& s);
+
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out);
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 bool WriteWholeFile(const std::string& path, const std::string& text);

@@ -13,31 +13,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/run_command_host.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using testsupport::ShellQuote;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testsupport::CommandResult;
 
 Result RunTool(const std::string& args, const std::string& env = "") {
-  testsupport::ScratchDir capture;
-  std::string command = env + " " + Quote(testsupport::BinDir() + "/mkinstaller") + " " + args + " >" +
-                        Quote(capture.file("out")) + " 2>" + Quote(capture.file("err"));
-  int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testsupport::ReadText(capture.file("out")),
-          testsupport::ReadText(capture.file("err"))};
+  return testsupport::RunCommand(env + " " + ShellQuote(testsupport::BinDir() + "/mkinstaller") + " " + args);
 }
 
 void Write(const fs::path& path, const std::string& text) {
@@ -71,8 +59,8 @@ class MkinstallerPacking : public ::testing::Test {
   }
   std::string stub() const { return root_ + "/stub.exe"; }
   std::string BuildArgs(const std::string& out, const std::string& extra = "") const {
-    return "build --stub " + Quote(stub()) + " --cfg " + Quote(cfg_.string()) + " --files " +
-           Quote(files_.string()) + " " + extra + " -o " + Quote(out);
+    return "build --stub " + ShellQuote(stub()) + " --cfg " + ShellQuote(cfg_.string()) + " --files " +
+           ShellQuote(files_.string()) + " " + extra + " -o " + ShellQuote(out);
   }
 
   testsupport::ScratchDir scratch_;
@@ -88,8 +76,8 @@ TEST_F(MkinstallerPacking, BuildWritesTheStubCabinetTextsAndSignature) {
   Write(fs::path(root_) / "one.txt", "<Defines><Define><Name>A</Name><Value>1</Value></Define></Defines>");
   Write(fs::path(root_) / "two.txt", "<Defines><Define><Name>A</Name><Value>2</Value></Define></Defines>");
   std::string out = root_ + "/Setup.exe";
-  Result r = RunTool(BuildArgs(out, "--defines-text " + Quote(root_ + "/one.txt") + " --defines-text " +
-                                    Quote(root_ + "/two.txt")));
+  Result r = RunTool(BuildArgs(out, "--defines-text " + ShellQuote(root_ + "/one.txt") + " --defines-text " +
+                                    ShellQuote(root_ + "/two.txt")));
   ASSERT_EQ(r.status, 0) << r.err;
 
   std::vector<uint8_t> file;
@@ -101,7 +89,7 @@ TEST_F(MkinstallerPacking, BuildWritesTheStubCabinetTextsAndSignature) {
   EXPECT_EQ(std::string(file.end() - 20, file.end()), "!zelkoninstallersig!");
   EXPECT_EQ(std::string(file.begin() + 4104, file.begin() + 4108), "MSCF");
 
-  Result list = RunTool("list " + Quote(out));
+  Result list = RunTool("list " + ShellQuote(out));
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_NE(list.out.find("skipped                   0         4096"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("cabinet                4104"), std::string::npos) << list.out;
@@ -116,7 +104,7 @@ TEST_F(MkinstallerPacking, BuildWritesTheStubCabinetTextsAndSignature) {
   std::string cab_path = root_ + "/payload.cab";
   ASSERT_TRUE(testsupport::WriteWholeFile(cab_path, file.data() + 4104, cab_length));
   std::string extracted = root_ + "/extracted";
-  ASSERT_EQ(std::system(("cabextract -q -d " + Quote(extracted) + " " + Quote(cab_path) + " >/dev/null 2>&1").c_str()), 0);
+  ASSERT_EQ(std::system(("cabextract -q -d " + ShellQuote(extracted) + " " + ShellQuote(cab_path) + " >/dev/null 2>&1").c_str()), 0);
   for (const char* name : {"files/game.exe", "files/data/levels/big.dat", "cfg/defines.xml"}) {
     EXPECT_EQ(testsupport::ReadText(extracted + "/" + name),
               testsupport::ReadText(root_ + "/" + name)) << name;
@@ -152,7 +140,7 @@ TEST_F(MkinstallerPacking, CheckPrintsTheInstallersOwnErrorTexts) {
   for (const Case& c : cases) {
     std::string original = testsupport::ReadText((cfg_ / c.file).string());
     Write(cfg_ / c.file, c.text);
-    Result r = RunTool("check " + Quote(cfg_.string()));
+    Result r = RunTool("check " + ShellQuote(cfg_.string()));
     EXPECT_EQ(r.status, 1) << c.file;
     EXPECT_EQ(r.err.rfind(c.expected, 0), 0u) << r.err;
     EXPECT_NE(r.err.find((cfg_ / c.file).string() + "'"), std::string::npos) << r.err;
@@ -168,7 +156,7 @@ TEST_F(MkinstallerPacking, CheckWarnsAboutWhatWillGoWrongAtInstallTime) {
   fs::remove(cfg_ / "license.txt");
   fs::remove(cfg_ / "logo.bmp");
   fs::remove(files_ / "game.exe");
-  Result r = RunTool("check " + Quote(cfg_.string()) + " --files " + Quote(files_.string()));
+  Result r = RunTool("check " + ShellQuote(cfg_.string()) + " --files " + ShellQuote(files_.string()));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("warning: the license file 'license.txt'"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("warning: the header bitmap 'logo.bmp'"), std::string::npos) << r.err;
@@ -177,7 +165,7 @@ TEST_F(MkinstallerPacking, CheckWarnsAboutWhatWillGoWrongAtInstallTime) {
 }
 
 TEST_F(MkinstallerPacking, ExpandUsesTheConfigurationAndWindows7Folders) {
-  Result r = RunTool("expand " + Quote(cfg_.string()) + " '%InstallPath%' '%INSTALL_ERROR%' '50%%' '#Uppercase %InstallName%'");
+  Result r = RunTool("expand " + ShellQuote(cfg_.string()) + " '%InstallPath%' '%INSTALL_ERROR%' '50%%' '#Uppercase %InstallName%'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "C:\\Program Files\\Test Game\nOops\n50%\nTEST GAME\n");
 }
@@ -193,9 +181,9 @@ TEST_F(MkinstallerPacking, BadUsageAndBadInputAreReported) {
       {"build --cfg x", 2, "--files is required"},
       {BuildArgs(root_ + "/x.exe", "--compression lzx:22"), 2, "unknown compression 'lzx:22'"},
       {BuildArgs(root_ + "/x.exe", "--attrib files\\game.exe=q"), 2, "bad --attrib"},
-      {"list " + Quote(root_ + "/missing.exe"), 1, "cannot open"},
-      {"list " + Quote(stub()), 1, "no readable payload"},
-      {"check " + Quote(root_ + "/nowhere"), 1, "Properties file error: 'Unable to open file "},
+      {"list " + ShellQuote(root_ + "/missing.exe"), 1, "cannot open"},
+      {"list " + ShellQuote(stub()), 1, "no readable payload"},
+      {"check " + ShellQuote(root_ + "/nowhere"), 1, "Properties file error: 'Unable to open file "},
   };
   for (const Case& c : cases) {
     Result r = RunTool(c.args);
@@ -210,7 +198,7 @@ TEST_F(MkinstallerPacking, AttributesComeFromTheFileSystemOrTheCommandLine) {
   chmod((files_ / "game.exe").c_str(), 0444);
   std::string out = root_ + "/Setup.exe";
   ASSERT_EQ(RunTool(BuildArgs(out, "--attrib 'files\\data\\empty.bin=hs'")).status, 0);
-  Result list = RunTool("list " + Quote(out));
+  Result list = RunTool("list " + ShellQuote(out));
   EXPECT_NE(list.out.find("r--a- files\\game.exe"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("-hs-- files\\data\\empty.bin"), std::string::npos) << list.out;
   chmod((files_ / "game.exe").c_str(), 0644);

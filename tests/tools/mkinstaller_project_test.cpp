@@ -11,30 +11,20 @@
 #include <filesystem>
 #include <map>
 
+#include "support/run_command_host.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using testsupport::ShellQuote;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
+using Result = testsupport::CommandResult;
 
 Result Tool(const std::string& args, const std::string& env = "", const std::string& tool = "") {
-  testsupport::ScratchDir capture;
-  std::string command = env + " " + Quote(tool.empty() ? testsupport::BinDir() + "/mkinstaller" : tool) + " " + args +
-                        " >" + Quote(capture.file("out")) + " 2>" + Quote(capture.file("err"));
-  int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testsupport::ReadText(capture.file("out")),
-          testsupport::ReadText(capture.file("err"))};
+  return testsupport::RunCommand(env + " " + ShellQuote(tool.empty() ? testsupport::BinDir() + "/mkinstaller" : tool) +
+                                 " " + args);
 }
 
 // Every regular file below root, by relative path, with its bytes.
@@ -55,7 +45,7 @@ class MkinstallerProject : public ::testing::Test {
     testsupport::WriteWholeFile(uninstaller_, std::string(2000, 'U'));
   }
   std::string Init(const std::string& name) {
-    Result r = Tool("init " + Quote(root_ + "/" + name) + " --name 'Star Courier' --publisher 'Zelkon Games'");
+    Result r = Tool("init " + ShellQuote(root_ + "/" + name) + " --name 'Star Courier' --publisher 'Zelkon Games'");
     EXPECT_EQ(r.status, 0) << r.err;
     return root_ + "/" + name;
   }
@@ -66,9 +56,9 @@ class MkinstallerProject : public ::testing::Test {
 TEST_F(MkinstallerProject, InitCheckBuildListAndExtractRoundTrip) {
   const std::string project = Init("game");
   const std::string cfg = project + "/cfg", files = project + "/files";
-  EXPECT_EQ(Tool("init " + Quote(project)).status, 1);  // never overwrites
+  EXPECT_EQ(Tool("init " + ShellQuote(project)).status, 1);  // never overwrites
 
-  Result check = Tool("check " + Quote(cfg) + " --files " + Quote(files) + " --uninstaller " + Quote(uninstaller_));
+  Result check = Tool("check " + ShellQuote(cfg) + " --files " + ShellQuote(files) + " --uninstaller " + ShellQuote(uninstaller_));
   EXPECT_EQ(check.status, 0);
   EXPECT_EQ(check.err, "");
   EXPECT_EQ(check.out,
@@ -82,13 +72,13 @@ TEST_F(MkinstallerProject, InitCheckBuildListAndExtractRoundTrip) {
   // Defines texts in command-line order: a run of --define is one text.
   testsupport::WriteWholeFile(root_ + "/middle.xml", "<Defines><Define><Name>B</Name><Value>2</Value></Define></Defines>");
   const std::string setup = root_ + "/Setup.exe";
-  Result build = Tool("build --stub " + Quote(stub_) + " --cfg " + Quote(cfg) + " --files " + Quote(files) +
-                     " --uninstaller " + Quote(uninstaller_) + " --define 'A=x <&> y' --define Version=2.0" +
-                     " --defines-text " + Quote(root_ + "/middle.xml") + " --define C=3 -o " + Quote(setup));
+  Result build = Tool("build --stub " + ShellQuote(stub_) + " --cfg " + ShellQuote(cfg) + " --files " + ShellQuote(files) +
+                     " --uninstaller " + ShellQuote(uninstaller_) + " --define 'A=x <&> y' --define Version=2.0" +
+                     " --defines-text " + ShellQuote(root_ + "/middle.xml") + " --define C=3 -o " + ShellQuote(setup));
   ASSERT_EQ(build.status, 0) << build.err;
   EXPECT_EQ(build.err, "");
 
-  Result json = Tool("list --json " + Quote(setup));
+  Result json = Tool("list --json " + ShellQuote(setup));
   ASSERT_EQ(json.status, 0) << json.err;
   size_t a = json.out.find("<Name>A</Name><Value>x &lt;&amp;&gt; y</Value></Define>\\u000a  <Define><Name>Version"),
          b = json.out.find("<Name>B</Name><Value>2</Value>"), c = json.out.find("<Name>C</Name><Value>3</Value>");
@@ -100,7 +90,7 @@ TEST_F(MkinstallerProject, InitCheckBuildListAndExtractRoundTrip) {
   // Extract gives back the inputs byte for byte; building again from its
   // output gives the same installer.
   const std::string out = root_ + "/out";
-  Result extract = Tool("extract " + Quote(setup) + " " + Quote(out));
+  Result extract = Tool("extract " + ShellQuote(setup) + " " + ShellQuote(out));
   ASSERT_EQ(extract.status, 0) << extract.err;
   EXPECT_EQ(Tree(out + "/cfg"), Tree(cfg));
   auto expected_files = Tree(files);
@@ -108,14 +98,14 @@ TEST_F(MkinstallerProject, InitCheckBuildListAndExtractRoundTrip) {
   EXPECT_EQ(Tree(out + "/files"), expected_files);
   EXPECT_EQ(testsupport::ReadText(out + "/defines-text-2.xml"), testsupport::ReadText(root_ + "/middle.xml"));
   const std::string again = root_ + "/Again.exe";
-  ASSERT_EQ(Tool("build --stub " + Quote(stub_) + " --cfg " + Quote(out + "/cfg") + " --files " + Quote(out + "/files") +
-                " --defines-text " + Quote(out + "/defines-text-1.xml") + " --defines-text " +
-                Quote(out + "/defines-text-2.xml") + " --defines-text " + Quote(out + "/defines-text-3.xml") + " -o " +
-                Quote(again))
+  ASSERT_EQ(Tool("build --stub " + ShellQuote(stub_) + " --cfg " + ShellQuote(out + "/cfg") + " --files " + ShellQuote(out + "/files") +
+                " --defines-text " + ShellQuote(out + "/defines-text-1.xml") + " --defines-text " +
+                ShellQuote(out + "/defines-text-2.xml") + " --defines-text " + ShellQuote(out + "/defines-text-3.xml") + " -o " +
+                ShellQuote(again))
                 .status,
             0);
   EXPECT_EQ(testsupport::ReadText(again), testsupport::ReadText(setup));
-  EXPECT_EQ(Tool("extract " + Quote(setup) + " " + Quote(out)).status, 1);  // not empty
+  EXPECT_EQ(Tool("extract " + ShellQuote(setup) + " " + ShellQuote(out)).status, 1);  // not empty
 }
 
 TEST_F(MkinstallerProject, EachWarningOnItsConfigurationAndNoneOnTheSampleGame) {
@@ -156,8 +146,8 @@ TEST_F(MkinstallerProject, EachWarningOnItsConfigurationAndNoneOnTheSampleGame) 
   testsupport::WriteWholeFile(root_ + "/x", "MZ");
   for (const auto& c : cases) {
     testsupport::WriteWholeFile(cfg + "/" + c.file, c.text);
-    std::string extra = c.with_uninstaller ? " --uninstaller " + Quote(root_ + "/x") : "";
-    Result r = Tool("check " + Quote(cfg) + " --files " + Quote(files) + extra);
+    std::string extra = c.with_uninstaller ? " --uninstaller " + ShellQuote(root_ + "/x") : "";
+    Result r = Tool("check " + ShellQuote(cfg) + " --files " + ShellQuote(files) + extra);
     EXPECT_EQ(r.status, 0) << c.what << ": " << r.err;
     EXPECT_NE(r.err.find(c.warning), std::string::npos) << c.what << ": " << r.err;
     size_t lines = std::count(r.err.begin(), r.err.end(), '\n');
@@ -170,8 +160,8 @@ TEST_F(MkinstallerProject, EachWarningOnItsConfigurationAndNoneOnTheSampleGame) 
   const std::string sample = testsupport::SourceDir() + "/examples/sample-game";
   fs::copy(sample + "/files", root_ + "/sample-files", fs::copy_options::recursive);
   testsupport::WriteWholeFile(root_ + "/sample-files/StarCourier.exe", "MZ");
-  Result r = Tool("check " + Quote(sample + "/cfg") + " --files " + Quote(root_ + "/sample-files") + " --uninstaller " +
-                 Quote(uninstaller_));
+  Result r = Tool("check " + ShellQuote(sample + "/cfg") + " --files " + ShellQuote(root_ + "/sample-files") + " --uninstaller " +
+                 ShellQuote(uninstaller_));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   // 12 plus the rich-text license and the two retailers' icons, in cfg\ and files\stores\.
@@ -181,8 +171,8 @@ TEST_F(MkinstallerProject, EachWarningOnItsConfigurationAndNoneOnTheSampleGame) 
 TEST_F(MkinstallerProject, BuildFindsTheStubByOptionEnvironmentShareFolderAndBuildTree) {
   const std::string project = Init("game");
   auto build = [&](const std::string& env, const std::string& tool, const std::string& name) {
-    return Tool("build --cfg " + Quote(project + "/cfg") + " --files " + Quote(project + "/files") +
-                   " --uninstaller " + Quote(uninstaller_) + " -o " + Quote(root_ + "/" + name),
+    return Tool("build --cfg " + ShellQuote(project + "/cfg") + " --files " + ShellQuote(project + "/files") +
+                   " --uninstaller " + ShellQuote(uninstaller_) + " -o " + ShellQuote(root_ + "/" + name),
                env, tool);
   };
   auto starts_with = [&](const std::string& name, const std::string& stub_bytes) {
@@ -195,7 +185,7 @@ TEST_F(MkinstallerProject, BuildFindsTheStubByOptionEnvironmentShareFolderAndBui
   testsupport::WriteWholeFile(root_ + "/usr/share/mkinstaller/InstallerStub.exe", std::string(1000, 'P'));
   const std::string packaged = root_ + "/usr/bin/mkinstaller";
 
-  EXPECT_EQ(build("MKINSTALLER_STUB=" + Quote(stub_), packaged, "env.exe").status, 0);
+  EXPECT_EQ(build("MKINSTALLER_STUB=" + ShellQuote(stub_), packaged, "env.exe").status, 0);
   EXPECT_TRUE(starts_with("env.exe", std::string(3000, 'S')));
   EXPECT_EQ(build("", packaged, "share.exe").status, 0);
   EXPECT_TRUE(starts_with("share.exe", std::string(1000, 'P')));
@@ -205,7 +195,7 @@ TEST_F(MkinstallerProject, BuildFindsTheStubByOptionEnvironmentShareFolderAndBui
   EXPECT_NE(none.err.find("no InstallerStub.exe found (give --stub FILE or set MKINSTALLER_STUB); looked at "),
             std::string::npos)
       << none.err;
-  Result missing = build("MKINSTALLER_STUB=" + Quote(root_ + "/nowhere.exe"), "", "missing.exe");
+  Result missing = build("MKINSTALLER_STUB=" + ShellQuote(root_ + "/nowhere.exe"), "", "missing.exe");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("MKINSTALLER_STUB=" + root_ + "/nowhere.exe"), std::string::npos) << missing.err;
   if (fs::exists(testsupport::BinDir() + "/InstallerStub.exe")) {  // the build tree, when both targets are built
