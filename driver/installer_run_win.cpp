@@ -109,6 +109,7 @@ int RunInstaller(const std::string& command_line) {
   bool com_initialized = SUCCEEDED(com);
   if (!com_initialized) ShowRunMessage("%INSTALL_ERROR%", "%COINITIALIZE_FAILED%", MB_OK | MB_ICONWARNING, false);
   InitCommonControls();
+  LoadWizardControls();
 
   while (!run.aborted) {
     int result = kResultCancel;
@@ -126,16 +127,13 @@ int RunInstaller(const std::string& command_line) {
         result = RunOptionsStep();
         break;
       case 3:
-        // The license page is not part of the wizard yet: its step passes
-        // on as a skipped page does.
-        result = kResultNext;
+        result = RunLicenseStep();
         break;
       case 4:
         result = RunInstallStep();
         break;
       case 5:
-        // No store selection page yet: passed on as a skipped page.
-        result = kResultNext;
+        result = RunStoreSelectionStep();
         break;
       case 6:
         RunFinishStep();

@@ -19,11 +19,18 @@ void ReportFatalError(const std::string& text);
 // Options of the command line, then the status thread when asked for.
 void HandleCommandLine(const std::string& command_line);
 
+// The rich edit library of the license page, before any page is created;
+// released with the wizard's resources.
+void LoadWizardControls();
+
 // Steps of the loop; each returns the page result code.
 int RunConfigurationStep();
 int RunWelcomeStep();
 int RunOptionsStep();
+int RunLicenseStep();
 int RunInstallStep();
+// The store selection page, after the install, when there are retailers.
+int RunStoreSelectionStep();
 void RunFinishStep();
 // Checks the user's choices when the loop reaches the license step; shows
 // the reason of a refusal unless silent.
@@ -31,7 +38,7 @@ bool ValidateChoicesForRun();
 // The aborted page, after a cancelled or failed run (not when silent or
 // after the property table's own message).
 void ShowAbortedPageIfDue();
-// The wizard's shared resources, at the end of the run.
+// The wizard's shared resources and controls, at the end of the run.
 void ReleaseWizard();
 
 // After the loop: the install log, PostEval, temporary resources, the

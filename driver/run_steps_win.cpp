@@ -24,7 +24,9 @@
 #include "engine/install_log.h"
 #include "engine/install_worker.h"
 #include "wizard/install_choices.h"
+#include "engine/install_actions.h"
 #include "wizard/pages_win.h"
+#include "wizard/rich_edit_license_win.h"
 #include "wizard/shell_names_win.h"
 
 namespace {
@@ -35,6 +37,8 @@ constexpr int kResultFinishLaunch = kPageDoneLaunch;
 // The wizard's shared resources and the position the last page closed at.
 WizardResources g_wizard;
 PagePosition g_pagePosition;
+// The license's rich edit control, for the whole run.
+RichEditLicenseControl* g_licenseControl = nullptr;
 // What the counting pass of the configuration extraction found the whole
 // cabinet needs on disk.
 int64_t g_requiredSpace = 0;
@@ -261,6 +265,31 @@ int RunInstallStep() {
   return WatchWorker(RunProgressPage(Pages(), Worker()));
 }
 
+void LoadWizardControls() {
+  if (!g_licenseControl) g_licenseControl = new RichEditLicenseControl();
+}
+
+int RunLicenseStep() {
+  RunState& run = Run();
+  if (run.silent || run.progressOnly) return kResultNext;
+  const std::string path = run.tempFolder + "\\" + Narrow(MainVariables().GetVariable(u"LICENSE_TXT_FILENAME"));
+  return AskedResult(RunLicensePage(Pages(), path, g_licenseControl));
+}
+
+int RunStoreSelectionStep() {
+  RunState& run = Run();
+  BrioCommon::InstallConfigParser& config = InstallConfig();
+  if (config.Retailers.empty() || run.silent || run.progressOnly) return kResultNext;
+  StoreChoices choices;
+  choices.config = &config;
+  choices.configFolder = run.tempFolder + "\\";
+  choices.initialString = Narrow(MainVariables().GetVariable(u"STORESELECT_INITIAL_STRING"));
+  choices.createShortcuts = [] { CreateShortcuts(); };
+  // The page has no Cancel of its own: whatever ends it, the run goes on.
+  RunStoreSelectionPage(Pages(), choices);
+  return kResultNext;
+}
+
 int RunWelcomeStep() {
   if (Run().silent || Run().progressOnly) return kResultNext;
   return AskedResult(RunWelcomePage(Pages(), Run().changeSettings));
@@ -311,7 +340,11 @@ void ShowAbortedPageIfDue() {
   if (run.aborted && !run.fatalErrorShown && !run.silent) RunAbortedPage(Pages());
 }
 
-void ReleaseWizard() { ReleaseWizardResources(&g_wizard); }
+void ReleaseWizard() {
+  ReleaseWizardResources(&g_wizard);
+  delete g_licenseControl;
+  g_licenseControl = nullptr;
+}
 
 void FinishRun() {
   if (IsInstallLogOpen()) FinishInstallLog();

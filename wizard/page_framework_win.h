@@ -18,12 +18,14 @@
 
 // Dialog templates of the pages.
 enum PageTemplate {
+  kTemplateLicense = 101,
   kTemplateOptions = 102,
   kTemplateWelcome = 103,
   kTemplateProgress = 104,
   kTemplateAborted = 106,
   kTemplatePreparation = 107,
   kTemplateFinish = 108,
+  kTemplateStoreSelection = 109,
   kTemplateOptionsWithAssociation = 110,
 };
 

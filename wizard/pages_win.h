@@ -14,6 +14,10 @@
 #include "wizard/page_framework_win.h"
 
 class DefinesParser;
+class RichEditLicenseControl;
+namespace BrioCommon {
+struct InstallConfiguration;
+}
 
 // Welcome: the install folder (display form) and the start-menu group.
 // Next, Change Settings (only when `changeSettings`), Cancel.
@@ -30,6 +34,23 @@ struct OptionsChoices {
   std::string savedInstallGroup;
 };
 int RunOptionsPage(const PageBase& base, const OptionsChoices& choices);
+
+// License: the RTF twin of `licensePath` in the rich edit control when it
+// can be shown, else the plain file. Agree, or Cancel once Don't Agree is
+// confirmed.
+int RunLicensePage(const PageBase& base, const std::string& license_path, RichEditLicenseControl* rich_text);
+
+// Store selection: the retailers of `config` with their icons (from
+// `configFolder`). Next with a retailer chosen replaces the shortcut list by
+// its shortcuts, creates them through `createShortcuts` and keeps its icons
+// off the temporary resources; opting out or Esc applies nothing. Always Next.
+struct StoreChoices {
+  BrioCommon::InstallConfiguration* config = nullptr;
+  std::string configFolder;  // ends with a backslash
+  std::string initialString;  // the selection field before a choice
+  std::function<void()> createShortcuts;
+};
+int RunStoreSelectionPage(const PageBase& base, const StoreChoices& choices);
 
 // The values a worker thread publishes, polled by the progress windows.
 struct WorkerView {

@@ -29,6 +29,10 @@ const std::string kOptions = "page Settings";
 const std::string kInstalling = "page Installing";
 const std::string kFinish = "page Installation Complete";
 const std::string kAborted = "page Setup Cancelled";
+const std::string kLicense = "page License Agreement";
+const std::string kStore = "page Almost Ready!";
+// Esc on the store page, pressed in its opt-out box.
+const std::string kStoreEsc = "key 1027 27";
 const std::string kWelcomeCaption = "Welcome to the Star Courier Setup";
 const std::string kCaption = "Star Courier Setup";
 const std::string kRegistryKey = "HKLM\\SOFTWARE\\Zelkon Games\\Star Courier";
@@ -250,12 +254,16 @@ class WizardTest : public ::testing::Test {
   }
 
   static std::string DefaultFolder() { return e2e::DriveC(kVersion) + "/Program Files/Zelkon Games/Star Courier"; }
+  static std::string StartMenuFolder() {
+    return e2e::DriveC(kVersion) + "/ProgramData/Microsoft/Windows/Start Menu/Programs/Zelkon Games";
+  }
   static std::string TypedFolder() { return e2e::DriveC(kVersion) + "/e2e-wizard/typed"; }
 
   static void RemoveInstall() {
     std::error_code ec;
     fs::remove_all(DefaultFolder(), ec);
     fs::remove_all(e2e::DriveC(kVersion) + "/e2e-wizard", ec);
+    fs::remove_all(StartMenuFolder(), ec);
     e2e::RegDeleteKey(kVersion, kRegistryKey);
   }
 
@@ -304,10 +312,15 @@ TEST_F(WizardTest, ClickingThroughInstallsWhatTheSilentInstallDoes) {
   const auto expected = Snapshot(DefaultFolder());
   RemoveInstall();
 
-  const Driven d = Drive(installer, {kWelcome, "list", "pause welcome", "click 1014", kFinish,
-                                     "list", "pause finish", "check 1022 0", "click 6", "gone"});
+  const Driven d = Drive(installer, {kWelcome, "list", "pause welcome", "click 1014", kLicense, "click 1014",
+                                     kStore, kStoreEsc, kFinish, "list", "pause finish", "check 1022 0", "click 6",
+                                     "gone"});
   ASSERT_EQ(d.exitCode, 0) << d.Report();
-  EXPECT_EQ(Snapshot(DefaultFolder()), expected);
+  // The store page was left with Esc: no retailer was chosen, so both
+  // retailers' icons went with the temporary resources.
+  auto without_store_icons = expected;
+  EXPECT_EQ(without_store_icons.erase("stores/comet.ico") + without_store_icons.erase("stores/harbor.ico"), 2u);
+  EXPECT_EQ(Snapshot(DefaultFolder()), without_store_icons);
   ASSERT_EQ(d.listings.size(), 2u) << d.Report();
 
   const Listing& welcome = d.listings[0];
@@ -366,7 +379,8 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
     script.insert(script.end(), {"click 1014", "box", "answer 1", kOptions});
   }
   script.insert(script.end(), {"list", "type 1006 " + typed + "\\", "type 1008 Zelkon Games\\Wizard", "click 1014",
-                               kFinish, "list", "check 1022 0", "click 6", "gone"});
+                               kLicense, "list", "click 1014", kStore, kStoreEsc, kFinish, "list", "check 1022 0", "click 6",
+                               "gone"});
   const Driven d = Drive(installer, script);
   ASSERT_EQ(d.exitCode, 0) << d.Report();
 
@@ -380,7 +394,7 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
   ASSERT_EQ(trees.size(), 1u);
   EXPECT_EQ(trees[0].substr(0, 17), "typed<e2e-wizard<") << trees[0];
 
-  ASSERT_EQ(d.listings.size(), 5u) << d.Report();
+  ASSERT_EQ(d.listings.size(), 6u) << d.Report();
   const Listing& options = d.listings[0];
   ExpectExpanded(options);
   EXPECT_EQ(options.controls.at(1006).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
@@ -389,11 +403,16 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
   ExpectPaintedHeader(ScreenDir() + "/options.png", options);
   EXPECT_EQ(d.listings[1].controls.at(1020).text, "C:\\Program Files\\Zelkon Games\\Star Courier");  // after Back
   EXPECT_EQ(d.listings[2].controls.at(1006).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
-  // Moved to (40, 50): every later page opens there.
-  for (size_t i = 3; i < d.listings.size(); ++i) {
-    EXPECT_EQ(d.listings[i].x, 40) << d.listings[i].caption;
-    EXPECT_EQ(d.listings[i].y, 50) << d.listings[i].caption;
-  }
+  // Moved to (40, 50): the next options page opens there; the larger
+  // license page centres itself on the 1024 x 768 screen, and the pages
+  // after it open where it was.
+  EXPECT_EQ(d.listings[3].x, 40);
+  EXPECT_EQ(d.listings[3].y, 50);
+  const Listing& license = d.listings[4];
+  const int frame = license.clientX - license.x;
+  EXPECT_EQ(license.x, (1024 - (license.clientW + 2 * frame)) / 2);
+  EXPECT_EQ(d.listings[5].x, license.x);
+  EXPECT_EQ(d.listings[5].y, license.y);
   // The refused values are shown again for correction.
   EXPECT_EQ(d.listings[3].controls.at(1006).text, "Q:\\Games");
 
@@ -423,7 +442,7 @@ TEST_F(WizardTest, CancelOnTheProgressPageAsksAndEndsOnTheAbortedPage) {
   const std::string installer = Pack(SlowConfig(15000));
   const auto leftovers_before = e2e::LeftoverTemporaryFolders(kVersion);
 
-  const Driven d = Drive(installer, {kWelcome, "click 1014", kInstalling, "list", "click 2",
+  const Driven d = Drive(installer, {kWelcome, "click 1014", kLicense, "click 1014", kInstalling, "list", "click 2",
                                      "box", "answer 7",  // No: the install goes on
                                      "pause progress", "click 2", "box", "answer 6",  // Yes
                                      kAborted, "list", "pause aborted", "click 2", "gone"});
@@ -457,6 +476,156 @@ TEST_F(WizardTest, OnlyProgressShowsTheProgressPageAloneThenLaunches) {
   const std::string marker = DefaultFolder() + "/marker.exe.ran";
   for (int i = 0; i < 100 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(fs::exists(marker));
+}
+
+// What a driven run's output lines of one kind say ("BOX ...", "SELECTION ...").
+std::vector<std::string> LinesOf(const Driven& d, const std::string& kind) {
+  std::vector<std::string> found;
+  for (const std::string& line : d.lines)
+    if (line.rfind(kind + " ", 0) == 0) found.push_back(line.substr(kind.size() + 1));
+  return found;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
+  // Where the underlined reference starts in the rich text: each paragraph
+  // end counts one character.
+  const std::string title = "STAR COURIER - SAMPLE LICENSE";
+  const std::string intro = "This sample game exists to demonstrate the installer. You may install it, run it and "
+                            "remove it as often as you like. The terms below are limited as set out in ";
+  const int reference = static_cast<int>(title.size() + 2 + intro.size());
+  const int address = reference + static_cast<int>(std::string("limitation of liability.\r\r1. Use\r").size() +
+                                                   std::string("You may copy the sample game for any purpose. News "
+                                                               "and updates: ").size());
+  std::u16string utf16 = u"\uFEFFLine one\nLine two \u00FC\n";
+  const std::string utf16_bytes(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
+  const std::string confirm = "Cancel Setup|Do you want to stop installing Star Courier?";
+  struct Case {
+    const char* name;
+    const char* rtf;                     // nullptr: no license.rtf
+    std::string txt;                     // license.txt ("" keeps the sample's)
+    std::vector<std::string> onPage;     // after the page's first listing
+    std::string plain;                   // expected plain text (\r\n written out), "" when rich
+  } cases[] = {
+      {"rich", "", "", {"pause license", "linkclick 1002 " + std::to_string(reference), "selection 1002",
+                        "format 1002 " + std::to_string(address), "format 1002 " + std::to_string(reference - 1),
+                        "format 1002 1", "click 2", "box", "answer 7", "list", "click 2", "box", "answer 6"}, ""},
+      {"rtf with a blank first", " {\\rtf1 not shown as rich text}\n", utf16_bytes,
+       {"click 2", "box", "answer 6"}, "Line one\\r\\nLine two \xC3\xBC\\r\\n"},
+      {"no rtf", nullptr, "First\nSecond\r\nThird", {"click 2", "box", "answer 6"},
+       "First\\r\\nSecond\\r\\nThird"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string cfg = scratch_.file(std::string("license-cfg-") + std::to_string(&c - cases));
+    fs::copy(e2e::SourceDir() + "/examples/sample-game/cfg", cfg, fs::copy_options::recursive);
+    if (!c.rtf) fs::remove(cfg + "/license.rtf");
+    else if (*c.rtf) testsupport::WriteWholeFile(cfg + "/license.rtf", c.rtf);
+    if (!c.txt.empty()) testsupport::WriteWholeFile(cfg + "/license.txt", c.txt);
+    std::vector<std::string> script = {kWelcome, "click 1014", kLicense, "list"};
+    script.insert(script.end(), c.onPage.begin(), c.onPage.end());
+    script.insert(script.end(), {kAborted, "click 2", "gone"});
+    const Driven d = Drive(Pack(cfg), script);
+    EXPECT_EQ(d.exitCode, 10) << d.Report();
+    EXPECT_FALSE(fs::exists(DefaultFolder()));
+    ASSERT_GE(d.listings.size(), 1u) << d.Report();
+    const Listing& page = d.listings[0];
+    ExpectExpanded(page);
+    EXPECT_EQ(page.caption, kCaption);
+    const bool rich = c.plain.empty();
+    EXPECT_EQ(page.controls.at(1002).visible, rich);
+    EXPECT_EQ(page.controls.at(1001).visible, !rich);
+    if (!rich) {
+      EXPECT_EQ(page.controls.at(1001).text, c.plain);
+      EXPECT_EQ(LinesOf(d, "BOX"), std::vector<std::string>{confirm});
+      continue;
+    }
+    // The reference jumps to the words of its heading, "2. Limitation of
+    // Liability"; No keeps the page, Yes ends the run.
+    const std::vector<std::string> selection = LinesOf(d, "SELECTION");
+    ASSERT_EQ(selection.size(), 1u) << d.Report();
+    EXPECT_NE(selection[0].find(" Limitation of Liability"), std::string::npos) << selection[0];
+    EXPECT_EQ(selection[0].substr(selection[0].size() - 24), " Limitation of Liability") << selection[0];
+    // The web address became a link by URL detection, the reference by its
+    // heading; the text before the reference and the bold title stay text.
+    const std::vector<std::string> formats = LinesOf(d, "FORMAT");
+    ASSERT_EQ(formats.size(), 3u) << d.Report();
+    EXPECT_EQ(formats[0].substr(0, formats[0].size() - 2), std::to_string(address) + " 1 0");  // underline: the control's
+    EXPECT_EQ(formats[1], std::to_string(reference - 1) + " 0 0 0");
+    EXPECT_EQ(formats[2], "1 0 1 0");
+    EXPECT_EQ(LinesOf(d, "BOX"), (std::vector<std::string>{confirm, confirm}));
+    ASSERT_EQ(d.listings.size(), 2u) << d.Report();
+    EXPECT_EQ(d.listings[1].controls.at(1019).text, "License Agreement");
+  }
+}
+
+TEST_F(WizardTest, StorePageCreatesTheChosenRetailersShortcutsOnly) {
+  const std::string installer = Pack();
+  const std::string links = StartMenuFolder() + "/Star Courier/";
+  struct Case {
+    const char* name;
+    std::vector<std::string> onPage;
+    const char* chosen;  // the retailer whose link and icon stay, or nullptr
+  } cases[] = {
+      {"chosen", {"list", "check 1027 1", "check 1027 0", "list", "dropdown 1026", "pause store", "pick 1026 1",
+                  "list", "click 1014"}, "harbor"},
+      {"opted out", {"check 1027 1", "list", "click 1014"}, nullptr},
+      {"esc", {kStoreEsc}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveInstall();
+    std::vector<std::string> script = {kWelcome, "click 1014", kLicense, "click 1014", kStore};
+    script.insert(script.end(), c.onPage.begin(), c.onPage.end());
+    script.insert(script.end(), {kFinish, "check 1022 0", "click 6", "gone"});
+    const Driven d = Drive(installer, script);
+    ASSERT_EQ(d.exitCode, 0) << d.Report();
+    const std::string log = testsupport::ReadText(DefaultFolder() + "/Uninstall/install.log");
+    EXPECT_EQ(Count(log, "Star Courier.lnk"), 1u) << log;  // the configuration's own, once
+    for (const char* store : {"comet", "harbor"}) {
+      const bool kept = c.chosen && std::string(store) == c.chosen;
+      const std::string title = std::string(store) == "comet" ? "Comet" : "Harbor";
+      const std::string link = links + "Star Courier (" + title + ").lnk";
+      EXPECT_EQ(fs::exists(DefaultFolder() + "/stores/" + store + ".ico"), kept) << store;
+      EXPECT_EQ(fs::exists(link), kept) << link;
+      EXPECT_EQ(Count(log, "Star Courier (" + title + ").lnk"), kept ? 1u : 0u) << log;
+      if (!kept) continue;
+      const e2e::WineResult read =
+          e2e::RunWine(kVersion, {e2e::BinDir() + "/action_inspector.exe", "link", e2e::WinePath(link)}, 60);
+      EXPECT_NE(read.output.find("target=C:\\Program Files\\Zelkon Games\\Star Courier\\StarCourier.exe"),
+                std::string::npos) << read.output;
+      EXPECT_NE(read.output.find(std::string("arguments=-store ") + store), std::string::npos) << read.output;
+      EXPECT_NE(read.output.find(std::string("stores\\") + store + ".ico"), std::string::npos) << read.output;
+    }
+    if (std::string(c.name) == "chosen") {
+      ASSERT_EQ(d.listings.size(), 3u) << d.Report();
+      const Listing& first = d.listings[0];
+      ExpectExpanded(first);
+      EXPECT_EQ(first.caption, " Star Courier Installer");  // with its leading blank
+      ExpectRightAligned(first, {1014});
+      EXPECT_FALSE(first.controls.at(1014).enabled);
+      EXPECT_FALSE(d.listings[1].controls.at(1014).enabled);  // box checked and unchecked, nothing chosen
+      EXPECT_TRUE(d.listings[2].controls.at(1014).enabled);
+      ExpectPaintedHeader(ScreenDir() + "/store.png", first);
+    } else if (std::string(c.name) == "opted out") {
+      ASSERT_EQ(d.listings.size(), 1u) << d.Report();
+      EXPECT_TRUE(d.listings[0].controls.at(1014).enabled);
+      EXPECT_FALSE(d.listings[0].controls.at(1026).enabled);
+    }
+  }
+
+  // Silent: neither page; the store's icons stay as packed, no store link.
+  RemoveInstall();
+  const e2e::WineResult silent = e2e::RunWine(kVersion, {installer, "-silent"}, 300, {"TZ=UTC"});
+  ASSERT_EQ(silent.exitCode, 0) << silent.output;
+  EXPECT_TRUE(fs::exists(DefaultFolder() + "/stores/comet.ico"));
+  EXPECT_FALSE(fs::exists(links + "Star Courier (Comet).lnk"));
+  EXPECT_FALSE(fs::exists(links + "Star Courier (Harbor).lnk"));
 }
 
 }  // namespace

@@ -19,7 +19,8 @@
 //                     browser); it becomes the current window.  -> DIALOG caption
 //   list              the current window and its controls:
 //                       W x y w h client-x client-y client-w client-h caption
-//                       C id class visible enabled x y w h text   (client coords)
+//                       C id class visible enabled x y w h text   (client coords;
+//                       CR and LF in texts written as \r and \n, also by get)
 //   click ID          press a button (its parent is told, as by a click)
 //   answer ID         press a button of the current message box, then return to
 //                     the page it came from
@@ -33,8 +34,17 @@
 //   tree              the selected folder of a folder browser, from the tree
 //                     item to its root: -> TREE label<label<...
 //   sleep MS
+//   selection ID      the selection of a rich edit: -> SELECTION start end text
+//   linkclick ID POS  press and release the left button on the character at
+//                     POS of a rich edit (as a click on a link there)
+//   format ID POS     the character format at POS of a rich edit (selects it):
+//                     -> FORMAT pos link bold underline (0 or 1 each)
+//   pick ID INDEX     select item INDEX of a combo box and tell the page
+//   dropdown ID       open a combo box's list
+//   key ID VK         press and release a key (decimal code) in a control
 #include <windows.h>
 #include <commctrl.h>
+#include <richedit.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +85,14 @@ std::string ClassOf(HWND window) {
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
   return name;
+}
+
+// Texts of multi-line controls stay on one output line: CR and LF are
+// written as \r and \n.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+  return out;
 }
 
 void Emit(const std::string& line) {
@@ -139,7 +157,7 @@ BOOL CALLBACK ListChild(HWND child, LPARAM parent) {
   char head[160];
   std::snprintf(head, sizeof head, "C %d %s %d %d ", GetDlgCtrlID(child), ClassOf(child).c_str(),
                 IsWindowVisible(child) ? 1 : 0, IsWindowEnabled(child) ? 1 : 0);
-  Emit(head + Rect(child, reinterpret_cast<HWND>(parent)) + " " + Utf8(TextOf(child)));
+  Emit(head + Rect(child, reinterpret_cast<HWND>(parent)) + " " + OneLine(Utf8(TextOf(child))));
   return TRUE;
 }
 
@@ -272,7 +290,7 @@ int main(int argc, char** argv) {
     } else if (verb == "get") {
       int id = 0;
       in >> id;
-      Emit("TEXT " + std::to_string(id) + " " + Utf8(TextOf(GetDlgItem(current, id))));
+      Emit("TEXT " + std::to_string(id) + " " + OneLine(Utf8(TextOf(GetDlgItem(current, id)))));
     } else if (verb == "move") {
       int x = 0, y = 0;
       in >> x >> y;
@@ -290,6 +308,68 @@ int main(int argc, char** argv) {
       for (; i < 600 && GetFileAttributesA(go.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
     } else if (verb == "tree") {
       Emit("TREE " + SelectedTreePath(current));
+    } else if (verb == "selection") {
+      int id = 0;
+      in >> id;
+      HWND edit = GetDlgItem(current, id);
+      // Packed start and end: no buffer needs to cross the processes.
+      const DWORD packed = static_cast<DWORD>(SendMessageW(edit, EM_GETSEL, 0, 0));
+      const int start = LOWORD(packed), end = HIWORD(packed);
+      // The window text ends paragraphs with CR LF, the positions count one.
+      std::wstring text = TextOf(edit), plain;
+      for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')) plain += text[i];
+      const std::wstring selected =
+          end > start && static_cast<size_t>(end) <= plain.size() ? plain.substr(start, end - start) : L"";
+      Emit("SELECTION " + std::to_string(start) + " " + std::to_string(end) + " " + Utf8(selected));
+    } else if (verb == "linkclick") {
+      int id = 0, position = 0;
+      in >> id >> position;
+      HWND edit = GetDlgItem(current, id);
+      const DWORD point = static_cast<DWORD>(SendMessageW(edit, EM_POSFROMCHAR, static_cast<WPARAM>(position), 0));
+      const LPARAM at = MAKELPARAM(LOWORD(point) + 2, HIWORD(point) + 3);
+      SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      SendMessageW(edit, WM_LBUTTONUP, 0, at);
+      Sleep(200);
+    } else if (verb == "format") {
+      int id = 0, position = 0;
+      in >> id >> position;
+      HWND edit = GetDlgItem(current, id);
+      SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(position), position + 1);
+      // The format structure lives in the program's memory.
+      HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, g_process);
+      void* remote = process ? VirtualAllocEx(process, nullptr, sizeof(CHARFORMAT2W), MEM_COMMIT, PAGE_READWRITE)
+                             : nullptr;
+      CHARFORMAT2W format = {};
+      format.cbSize = sizeof format;
+      if (remote) {
+        WriteProcessMemory(process, remote, &format, sizeof format, nullptr);
+        SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote, &format, sizeof format, nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+      }
+      if (process) CloseHandle(process);
+      auto on = [&](DWORD mask, DWORD effect) { return (format.dwMask & mask) && (format.dwEffects & effect) ? "1" : "0"; };
+      Emit("FORMAT " + std::to_string(position) + " " + on(CFM_LINK, CFE_LINK) + " " + on(CFM_BOLD, CFE_BOLD) + " " +
+           on(CFM_UNDERLINE, CFE_UNDERLINE));
+    } else if (verb == "pick") {
+      int id = 0, index = 0;
+      in >> id >> index;
+      HWND combo = GetDlgItem(current, id);
+      SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+      PostMessageW(current, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+      Sleep(100);
+    } else if (verb == "dropdown") {
+      int id = 0;
+      in >> id;
+      SendMessageW(GetDlgItem(current, id), CB_SHOWDROPDOWN, TRUE, 0);
+      Sleep(300);
+    } else if (verb == "key") {
+      int id = 0, key = 0;
+      in >> id >> key;
+      HWND control = GetDlgItem(current, id);
+      PostMessageW(control, WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+      PostMessageW(control, WM_KEYUP, static_cast<WPARAM>(key), 0xC0000001);
     } else if (verb == "sleep") {
       int ms = 0;
       in >> ms;
