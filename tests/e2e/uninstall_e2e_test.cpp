@@ -144,7 +144,7 @@ std::vector<int> RunBatch(const std::string& version, const std::string& folder,
 // helper once the uninstaller has ended; waits for the path (at most 30
 // seconds).
 void WaitUntilGone(const std::string& version, const std::string& windows_path) {
-  for (int i = 0; i < 300 && fs::exists(HostPath(version, windows_path)); ++i)
+  for (int i = 0; i < 300 * e2e::TimeoutScale() && fs::exists(HostPath(version, windows_path)); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 

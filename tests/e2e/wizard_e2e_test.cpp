@@ -474,7 +474,7 @@ TEST_F(WizardTest, OnlyProgressShowsTheProgressPageAloneThenLaunches) {
   EXPECT_EQ(d.listings[0].controls.at(1019).text, "Installing");
   EXPECT_TRUE(fs::exists(DefaultFolder() + "/StarCourier.exe"));
   const std::string marker = DefaultFolder() + "/marker.exe.ran";
-  for (int i = 0; i < 100 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < 100 * e2e::TimeoutScale() && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(fs::exists(marker));
 }
 

@@ -9,8 +9,8 @@
 // (FAILED <command>), and when it is still running a minute after the
 // script (STILL RUNNING), so that no test waits for a window nobody closes.
 //
-//   wait TITLE        wait (60 s) for a visible dialog of the program with this
-//                     caption; it becomes the current window.   -> WINDOW
+//   wait TITLE        wait (60 s, times WINE_TIMEOUT_SCALE) for a visible dialog of the
+//                     program with this caption; it becomes the current window.   -> WINDOW
 //   page HEADER       the same for the page whose header line (control 1019)
 //                     shows HEADER (pages may share one caption)
 //   box               wait for a message box of the program; it becomes the
@@ -130,8 +130,16 @@ BOOL CALLBACK FindWindowOfProgram(HWND window, LPARAM data) {
   return FALSE;
 }
 
+// How many times longer everything may take: WINE_TIMEOUT_SCALE from the
+// test run (above 1 where Wine's 32-bit code runs emulated).
+int TimeScale() {
+  const char* value = std::getenv("WINE_TIMEOUT_SCALE");
+  int scale = value ? std::atoi(value) : 1;
+  return scale > 0 ? scale : 1;
+}
+
 HWND WaitForWindow(Search search, HANDLE program) {
-  for (int i = 0; i < 600; ++i) {
+  for (int i = 0; i < 600 * TimeScale(); ++i) {
     search.found = nullptr;
     EnumWindows(FindWindowOfProgram, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
@@ -383,7 +391,7 @@ int main(int argc, char** argv) {
     Emit("FAILED " + line);
     TerminateProcess(program.hProcess, 99);
   }
-  if (WaitForSingleObject(program.hProcess, 60000) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(program.hProcess, 60000 * TimeScale()) != WAIT_OBJECT_0) {
     Emit("STILL RUNNING");
     TerminateProcess(program.hProcess, 98);
     WaitForSingleObject(program.hProcess, 10000);
