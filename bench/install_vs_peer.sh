@@ -41,16 +41,8 @@ cleanup() {
 }
 trap cleanup EXIT
 # The installers show no window, but Wine's user32 wants a display.
-if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  for n in $(seq 160 199); do
-    if [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=:$n
-      break
-    fi
-  done
-fi
+. "$here/scripts/lib/xvfb.sh"
+start_xvfb 160 199 800x600x24
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 echo "machine: $(nproc) cores, load average $(load) (1, 5, 15 min) at start"

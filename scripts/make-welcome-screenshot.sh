@@ -17,17 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 130 149); do
-    if [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=:$n
-      sleep 1
-      break
-    fi
-  done
-fi
+. "$here/scripts/lib/xvfb.sh"
+start_xvfb 130 149
 
 mkdir -p "$work/files"
 cp -a "$here/examples/sample-game/files/." "$work/files/"

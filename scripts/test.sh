@@ -28,18 +28,8 @@ done
 export WINE_PERSISTENT_SERVER=1
 
 # Message boxes and pages need a display; tests that run without one say so.
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  for n in $(seq 91 120); do
-    if [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=:$n
-      sleep 1
-      break
-    fi
-  done
-fi
+. "$here/scripts/lib/xvfb.sh"
+start_xvfb 91 120
 cleanup() {
   for v in win7 winxp; do WINEPREFIX=$BUILD_ROOT/wine/$v wineserver -k 2>/dev/null; done
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
