@@ -150,31 +150,65 @@ class FaultsTest : public ::testing::Test {
 testsupport::ScratchDir* FaultsTest::scratch_ = nullptr;
 std::string FaultsTest::cfg_, FaultsTest::files_;
 
-// The destination on a 1 MiB file system mapped as drive M:, too small for
-// the product: the free-space check before the install step refuses it, so
-// the run ends with exit code 10 before anything is written there or
-// elsewhere. (A disk that fills during the extraction is covered by the
-// extraction's own tests: the file that did not fit is removed and not
-// listed.)
+// The destination on a small file system mapped as drive M:. Too small for
+// the product, the free-space check before the install step refuses it and
+// nothing is written. Large enough in bytes but with room for only a few
+// file entries (the check counts bytes, not entries), the disk fills during
+// the extraction, at big\c.dat: the retry prompt comes once, the second
+// attempt fails at the same file, the run ends with exit code 10, the files
+// written completely (on both attempts) are logged and nothing that did not
+// fit is left. Nothing outside the install folder changes.
 TEST_F(FaultsTest, DiskFull) {
+  struct Case {
+    const char* name;
+    const char* mount_options;
+    size_t boxes;                          // retry prompts
+    std::vector<std::string> installed;    // below the mount point
+    std::vector<std::string> logged;
+  };
+  const std::vector<Case> cases = {
+      {"too small for the product", "size=1m", 0, {}, {}},
+      // Inodes: the root, Game, the log, its properties copy, a.dat, b.dat
+      // and the folder big; big\c.dat finds none left.
+      {"out of file entries during the extraction", "size=16m,nr_inodes=7", 1,
+       {"Game/a.dat", "Game/b.dat", "Game/install.log", "Game/install_props.xml"},
+       {"M:\\Game\\a.dat", "M:\\Game\\b.dat", "M:\\Game\\a.dat", "M:\\Game\\b.dat"}},
+  };
+  const std::string installer = Write(Packed("M:\\Game"));
   const std::string mount_point = dir_.file("small");
   fs::create_directories(mount_point);
-  if (e2e::Shell("mount -t tmpfs -o size=1m tmpfs '" + mount_point + "'") != 0)
-    GTEST_SKIP() << "cannot mount a small file system here (needs root)";
   const std::string drive = e2e::PrefixDir(kVersion) + "/dosdevices/m:";
-  fs::remove(drive);
-  fs::create_symlink(mount_point, drive);
-  const auto drive_c_before = Tree(e2e::DriveC(kVersion) + "/users");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (e2e::Shell("mount -t tmpfs -o " + std::string(c.mount_options) + " tmpfs '" + mount_point + "'") != 0)
+      GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    fs::remove(drive);
+    fs::create_symlink(mount_point, drive);
+    const auto drive_c_before = Tree(e2e::DriveC(kVersion) + "/users");
 
-  Outcome o = RunSilent(Write(Packed("M:\\Game")));
-  const auto installed = Tree(mount_point);
-  fs::remove(drive);
-  e2e::Shell("umount '" + mount_point + "'");
+    Outcome o = RunSilent(installer);
+    const auto installed = Tree(mount_point);
+    const auto logged = LoggedFiles(testsupport::ReadText(mount_point + "/Game/install.log"));
+    // Each product file there holds exactly what was packed.
+    unsigned seed = 1;
+    for (const ProductFile& f : kFiles) {
+      Bytes data;
+      if (testsupport::ReadWholeFile(mount_point + "/Game/" + HostName(f.name), &data)) {
+        EXPECT_TRUE(data == RandomBytes(f.size, seed)) << f.name;
+      }
+      ++seed;
+    }
+    fs::remove(drive);
+    e2e::Shell("umount '" + mount_point + "'");
 
-  EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
-  EXPECT_TRUE(o.boxes.empty());
-  EXPECT_TRUE(installed.empty());
-  EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
+    EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
+    EXPECT_EQ(o.boxes.size(), c.boxes);
+    std::vector<std::string> names;
+    for (const auto& file : installed) names.push_back(file.first);
+    EXPECT_EQ(names, c.installed);
+    EXPECT_EQ(logged, c.logged);
+    EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
+  }
 }
 
 // A read-only file of an earlier install is replaced; the run succeeds and
