@@ -113,12 +113,18 @@ class LsbBitReader {
   unsigned padding_bits_ = 0;
 };
 
-// Bits right-aligned in a 64-bit buffer: the oldest unread bit is bit
-// count_-1, new input enters at the bottom.
+// Bits left-aligned in a 64-bit buffer: the oldest unread bit is bit 63.
+// Below the count_ valid bits the buffer holds either zeros or the very
+// stream bits that follow, so a refill may OR a whole 64-bit load into it
+// (four words at once, however many of them fit) and count only the words
+// that fit whole.
 class WordBitReader {
  public:
   static constexpr bool kLsbFirst = false;
+  // Refill guarantees at least this many bits in the buffer.
   static constexpr unsigned kGuaranteedBits = 48;
+  // RefillFast() reads this many bytes and advances by at most 6 of them.
+  static constexpr size_t kFastRefillBytes = 8;
 
   WordBitReader() = default;
   WordBitReader(const uint8_t* data, size_t size) { Reset(data, size); }
@@ -132,7 +138,11 @@ class WordBitReader {
   }
 
   void Refill() {
-    while (count_ <= 48) {
+    if (BytesLeft() >= kFastRefillBytes) {
+      RefillFast();
+      return;
+    }
+    while (count_ < 48) {
       uint64_t word = 0;
       if (end_ - next_ >= 2) {
         word = next_[0] | (next_[1] << 8);
@@ -145,16 +155,33 @@ class WordBitReader {
           padding_bits_ += 16;
         }
       }
-      bits_ = (bits_ << 16) | word;
+      bits_ |= word << (48 - count_);
       count_ += 16;
     }
   }
 
-  // n <= 32; the caller has refilled enough bits.
-  uint32_t Peek(unsigned n) const {
-    return static_cast<uint32_t>((bits_ >> (count_ - n)) & ((uint64_t{1} << n) - 1));
+  // Refill() for a caller that knows BytesLeft() >= kFastRefillBytes.
+  void RefillFast() {
+    uint64_t v;
+    std::memcpy(&v, next_, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    // Little-endian words 0..3 to stream order: word 0 on top.
+    v = (v << 48) | ((v & 0xFFFF0000u) << 16) | ((v >> 16) & 0xFFFF0000u) | (v >> 48);
+    bits_ |= v >> count_;
+    const unsigned words = (63 - count_) >> 4;
+    next_ += 2 * words;
+    count_ += 16 * words;
   }
-  void Drop(unsigned n) { count_ -= n; }
+  size_t BytesLeft() const { return static_cast<size_t>(end_ - next_); }
+
+  // 1 <= n <= 32; the caller has refilled enough bits.
+  uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits_ >> (64 - n)); }
+  void Drop(unsigned n) {
+    bits_ <<= n;
+    count_ -= n;
+  }
   uint32_t Read(unsigned n) {
     if (n == 0) return 0;
     if (count_ < n) Refill();

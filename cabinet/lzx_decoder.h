@@ -29,12 +29,16 @@ class LzxDecoder : public Decompressor {
  private:
   bool ReadBlockHeader();
   bool ReadLengths(uint8_t* lengths, unsigned first, unsigned last);
-  bool DecodeSymbols(size_t frame_end);
-  bool CopyUncompressed(size_t frame_end);
+  bool DecodeSymbols(uint64_t frame_end);
+  bool DecodeSymbolsFast(uint64_t frame_end);
+  void CopyMatch(uint32_t dst, uint32_t offset, uint32_t length);
+  bool CopyUncompressed(uint64_t frame_end);
 
   const uint32_t window_size_;
   // The buffer holds at least two frames, so that a frame is still whole
-  // when a match that ends it runs over into the next one.
+  // when a match that ends it runs over into the next one. window_ has
+  // kWindowSlack bytes more, which the fast loop's wide copies may spill
+  // into.
   const uint32_t buffer_size_;
   const uint32_t buffer_mask_;
   const unsigned main_symbols_;
