@@ -167,12 +167,15 @@ class WordBitReader {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     v = __builtin_bswap64(v);
 #endif
-    // Little-endian words 0..3 to stream order: word 0 on top.
-    v = (v << 48) | ((v & 0xFFFF0000u) << 16) | ((v >> 16) & 0xFFFF0000u) | (v >> 48);
+    // Little-endian words 0..3 to stream order, word 0 on top: swap the
+    // halves, then the words within each half.
+    v = (v << 32) | (v >> 32);
+    v = ((v << 16) & 0xFFFF0000FFFF0000u) | ((v >> 16) & 0x0000FFFF0000FFFFu);
     bits_ |= v >> count_;
-    const unsigned words = (63 - count_) >> 4;
-    next_ += 2 * words;
-    count_ += 16 * words;
+    // Count the words that fit whole: 0 to 3 of them, which takes count_
+    // to 48..63.
+    next_ += (~count_ >> 3) & 6;
+    count_ |= 48;
   }
   size_t BytesLeft() const { return static_cast<size_t>(end_ - next_); }
 

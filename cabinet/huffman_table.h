@@ -59,6 +59,9 @@ class HuffmanTable {
     }
   };
   Lookup GetLookup() const { return Lookup{entries_.data(), root_bits_}; }
+  // For a decoder that knows the root width as a constant, which makes each
+  // lookup a shift by a constant: Lookup{table.Entries(), kRootBits}.
+  const uint32_t* Entries() const { return entries_.data(); }
 
   template <class Reader>
   int Decode(Reader& reader) const {

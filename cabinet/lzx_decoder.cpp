@@ -12,6 +12,11 @@ using namespace lzx;
 namespace {
 // Bytes past the buffer's end that the fast loop's wide copies may touch.
 constexpr uint32_t kWindowSlack = 32;
+// First-level widths of the decoding tables.
+constexpr unsigned kMainRootBits = 10;
+constexpr unsigned kLengthRootBits = 8;
+constexpr unsigned kAlignedRootBits = 7;
+constexpr unsigned kPretreeRootBits = 6;
 }  // namespace
 
 LzxDecoder::LzxDecoder(unsigned window_bits)
@@ -20,10 +25,10 @@ LzxDecoder::LzxDecoder(unsigned window_bits)
       buffer_mask_(buffer_size_ - 1),
       main_symbols_(kNumChars + 8 * NumPositionSlots(window_bits)),
       window_(buffer_size_ + kWindowSlack),
-      main_tree_(kNumChars + 8 * kMaxPositionSlots, 10),
-      length_tree_(kLengthTreeSize, 8),
-      aligned_tree_(kAlignedTreeSize, 7),
-      pretree_(kPretreeSize, 6) {
+      main_tree_(kNumChars + 8 * kMaxPositionSlots, kMainRootBits),
+      length_tree_(kLengthTreeSize, kLengthRootBits),
+      aligned_tree_(kAlignedTreeSize, kAlignedRootBits),
+      pretree_(kPretreeSize, kPretreeRootBits) {
   Reset();
 }
 
@@ -258,24 +263,49 @@ inline void Copy16(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, v, 16);
 }
 
+
+// Copies a match in whole words, possibly writing up to 15 bytes past its
+// end; the bytes there are still history (the oldest of the window) and are
+// put back. The source runs at least 8 bytes (16 with wide16) ahead of the
+// bytes being written, so every step reads only final bytes.
+inline void WideCopy(uint8_t* d, const uint8_t* s, uint32_t length, bool wide16) {
+  uint8_t saved[16];
+  std::memcpy(saved, d + length, 16);
+  Copy8(d, s);
+  if (length > 8) {
+    if (wide16) {
+      for (uint32_t i = 8; i < length; i += 16) Copy16(d + i, s + i);
+    } else {
+      for (uint32_t i = 8; i < length; i += 8) Copy8(d + i, s + i);
+    }
+  }
+  std::memcpy(d + length, saved, 16);
+}
+
 }  // namespace
 
 // The loop that decodes nearly every symbol. It runs while the longest
-// symbol (main code, length code, 17 offset bits or 14 and an aligned code:
-// at most 53 bits, two refills) cannot run out of input, the block holds
-// the longest match and the window has room for it without wrapping; so
-// only the codes and the offset need checking. The reader, the repeated
-// offsets and the tables live in locals: the window's byte stores could
-// alias any member.
+// symbol (main code, length code, then 17 offset bits or 14 and an aligned
+// code: at most 53 bits, two refills) cannot run out of input, the block
+// holds the longest match and the window has room for it without wrapping;
+// so only the codes and the repeated offsets need checking (a new offset is
+// always inside the window: lzx_format.h). The reader, the repeated offsets
+// and the tables live in locals: the window's byte stores could alias any
+// member.
+bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
+  return block_type_ == kBlockAligned ? DecodeSymbolsFast<true>(frame_end) : DecodeSymbolsFast<false>(frame_end);
+}
+
+template <bool kAligned>
 bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
   constexpr size_t kInputNeeded = 2 * WordBitReader::kFastRefillBytes;
   if (block_remaining_ < kMaxMatch) return true;
   uint8_t* const window = window_.data();
-  const HuffmanTable::Lookup main_tree = main_tree_.GetLookup();
-  const HuffmanTable::Lookup length_tree = length_tree_.GetLookup();
-  const HuffmanTable::Lookup aligned_tree = aligned_tree_.GetLookup();
-  const bool aligned = block_type_ == kBlockAligned;
+  const HuffmanTable::Lookup main_tree{main_tree_.Entries(), kMainRootBits};
+  const HuffmanTable::Lookup length_tree{length_tree_.Entries(), kLengthRootBits};
+  const HuffmanTable::Lookup aligned_tree{aligned_tree_.Entries(), kAlignedRootBits};
   const uint32_t window_size = window_size_;
+  const uint32_t buffer_size = buffer_size_;
 
   const uint32_t start = static_cast<uint32_t>(produced_) & buffer_mask_;
   // The loop runs while dst < limit: before the frame's end, with room for
@@ -309,24 +339,15 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
         break;
       }
       length += static_cast<uint32_t>(extra_length);
+      // Up to 32 bits used: too few may be left for the offset.
+      reader.RefillFast();
     }
 
     uint32_t offset;
-    if (slot == 0) {
-      offset = r0;
-    } else if (slot == 1) {
-      offset = r1;
-      r1 = r0;
-      r0 = offset;
-    } else if (slot == 2) {
-      offset = r2;
-      r2 = r0;
-      r0 = offset;
-    } else {
-      reader.RefillFast();
+    if (slot >= kNumRepeats) {
       const unsigned extra = kSlots.extra[slot];
       offset = kSlots.base[slot] - 2;
-      if (aligned && extra >= 3) {
+      if (kAligned && extra >= 3) {
         if (extra > 3) {
           offset += reader.Peek(extra - 3) << 3;
           reader.Drop(extra - 3);
@@ -344,36 +365,43 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
       r2 = r1;
       r1 = r0;
       r0 = offset;
-    }
-    if (offset == 0 || offset > window_size) {
-      ok = Fail(DecodeError::kBadMatch);
-      break;
+    } else {
+      if (slot == 0) {
+        offset = r0;
+      } else if (slot == 1) {
+        offset = r1;
+        r1 = r0;
+        r0 = offset;
+      } else {
+        offset = r2;
+        r2 = r0;
+        r0 = offset;
+      }
+      // An uncompressed block's header may have set any value.
+      if (offset == 0 || offset > window_size) {
+        ok = Fail(DecodeError::kBadMatch);
+        break;
+      }
     }
 
     uint8_t* const d = window + dst;
-    if (offset > dst) {
-      // The source wraps around the buffer's start.
-      CopyMatch(dst, offset, length);
-    } else if (offset >= 8) {
-      // Whole words, possibly writing up to 15 bytes past the match; the
-      // bytes there are still history (the oldest of the window) and are
-      // put back.
-      const uint8_t* const s = d - offset;
-      uint8_t saved[16];
-      std::memcpy(saved, d + length, 16);
-      Copy8(d, s);
-      if (length > 8) {
-        if (offset >= 16) {
-          for (uint32_t i = 8; i < length; i += 16) Copy16(d + i, s + i);
-        } else {
-          for (uint32_t i = 8; i < length; i += 8) Copy8(d + i, s + i);
-        }
+    if (offset <= dst) {
+      if (offset >= 8) {
+        WideCopy(d, d - offset, length, offset >= 16);
+      } else {
+        // A source overlapping the bytes being written repeats them.
+        const uint8_t* const s = d - offset;
+        for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
       }
-      std::memcpy(d + length, saved, 16);
     } else {
-      // A source overlapping the bytes being written repeats them.
-      const uint8_t* const s = d - offset;
-      for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
+      // The source wraps around the buffer's start: it lies near the
+      // buffer's end, ahead of the destination.
+      const uint32_t src = dst - offset + buffer_size;
+      if (src + length <= buffer_size && src - dst >= 16) {
+        WideCopy(d, window + src, length, true);
+      } else {
+        CopyMatch(dst, offset, length);
+      }
     }
     dst += length;
   }

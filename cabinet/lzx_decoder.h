@@ -31,6 +31,8 @@ class LzxDecoder : public Decompressor {
   bool ReadLengths(uint8_t* lengths, unsigned first, unsigned last);
   bool DecodeSymbols(uint64_t frame_end);
   bool DecodeSymbolsFast(uint64_t frame_end);
+  template <bool kAligned>
+  bool DecodeSymbolsFast(uint64_t frame_end);
   void CopyMatch(uint32_t dst, uint32_t offset, uint32_t length);
   bool CopyUncompressed(uint64_t frame_end);
 
