@@ -118,6 +118,11 @@ class LsbBitReader {
 // stream bits that follow, so a refill may OR a whole 64-bit load into it
 // (four words at once, however many of them fit) and count only the words
 // that fit whole.
+//
+// The fast refill reads a copy of the block with the two bytes of every
+// word swapped (SwapWords()): the words are then big-endian and four of
+// them come in stream order with one byte-reversing load. The careful path
+// reads the block itself, as do callers of Data() (raw bytes).
 class WordBitReader {
  public:
   static constexpr bool kLsbFirst = false;
@@ -129,28 +134,48 @@ class WordBitReader {
   WordBitReader() = default;
   WordBitReader(const uint8_t* data, size_t size) { Reset(data, size); }
 
-  void Reset(const uint8_t* data, size_t size) {
-    start_ = next_ = data;
-    end_ = data + size;
+  // swapped: SwapWords() of the same size bytes, which enables RefillFast(),
+  // or null.
+  void Reset(const uint8_t* data, size_t size, const uint8_t* swapped = nullptr) {
+    data_ = data;
+    swapped_ = swapped;
+    size_ = size;
+    pos_ = 0;
     bits_ = 0;
     count_ = 0;
     padding_bits_ = 0;
   }
 
+  // Swaps the bytes of each whole word of in[size] into out (an odd last
+  // byte is left out).
+  static void SwapWords(const uint8_t* in, size_t size, uint8_t* out) {
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      uint64_t v;
+      std::memcpy(&v, in + i, 8);
+      v = ((v >> 8) & 0x00FF00FF00FF00FFu) | ((v & 0x00FF00FF00FF00FFu) << 8);
+      std::memcpy(out + i, &v, 8);
+    }
+    for (; i + 2 <= size; i += 2) {
+      out[i] = in[i + 1];
+      out[i + 1] = in[i];
+    }
+  }
+
   void Refill() {
-    if (BytesLeft() >= kFastRefillBytes) {
+    if (FastRefillReady() && BytesLeft() >= kFastRefillBytes) {
       RefillFast();
       return;
     }
     while (count_ < 48) {
       uint64_t word = 0;
-      if (end_ - next_ >= 2) {
-        word = next_[0] | (next_[1] << 8);
-        next_ += 2;
+      if (size_ - pos_ >= 2) {
+        word = data_[pos_] | (data_[pos_ + 1] << 8);
+        pos_ += 2;
       } else {
         // An odd last byte is taken as the low half of a final word.
-        if (next_ < end_) {
-          word = *next_++;
+        if (pos_ < size_) {
+          word = data_[pos_++];
         } else {
           padding_bits_ += 16;
         }
@@ -160,24 +185,26 @@ class WordBitReader {
     }
   }
 
-  // Refill() for a caller that knows BytesLeft() >= kFastRefillBytes.
+  // Whether RefillFast() may be used (given enough bytes left): there is a
+  // swapped copy and the reader stands on a word of it (the raw bytes of an
+  // LZX uncompressed block can leave it on an odd byte).
+  bool FastRefillReady() const { return swapped_ != nullptr && (pos_ & 1) == 0; }
+
+  // Refill() for a caller that knows FastRefillReady() and
+  // BytesLeft() >= kFastRefillBytes.
   void RefillFast() {
     uint64_t v;
-    std::memcpy(&v, next_, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    std::memcpy(&v, swapped_ + pos_, 8);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_BIG_ENDIAN__
     v = __builtin_bswap64(v);
 #endif
-    // Little-endian words 0..3 to stream order, word 0 on top: swap the
-    // halves, then the words within each half.
-    v = (v << 32) | (v >> 32);
-    v = ((v << 16) & 0xFFFF0000FFFF0000u) | ((v >> 16) & 0x0000FFFF0000FFFFu);
     bits_ |= v >> count_;
     // Count the words that fit whole: 0 to 3 of them, which takes count_
     // to 48..63.
-    next_ += (~count_ >> 3) & 6;
+    pos_ += (~count_ >> 3) & 6;
     count_ |= 48;
   }
-  size_t BytesLeft() const { return static_cast<size_t>(end_ - next_); }
+  size_t BytesLeft() const { return size_ - pos_; }
 
   // 1 <= n <= 32; the caller has refilled enough bits.
   uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits_ >> (64 - n)); }
@@ -195,29 +222,28 @@ class WordBitReader {
   unsigned BitsInBuffer() const { return count_; }
 
   // Bits consumed since Reset(), padding included.
-  size_t BitPosition() const {
-    return static_cast<size_t>(next_ - start_) * 8 + padding_bits_ - count_;
-  }
+  size_t BitPosition() const { return pos_ * 8 + padding_bits_ - count_; }
 
   // Moves to a byte position of the block, emptying the bit buffer; used
   // around the raw bytes of LZX uncompressed blocks.
   bool SeekToByte(size_t offset) {
-    if (offset > static_cast<size_t>(end_ - start_)) return false;
-    next_ = start_ + offset;
+    if (offset > size_) return false;
+    pos_ = offset;
     bits_ = 0;
     count_ = 0;
     padding_bits_ = 0;
     return true;
   }
-  const uint8_t* Data() const { return start_; }
-  size_t Size() const { return static_cast<size_t>(end_ - start_); }
+  const uint8_t* Data() const { return data_; }
+  size_t Size() const { return size_; }
 
   bool Overrun() const { return count_ < padding_bits_; }
 
  private:
-  const uint8_t* start_ = nullptr;
-  const uint8_t* next_ = nullptr;
-  const uint8_t* end_ = nullptr;
+  const uint8_t* data_ = nullptr;
+  const uint8_t* swapped_ = nullptr;
+  size_t size_ = 0;
+  size_t pos_ = 0;
   uint64_t bits_ = 0;
   unsigned count_ = 0;
   unsigned padding_bits_ = 0;

@@ -12,6 +12,8 @@ using namespace lzx;
 namespace {
 // Bytes past the buffer's end that the fast loop's wide copies may touch.
 constexpr uint32_t kWindowSlack = 32;
+// The largest compressed block a cabinet can hold (CFDATA.cbData).
+constexpr size_t kMaxInputSize = 65535;
 // First-level widths of the decoding tables.
 constexpr unsigned kMainRootBits = 10;
 constexpr unsigned kLengthRootBits = 8;
@@ -25,6 +27,7 @@ LzxDecoder::LzxDecoder(unsigned window_bits)
       buffer_mask_(buffer_size_ - 1),
       main_symbols_(kNumChars + 8 * NumPositionSlots(window_bits)),
       window_(buffer_size_ + kWindowSlack),
+      swapped_input_(kMaxInputSize),
       main_tree_(kNumChars + 8 * kMaxPositionSlots, kMainRootBits),
       length_tree_(kLengthTreeSize, kLengthRootBits),
       aligned_tree_(kAlignedTreeSize, kAlignedRootBits),
@@ -53,7 +56,13 @@ void LzxDecoder::Reset() {
 bool LzxDecoder::DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) {
   ClearError();
   if (out_size == 0 || out_size > kFrameSize) return Fail(DecodeError::kBadFrameSize);
-  reader_.Reset(in, in_size);
+  // The reader's fast refills read the block with its words byte-swapped.
+  if (in_size <= swapped_input_.size()) {
+    WordBitReader::SwapWords(in, in_size, swapped_input_.data());
+    reader_.Reset(in, in_size, swapped_input_.data());
+  } else {
+    reader_.Reset(in, in_size);
+  }
   raw_pos_ = 0;
 
   if (!header_read_) {
@@ -299,7 +308,7 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
 template <bool kAligned>
 bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
   constexpr size_t kInputNeeded = 2 * WordBitReader::kFastRefillBytes;
-  if (block_remaining_ < kMaxMatch) return true;
+  if (block_remaining_ < kMaxMatch || !reader_.FastRefillReady()) return true;
   uint8_t* const window = window_.data();
   const HuffmanTable::Lookup main_tree{main_tree_.Entries(), kMainRootBits};
   const HuffmanTable::Lookup length_tree{length_tree_.Entries(), kLengthRootBits};

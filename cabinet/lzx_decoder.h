@@ -45,6 +45,7 @@ class LzxDecoder : public Decompressor {
   const uint32_t buffer_mask_;
   const unsigned main_symbols_;
   std::vector<uint8_t> window_;
+  std::vector<uint8_t> swapped_input_;  // the block with its words byte-swapped
 
   WordBitReader reader_;
 
