@@ -239,6 +239,18 @@ class WordBitReader {
 
   bool Overrun() const { return count_ < padding_bits_; }
 
+  // A decoding loop may take the stream over as a Cursor (while
+  // FastRefillReady()) and hand it back: Cursor at BitPosition(), then
+  // SeekToBit(cursor.position).
+  struct Cursor;
+  Cursor TakeCursor() const;
+  // A bit position inside the block, with no padding consumed.
+  void SeekToBit(size_t bit) {
+    SeekToByte(bit / 16 * 2);
+    Refill();
+    Drop(bit % 16);
+  }
+
  private:
   const uint8_t* data_ = nullptr;
   const uint8_t* swapped_ = nullptr;
@@ -248,6 +260,39 @@ class WordBitReader {
   unsigned count_ = 0;
   unsigned padding_bits_ = 0;
 };
+
+// The swapped copy of a block read as one big-endian bit stream: a refill
+// is one load at the byte the position falls in, shifted by the bits of
+// that byte already used, and yields at least 57 bits. The caller keeps the
+// load inside the copy (position / 8 + 8 <= limit_bytes).
+struct WordBitReader::Cursor {
+  static constexpr bool kLsbFirst = false;
+  static constexpr unsigned kGuaranteedBits = 57;
+
+  const uint8_t* stream;
+  size_t limit_bytes;  // the whole words of the block
+  size_t position;     // bits consumed since the block's start
+  uint64_t bits = 0;   // left-aligned
+
+  void Refill() {
+    uint64_t v;
+    std::memcpy(&v, stream + position / 8, 8);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    bits = v << (position % 8);
+  }
+  // 1 <= n <= 32, after a Refill() that left n bits.
+  uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits >> (64 - n)); }
+  void Drop(unsigned n) {
+    bits <<= n;
+    position += n;
+  }
+};
+
+inline WordBitReader::Cursor WordBitReader::TakeCursor() const {
+  return Cursor{swapped_, size_ & ~size_t{1}, BitPosition()};
+}
 
 // Bytes read from their most significant bit; Quantum's arithmetic decoder
 // takes one bit at a time and its raw extra bits come from the same stream.

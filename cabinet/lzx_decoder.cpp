@@ -293,22 +293,29 @@ inline void WideCopy(uint8_t* d, const uint8_t* s, uint32_t length, bool wide16)
 
 }  // namespace
 
-// The loop that decodes nearly every symbol. It runs while the longest
-// symbol (main code, length code, then 17 offset bits or 14 and an aligned
-// code: at most 53 bits, two refills) cannot run out of input, the block
-// holds the longest match and the window has room for it without wrapping;
-// so only the codes and the repeated offsets need checking (a new offset is
-// always inside the window: lzx_format.h). The reader, the repeated offsets
-// and the tables live in locals: the window's byte stores could alias any
-// member.
+// The loop that decodes nearly every symbol. It runs while one refill
+// covers the longest symbol (main code, length code, then 17 offset bits or
+// 14 and an aligned code: at most 53 bits) without reading past the input,
+// the block holds the longest match and the window has room for it without
+// wrapping; so only the codes and the repeated offsets need checking (a new
+// offset is always inside the window: lzx_format.h). The bit stream, the
+// repeated offsets and the tables live in locals: the window's byte stores
+// could alias any member.
 bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
   return block_type_ == kBlockAligned ? DecodeSymbolsFast<true>(frame_end) : DecodeSymbolsFast<false>(frame_end);
 }
 
 template <bool kAligned>
 bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
-  constexpr size_t kInputNeeded = 2 * WordBitReader::kFastRefillBytes;
+  static_assert(WordBitReader::Cursor::kGuaranteedBits >= 16 + 16 + 21, "one refill per symbol");
   if (block_remaining_ < kMaxMatch || !reader_.FastRefillReady()) return true;
+  WordBitReader::Cursor reader = reader_.TakeCursor();
+  if (reader.limit_bytes < 8) return true;
+  // A refill at a position below this reads inside the input. (A reader
+  // that has run into its padding stands beyond it.)
+  const size_t position_end = (reader.limit_bytes - 7) * 8;
+  if (reader.position >= position_end) return true;
+
   uint8_t* const window = window_.data();
   const HuffmanTable::Lookup main_tree{main_tree_.Entries(), kMainRootBits};
   const HuffmanTable::Lookup length_tree{length_tree_.Entries(), kLengthRootBits};
@@ -322,13 +329,13 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
   uint64_t limit = std::min<uint64_t>(frame_end - produced_, block_remaining_ - kMaxMatch + 1) + start;
   limit = std::min<uint64_t>(limit, buffer_size_ - kMaxMatch + 1);
   const uint32_t dst_limit = static_cast<uint32_t>(limit);
+  if (start >= dst_limit) return true;
 
-  WordBitReader reader = reader_;
   uint32_t r0 = repeated_[0], r1 = repeated_[1], r2 = repeated_[2];
   uint32_t dst = start;
   bool ok = true;
-  while (dst < dst_limit && reader.BytesLeft() >= kInputNeeded) {
-    reader.RefillFast();
+  while (dst < dst_limit && reader.position < position_end) {
+    reader.Refill();
     int sym = main_tree.Decode(reader);
     if (sym < static_cast<int>(kNumChars)) {
       if (sym < 0) {
@@ -348,8 +355,6 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
         break;
       }
       length += static_cast<uint32_t>(extra_length);
-      // Up to 32 bits used: too few may be left for the offset.
-      reader.RefillFast();
     }
 
     uint32_t offset;
@@ -421,7 +426,7 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
   repeated_[0] = r0;
   repeated_[1] = r1;
   repeated_[2] = r2;
-  reader_ = reader;
+  reader_.SeekToBit(reader.position);
   return ok;
 }
 
