@@ -311,9 +311,11 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
   if (block_remaining_ < kMaxMatch || !reader_.FastRefillReady()) return true;
   WordBitReader::Cursor reader = reader_.TakeCursor();
   if (reader.limit_bytes < 8) return true;
-  // A refill at a position below this reads inside the input. (A reader
-  // that has run into its padding stands beyond it.)
-  const size_t position_end = (reader.limit_bytes - 7) * 8;
+  // A refill at a position below this, and a second one up to 32 bits
+  // later, read inside the input. (A reader that has run into its padding
+  // stands beyond it.)
+  if (reader.limit_bytes < 12) return true;
+  const size_t position_end = (reader.limit_bytes - 11) * 8;
   if (reader.position >= position_end) return true;
 
   uint8_t* const window = window_.data();
@@ -343,7 +345,19 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
         break;
       }
       window[dst++] = static_cast<uint8_t>(sym);
-      continue;
+      // The refill left enough bits for the next main code too: literals
+      // (most symbols with a small window) come two to a refill.
+      if (dst >= dst_limit) break;
+      sym = main_tree.Decode(reader);
+      if (sym < static_cast<int>(kNumChars)) {
+        if (sym < 0) {
+          ok = Fail(DecodeError::kBadHuffmanCode);
+          break;
+        }
+        window[dst++] = static_cast<uint8_t>(sym);
+        continue;
+      }
+      reader.Refill();
     }
     sym -= kNumChars;
     uint32_t length = (sym & 7) + 2;
