@@ -272,7 +272,6 @@ inline void Copy16(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, v, 16);
 }
 
-
 // Copies a match in whole words, possibly writing up to 15 bytes past its
 // end; the bytes there are still history (the oldest of the window) and are
 // put back. The source runs at least 8 bytes (16 with wide16) ahead of the

@@ -4,6 +4,11 @@
 // Each cabinet data block carries one frame of (at most) 32768 output bytes;
 // the bit stream restarts at every data block while the LZX block state
 // (current block, trees, repeated offsets, window) runs on across them.
+//
+// Nearly every symbol is decoded by a fast loop that needs no bounds checks
+// (enough input, block and window are known to remain) and copies matches
+// in whole words; a careful loop, checking everything, decodes the last
+// symbols of each input, block and window. Both report damage the same way.
 #pragma once
 
 #include <cstdint>
