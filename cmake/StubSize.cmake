@@ -10,15 +10,14 @@
 #    library error hooks end the program where the library's would throw
 #    (tests/CMakeLists.txt turns exceptions back on for the test programs,
 #    which GoogleTest needs);
-#  - no run-time type information (nothing asks for it) and no frame
-#    pointer (nothing walks the stack);
+#  - no run-time type information (nothing asks for it);
 #  - std::string and std::wstring members are compiled into the program, so
 #    that only those used are linked (runtime/string_instantiation.h).
 # bench/stub_size.sh shows what each object still adds.
 if(WIN32)
   add_compile_options(-Os -ffunction-sections -fdata-sections)
-  string(APPEND CMAKE_C_FLAGS " -fno-asynchronous-unwind-tables -fomit-frame-pointer")
-  string(APPEND CMAKE_CXX_FLAGS " -fno-exceptions -fno-asynchronous-unwind-tables -fomit-frame-pointer -fno-rtti"
+  string(APPEND CMAKE_C_FLAGS " -fno-asynchronous-unwind-tables")
+  string(APPEND CMAKE_CXX_FLAGS " -fno-exceptions -fno-asynchronous-unwind-tables -fno-rtti"
          " -include ${CMAKE_CURRENT_SOURCE_DIR}/runtime/string_instantiation.h")
   add_link_options(-Wl,--gc-sections)
   set_source_files_properties(
