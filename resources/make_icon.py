@@ -1,23 +1,35 @@
 #!/usr/bin/env python3
 """Draws the installer's icon (a blue box with a white downward arrow on a
-tray) and writes it as a Windows .ico holding 16, 32 and 48 pixel images.
-
-The drawing has three colours and hard edges (every pixel is opaque or
-transparent), so 4 bits per pixel with the icon's own colours in the palette
-and the transparency mask show exactly what 32 bits per pixel would, at an
-eighth of the size: the icon travels inside every installer."""
+tray) and writes it as a Windows .ico holding 16, 32 and 48 pixel images at
+4, 8 and 32 bits per pixel."""
 import struct
 import sys
 
-BLUE, DARK, WHITE = (30, 90, 200, 255), (10, 40, 110, 255), (255, 255, 255, 255)
-# Index 0 is what transparent pixels hold (the mask hides them).
-PALETTE = [(0, 0, 0), BLUE[:3], DARK[:3], WHITE[:3]] + [(0, 0, 0)] * 12
+# The 16-colour palette; the 8-bit palette starts with the same entries.
+PALETTE16 = [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
+    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
+    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
+    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
+]
+
+
+def palette256():
+    pal = list(PALETTE16)
+    for r in range(6):
+        for g in range(6):
+            for b in range(6):
+                pal.append((r * 51, g * 51, b * 51))
+    while len(pal) < 256:
+        v = (len(pal) - 232) * 10 + 8
+        pal.append((v, v, v))
+    return pal[:256]
 
 
 def draw(size):
     """Returns rows (top first) of RGBA tuples."""
     s = size / 48.0
-    blue, dark, white = BLUE, DARK, WHITE
+    blue, dark, white = (30, 90, 200, 255), (10, 40, 110, 255), (255, 255, 255, 255)
     none = (0, 0, 0, 0)
     rows = []
     for y in range(size):
@@ -45,18 +57,37 @@ def draw(size):
     return rows
 
 
-def image(size):
-    """A 4-bit DIB with its AND mask, as an icon directory entry holds it."""
+def nearest(pal, rgb):
+    best, bi = None, 0
+    for i, p in enumerate(pal):
+        d = sum((a - b) ** 2 for a, b in zip(p, rgb))
+        if best is None or d < best:
+            best, bi = d, i
+    return bi
+
+
+def image(size, bpp):
     rows = draw(size)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, bpp, 0, 0, 0, 0, 0, 0)
     data = bytearray()
-    for r, g, b in PALETTE:
-        data += bytes((b, g, r, 0))
+    if bpp in (4, 8):
+        pal = PALETTE16 if bpp == 4 else palette256()
+        for r, g, b in pal:
+            data += bytes((b, g, r, 0))
     for row in reversed(rows):  # bottom-up
-        idx = [PALETTE.index(px[:3]) if px[3] else 0 for px in row]
         line = bytearray()
-        for i in range(0, size, 2):
-            line.append((idx[i] << 4) | (idx[i + 1] if i + 1 < size else 0))
+        if bpp == 32:
+            for r, g, b, a in row:
+                line += bytes((b, g, r, a))
+        else:
+            idx = [nearest(pal, px[:3]) if px[3] else 0 for px in row]
+            if bpp == 8:
+                line += bytes(idx)
+            else:
+                for i in range(0, size, 2):
+                    hi = idx[i]
+                    lo = idx[i + 1] if i + 1 < size else 0
+                    line.append((hi << 4) | lo)
         while len(line) % 4:
             line.append(0)
         data += line
@@ -72,13 +103,17 @@ def image(size):
 
 
 def main(out):
-    entries = [(size, image(size)) for size in (16, 32, 48)]
+    entries = []
+    for size in (16, 32, 48):
+        for bpp in (4, 8, 32):
+            entries.append((size, bpp, image(size, bpp)))
     offset = 6 + 16 * len(entries)
     head = struct.pack('<HHH', 0, 1, len(entries))
     directory = b''
     blobs = b''
-    for size, blob in entries:
-        directory += struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4, len(blob), offset + len(blobs))
+    for size, bpp, blob in entries:
+        colors = 16 if bpp == 4 else 0
+        directory += struct.pack('<BBBBHHII', size, size, colors, 0, 1, bpp, len(blob), offset + len(blobs))
         blobs += blob
     with open(out, 'wb') as f:
         f.write(head + directory + blobs)
