@@ -112,12 +112,25 @@ bool StringToDouble(const WString& text, double* result) {
 static constexpr size_t kFirstFormatSize = 160;
 static constexpr size_t kLastSizeBeforeDoubling = 999999;
 
+// On Windows the system C runtime's own formatting is used: the C library's
+// standards-conforming one is linked into the program whole (24 KB with its
+// floating-point conversion) for the few integers and strings formatted
+// here. It returns -1 when the buffer is too small, which the loops below
+// take as a cue to double it.
+#ifdef _WIN32
+#define FORMAT_NARROW _vsnprintf
+#define FORMAT_WIDE _vsnwprintf
+#else
+#define FORMAT_NARROW std::vsnprintf
+#define FORMAT_WIDE std::vswprintf
+#endif
+
 std::string StrFormat(const char* format, ...) {
   for (size_t size = kFirstFormatSize;; size *= 2) {
     std::string buffer(size, '\0');
     va_list args;
     va_start(args, format);
-    int n = std::vsnprintf(&buffer[0], size, format, args);
+    int n = FORMAT_NARROW(&buffer[0], size, format, args);
     va_end(args);
     if (n >= 0 && static_cast<size_t>(n) < size) {
       buffer.resize(static_cast<size_t>(n));
@@ -136,7 +149,7 @@ WString StrFormat(const WChar* format, ...) {
     std::wstring buffer(size, L'\0');
     va_list args;
     va_start(args, format);
-    int n = std::vswprintf(&buffer[0], size, wide_format.c_str(), args);
+    int n = FORMAT_WIDE(&buffer[0], size, wide_format.c_str(), args);
     va_end(args);
     if (n >= 0 && static_cast<size_t>(n) < size) {
       WString out;

@@ -35,6 +35,9 @@ bool StringToDouble(const WString& text, double* result);
 
 // printf-style formatting; grows its buffer from 160 characters by doubling
 // while the size before doubling is at most 999999; empty when it never fits.
+// Integers, characters and strings only, and in the wide form no "%s": on
+// Windows the system's formatting does it, which reads "%s" of a wide format
+// as a wide string.
 std::string StrFormat(const char* format, ...);
 WString StrFormat(const WChar* format, ...);
 

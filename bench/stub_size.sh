@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The stub's size and the ten largest contributors to it, beside a peer's
-# installer stubs (NSIS's, from Debian's nsis package, when installed).
+# The stub's size (and the uninstaller's, which every installer that
+# registers an uninstall also carries) and the ten largest contributors to
+# the stub, beside a peer's installer stubs (NSIS's, from Debian's nsis
+# package, when installed).
 #   bench/stub_size.sh
 # Contributors come from the link map the stub's build writes: every input
 # section that reached the executable, summed by object file (archive members
@@ -17,6 +19,10 @@ fi
 
 size=$(stat -c %s "$stub")
 echo "InstallerStub.exe: $size bytes ($((size / 1024)) KB)"
+if [ -f "$root/bin/Uninstall.exe" ]; then
+  usize=$(stat -c %s "$root/bin/Uninstall.exe")
+  echo "Uninstall.exe: $usize bytes ($((usize / 1024)) KB)"
+fi
 i686-w64-mingw32-objdump -h "$stub" | while read -r _ name hex _; do
   case "$name" in .*) printf "  section %-8s %8d bytes\n" "$name" "$((16#$hex))" ;; esac
 done

@@ -30,22 +30,32 @@ const char* DecodeErrorText(DecodeError error) {
   return "unknown decoding error";
 }
 
-std::unique_ptr<Decompressor> CreateDecompressor(uint16_t compression_type) {
+std::unique_ptr<Decompressor> CreateDecompressor(uint16_t compression_type, bool* out_of_memory) {
+  if (out_of_memory) *out_of_memory = false;
   const unsigned window_bits = CompressionWindowBits(compression_type);
+  std::unique_ptr<Decompressor> decoder;
   switch (compression_type & kCompressMask) {
     case kCompressMszip:
-      return std::unique_ptr<Decompressor>(new (std::nothrow) MszipDecoder());
+      decoder.reset(new (std::nothrow) MszipDecoder());
+      break;
     case kCompressQuantum:
       if (window_bits < QuantumDecoder::kMinWindowBits || window_bits > QuantumDecoder::kMaxWindowBits)
         return nullptr;
-      return std::unique_ptr<Decompressor>(new (std::nothrow) QuantumDecoder(window_bits));
+      decoder.reset(new (std::nothrow) QuantumDecoder(window_bits));
+      break;
     case kCompressLzx:
       if (window_bits < LzxDecoder::kMinWindowBits || window_bits > LzxDecoder::kMaxWindowBits)
         return nullptr;
-      return std::unique_ptr<Decompressor>(new (std::nothrow) LzxDecoder(window_bits));
+      decoder.reset(new (std::nothrow) LzxDecoder(window_bits));
+      break;
     default:
       return nullptr;
   }
+  if (!decoder || !decoder->Allocated()) {
+    if (out_of_memory) *out_of_memory = true;
+    return nullptr;
+  }
+  return decoder;
 }
 
 }  // namespace cab

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 
 namespace cab {
 
@@ -26,9 +27,31 @@ enum class DecodeError {
 // A short English description, such as "invalid Huffman table".
 const char* DecodeErrorText(DecodeError error);
 
+// A decoder's history window, allocated without throwing (the Windows
+// programs are built without exceptions): a failed allocation leaves it
+// empty, and CreateDecompressor then reports the decoder out of memory.
+// Zeroed, as the decoders expect of a new window.
+class WindowBuffer {
+ public:
+  explicit WindowBuffer(size_t size) : bytes_(new (std::nothrow) uint8_t[size]()), size_(bytes_ ? size : 0) {}
+  bool allocated() const { return bytes_ != nullptr; }
+  size_t size() const { return size_; }
+  uint8_t* data() { return bytes_.get(); }
+  uint8_t* begin() { return bytes_.get(); }
+  uint8_t* end() { return bytes_.get() + size_; }
+  uint8_t& operator[](size_t i) { return bytes_[i]; }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  size_t size_;
+};
+
 class Decompressor {
  public:
   virtual ~Decompressor() = default;
+
+  // False when the decoder could not get its memory; it must not be used.
+  virtual bool Allocated() const { return true; }
 
   // "MSZIP", "Quantum" or "LZX", for messages.
   virtual const char* FormatName() const = 0;
@@ -66,7 +89,8 @@ class Decompressor {
 
 // A decoder for a folder's compression type (CFFOLDER.typeCompress), or
 // null when the type or its window size is not supported. Stored folders
-// (type 0) need no decoder and also give null.
-std::unique_ptr<Decompressor> CreateDecompressor(uint16_t compression_type);
+// (type 0) need no decoder and also give null. Null with *out_of_memory set
+// when the memory for the decoder could not be had.
+std::unique_ptr<Decompressor> CreateDecompressor(uint16_t compression_type, bool* out_of_memory = nullptr);
 
 }  // namespace cab

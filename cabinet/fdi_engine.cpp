@@ -247,10 +247,12 @@ bool CopyRun::StartFolder(unsigned index) {
     if (!ctx_.decoder || !ctx_.has_decoder_type || ctx_.decoder_type != type) {
       ctx_.decoder.reset();
       ctx_.has_decoder_type = false;
-      ctx_.decoder = cab::CreateDecompressor(type);
+      bool out_of_memory = false;
+      ctx_.decoder = cab::CreateDecompressor(type, &out_of_memory);
       if (!ctx_.decoder) {
-        // An unsupported window size of a known method.
-        ctx_.Fail(kErrorDecompressorFailure);
+        // No memory for the window, or an unsupported window size of a
+        // known method.
+        ctx_.Fail(out_of_memory ? kErrorAllocFail : kErrorDecompressorFailure);
         return false;
       }
       ctx_.decoder_type = type;
@@ -584,15 +586,22 @@ bool FDICopy(Context* ctx, const char* cabinet_name, const char* cabinet_folder,
   if (!ctx || !notify || !cabinet_name) return false;
   if (ctx->error) *ctx->error = ErrorRecord();
   bool ok = false;
+  // The decoders' windows and the block buffers are checked allocations;
+  // where exceptions are on (the host), any other failed allocation ends
+  // the copy with the same error.
+#if __cpp_exceptions
   try {
+#endif
     CopyRun run(*ctx, notify, user);
     ok = run.Run(cabinet_folder ? cabinet_folder : "", cabinet_name);
+#if __cpp_exceptions
   } catch (const std::bad_alloc&) {
     ctx->decoder.reset();
     ctx->has_decoder_type = false;
     ctx->Fail(kErrorAllocFail);
     ok = false;
   }
+#endif
   ctx->CloseHandles();
   return ok;
 }

@@ -28,6 +28,7 @@ class LzxDecoder : public Decompressor {
 
   explicit LzxDecoder(unsigned window_bits);
   const char* FormatName() const override { return "LZX"; }
+  bool Allocated() const override { return window_.allocated() && swapped_input_.allocated(); }
   void Reset() override;
   bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) override;
 
@@ -49,8 +50,8 @@ class LzxDecoder : public Decompressor {
   const uint32_t buffer_size_;
   const uint32_t buffer_mask_;
   const unsigned main_symbols_;
-  std::vector<uint8_t> window_;
-  std::vector<uint8_t> swapped_input_;  // the block with its words byte-swapped
+  WindowBuffer window_;
+  WindowBuffer swapped_input_;  // the block with its words byte-swapped
 
   WordBitReader reader_;
 

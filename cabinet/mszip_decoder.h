@@ -18,6 +18,7 @@ class MszipDecoder : public Decompressor {
 
   MszipDecoder();
   const char* FormatName() const override { return "MSZIP"; }
+  bool Allocated() const override { return window_.allocated(); }
   void Reset() override;
   bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) override;
 
@@ -28,7 +29,7 @@ class MszipDecoder : public Decompressor {
 
   // window_[0, kHistorySize) holds the history, the block being decoded
   // is written from kHistorySize on.
-  std::vector<uint8_t> window_;
+  WindowBuffer window_;
   size_t history_size_ = 0;  // valid history bytes, ending at kHistorySize
   size_t out_pos_ = 0;       // next write position in window_
   size_t out_limit_ = 0;     // kHistorySize + the block's announced size

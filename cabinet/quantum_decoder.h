@@ -23,6 +23,7 @@ class QuantumDecoder : public Decompressor {
 
   explicit QuantumDecoder(unsigned window_bits);
   const char* FormatName() const override { return "Quantum"; }
+  bool Allocated() const override { return window_.allocated(); }
   void Reset() override;
   bool DecodeBlock(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_size) override;
 
@@ -53,7 +54,7 @@ class QuantumDecoder : public Decompressor {
   // when a match that ends it runs over into the next one.
   const uint32_t buffer_size_;
   const uint32_t buffer_mask_;
-  std::vector<uint8_t> window_;
+  WindowBuffer window_;
 
   MsbBitReader reader_;
   uint32_t high_ = 0, low_ = 0, code_ = 0;

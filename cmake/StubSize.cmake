@@ -5,11 +5,20 @@
 #    (bench/cab_decode.sh);
 #  - every function and datum in a section of its own, and the linker drops
 #    those nothing refers to;
-#  - the stub links a plain terminate handler (driver/terminate_handler_win.cpp)
-#    instead of the library's verbose one, which brings a symbol demangler.
+#  - no exceptions and no unwind tables: nothing in the programs throws or
+#    catches; they link runtime/lean_runtime_win.cpp, whose operator new and
+#    library error hooks end the program where the library's would throw
+#    (tests/CMakeLists.txt turns exceptions back on for the test programs,
+#    which GoogleTest needs);
+#  - no run-time type information (nothing asks for it);
+#  - std::string and std::wstring members are compiled into the program, so
+#    that only those used are linked (runtime/string_instantiation.h).
 # bench/stub_size.sh shows what each object still adds.
 if(WIN32)
   add_compile_options(-Os -ffunction-sections -fdata-sections)
+  string(APPEND CMAKE_C_FLAGS " -fno-asynchronous-unwind-tables")
+  string(APPEND CMAKE_CXX_FLAGS " -fno-exceptions -fno-asynchronous-unwind-tables -fno-rtti"
+         " -include ${CMAKE_CURRENT_SOURCE_DIR}/runtime/string_instantiation.h")
   add_link_options(-Wl,--gc-sections)
   set_source_files_properties(
     ${CMAKE_CURRENT_SOURCE_DIR}/cabinet/lzx_decoder.cpp

@@ -6,6 +6,24 @@
 
 namespace {
 
+// The signature as the program keeps it: every byte inverted. The stub is at
+// the front of every installer, and the signature among its own constants
+// would be found by the search whenever the stub ends within the searched
+// span of the file (a small stub, a small payload without a signature).
+struct InvertedSignature {
+  uint8_t bytes[kPayloadSignatureSize];
+  constexpr InvertedSignature() : bytes() {
+    for (size_t k = 0; k < kPayloadSignatureSize; ++k) bytes[k] = static_cast<uint8_t>(~kPayloadSignature[k]);
+  }
+};
+constexpr InvertedSignature kInvertedSignature;
+
+bool IsSignature(const uint8_t* window) {
+  for (size_t k = 0; k < kPayloadSignatureSize; ++k)
+    if (static_cast<uint8_t>(~window[k]) != kInvertedSignature.bytes[k]) return false;
+  return true;
+}
+
 bool Seek64(FILE* f, int64_t offset, int origin) {
 #ifdef _WIN32
   return _fseeki64(f, offset, origin) == 0;
@@ -71,8 +89,7 @@ int64_t FindPayloadEnd(PayloadFile& file) {
         std::memmove(window, window + 1, kPayloadSignatureSize - 1);
         window[kPayloadSignatureSize - 1] = block[i];
       }
-      if (filled == kPayloadSignatureSize &&
-          std::memcmp(window, kPayloadSignature, kPayloadSignatureSize) == 0) {
+      if (filled == kPayloadSignatureSize && IsSignature(window)) {
         found = position + static_cast<int64_t>(i) + 1 - static_cast<int64_t>(kPayloadSignatureSize);
       }
     }

@@ -115,6 +115,14 @@ TEST(StubImage, IsA32BitGuiProgramWithOnlySystemImports) {
   }
 }
 
+TEST(StubImage, DoesNotHoldThePayloadSignature) {
+  // Else an installer whose payload has no signature would end at the stub's.
+  Bytes stub;
+  ASSERT_TRUE(testsupport::ReadWholeFile(StubPath(), &stub));
+  const std::string signature = "!zelkoninstallersig!";
+  EXPECT_EQ(std::search(stub.begin(), stub.end(), signature.begin(), signature.end()), stub.end());
+}
+
 TEST(StubImage, CarriesIconGroupFiveAndTheManifest) {
   PeImage image;
   ASSERT_TRUE(image.Load(StubPath()));
