@@ -1,6 +1,17 @@
 // The cabinet engine behind fdi.h: header and file-table parsing, the
 // folder cursor that decodes a folder's data blocks in order, and the copy
 // loop that hands every file entry to the caller.
+//
+// Decoding runs ahead of the writes: while the caller writes one file, a
+// second thread reads the folder's data in large pieces and decodes the
+// next blocks into a few large buffers (slots), handed over in folder order
+// through two semaphores, so memory stays bounded whatever the cabinet's
+// size. Everything the caller sees still happens on the caller's thread and
+// in the same order: a failure found ahead (a bad checksum, a decoding
+// error) is reported when the writes reach the block it was found in, after
+// every file before it was written and closed. The caller's callbacks are
+// never called at the same time: each call goes through the context's gate.
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,6 +22,7 @@
 #include "cabinet/cab_format.h"
 #include "cabinet/decompressor.h"
 #include "cabinet/fdi.h"
+#include "cabinet/thread_primitives.h"
 
 namespace fdi {
 namespace {
@@ -21,6 +33,13 @@ constexpr uint32_t kInputBufferSize = cab::kMaxBlockUncompressed + 10240;
 constexpr uint32_t kOutputBufferSize = cab::kMaxBlockUncompressed;
 constexpr size_t kMaxCabinetPath = 256;
 constexpr Handle kNoHandle = -1;
+
+// Read-ahead: slots of decoded output, and the piece of the cabinet read at
+// once. Three slots let the decoder fill two while the caller writes from
+// the third.
+constexpr uint32_t kSlotBytes = 32 * cab::kMaxBlockUncompressed;
+constexpr unsigned kSlotCount = 3;
+constexpr uint32_t kRawWindowBytes = 1024 * 1024;
 
 using cab::Load16;
 using cab::Load32;
@@ -56,9 +75,39 @@ struct Context {
     }
   }
   void CloseHandles() {
-    if (header_handle != kNoHandle) close(header_handle);
-    if (data_handle != kNoHandle) close(data_handle);
+    if (header_handle != kNoHandle) Close(header_handle);
+    if (data_handle != kNoHandle) Close(data_handle);
     header_handle = data_handle = kNoHandle;
+  }
+
+  // The callbacks, one at a time whichever thread calls them.
+  cab::Mutex gate;
+  Handle Open(const char* path, int flags, int permission) {
+    cab::MutexLock lock(gate);
+    return open(path, flags, permission);
+  }
+  uint32_t Read(Handle h, void* buffer, uint32_t count) {
+    cab::MutexLock lock(gate);
+    return read(h, buffer, count);
+  }
+  uint32_t Write(Handle h, const void* buffer, uint32_t count) {
+    cab::MutexLock lock(gate);
+    return write(h, buffer, count);
+  }
+  int Close(Handle h) {
+    cab::MutexLock lock(gate);
+    return close(h);
+  }
+  int64_t Seek(Handle h, int64_t distance, int origin) {
+    cab::MutexLock lock(gate);
+    return seek(h, distance, origin);
+  }
+  // Seek and read as one step: nothing else moves the handle in between.
+  bool ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size, uint32_t* got) {
+    cab::MutexLock lock(gate);
+    if (seek(h, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
+    *got = size == 0 ? 0 : read(h, buffer, size);
+    return *got != 0xFFFFFFFFu;
   }
 };
 
@@ -79,6 +128,39 @@ struct CabinetHeader {
   uint32_t folders_offset = 0;  // first CFFOLDER
 };
 
+// Why a data block could not be had. folder_lost: the decoder's state is
+// undefined, so the folder must start over before it is read again.
+struct BlockFailure {
+  int32_t code = kErrorNone;  // kErrorNone: already reported
+  std::string detail;
+  bool folder_lost = false;
+};
+
+enum class BlockResult {
+  kDecoded,
+  kFailed,
+  kOtherCabinet,  // the folder goes on in the next cabinet (read-ahead stops there)
+};
+
+// A piece of the cabinet's data read at once by the read-ahead thread:
+// cabinet bytes [offset, offset + size).
+struct RawWindow {
+  uint8_t* data = nullptr;
+  uint32_t offset = 0;
+  uint32_t size = 0;
+};
+
+// One buffer of decoded folder bytes [start, start + size). end says
+// whether more slots follow (kDecoded) or why the decoding stopped after
+// this slot's bytes.
+struct Slot {
+  uint8_t* data = nullptr;
+  uint64_t start = 0;
+  uint32_t size = 0;
+  BlockResult end = BlockResult::kDecoded;
+  BlockFailure failure;
+};
+
 struct FileEntry {
   uint32_t size = 0;
   uint32_t folder_offset = 0;
@@ -92,24 +174,61 @@ struct FileEntry {
 class CopyRun {
  public:
   CopyRun(Context& ctx, NotifyFn notify, void* user) : ctx_(ctx), notify_(notify), user_(user) {}
+  ~CopyRun() { StopReadAhead(); }
 
   bool Run(const std::string& folder, const char* name);
 
  private:
+  // The read-ahead of one folder: the thread, its slots and hand-over.
+  struct ReadAhead {
+    explicit ReadAhead(Context& c) : ctx(c) {}
+    ~ReadAhead() {
+      for (Slot& s : slots)
+        if (s.data) ctx.free(s.data);
+      if (raw.data) ctx.free(raw.data);
+    }
+    Context& ctx;
+    cab::Thread thread;
+    cab::Semaphore free_slots{kSlotCount};
+    cab::Semaphore filled_slots{0};
+    std::atomic<bool> stop{false};
+    Slot slots[kSlotCount];
+    RawWindow raw;
+    uint64_t position = 0;   // the decoding thread's place in the folder
+    unsigned produce = 0;    // next slot the thread fills
+    unsigned consume = 0;    // slot the caller's thread reads
+    bool holding = false;    // the caller's thread holds slots[consume]
+  };
+  static void DecodeAheadThread(void* run) { static_cast<CopyRun*>(run)->DecodeAhead(); }
+  void StartReadAhead();
+  void StopReadAhead();
+  void DecodeAhead();
+  bool ReportBlockFailure(const BlockFailure& failure);
+  // The next decoded bytes of the folder into the view (view_, block_start_,
+  // block_size_), from the read-ahead when it runs.
+  bool NextData();
+
   bool ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size);
+  // ReadAt on the data handle, through the raw window when one is given.
+  bool ReadData(RawWindow* raw, uint32_t offset, void* buffer, uint32_t size);
   // Reads a zero-terminated string of at most 255 characters at *offset.
   bool ReadString(Handle h, uint32_t* offset, std::string* out);
   bool ReadHeader(Handle h, CabinetHeader* header);
   bool ReadFileEntry(uint32_t offset, FileEntry* entry);
   intptr_t Notify(NotificationType type, Notification& n) {
     n.user = user_;
+    cab::MutexLock lock(ctx_.gate);
     return notify_(type, &n);
   }
 
   bool HandleEntry(const FileEntry& entry);
   bool StartFolder(unsigned index);
   bool OpenNextCabinet();
-  bool NextBlock();
+  // Reads and decodes the folder's next data block into output. may_span:
+  // the block may continue in the next cabinet (only the caller's thread
+  // opens it); otherwise the cursor stays before such a block.
+  BlockResult DecodeNextBlock(uint8_t* output, uint32_t* size, bool may_span, RawWindow* raw,
+                              BlockFailure* failure);
   bool WriteFile(const FileEntry& entry, Handle out);
 
   Context& ctx_;
@@ -123,8 +242,12 @@ class CopyRun {
   bool data_elsewhere_ = false;
   unsigned data_folder_ = 0;   // the folder's index in data_header_'s cabinet
 
-  // Folder cursor: the block in ctx_.output holds folder bytes
-  // [block_start_, block_start_ + block_size_).
+  // Folder cursor: view_ holds folder bytes [block_start_, block_start_ +
+  // block_size_), in ctx_.output or a read-ahead slot. While the read-ahead
+  // runs, its thread alone moves the block cursor (next_block_offset_,
+  // blocks_left_, the decoder, ctx_.input).
+  std::unique_ptr<ReadAhead> ahead_;
+  const uint8_t* view_ = nullptr;
   int folder_ = -1;
   uint16_t folder_type_ = 0;
   uint32_t next_block_offset_ = 0;
@@ -134,14 +257,31 @@ class CopyRun {
 };
 
 bool CopyRun::ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size) {
-  if (ctx_.seek(h, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
-  return size == 0 || ctx_.read(h, buffer, size) == size;
+  uint32_t got = 0;
+  return ctx_.ReadAt(h, offset, buffer, size, &got) && got == size;
+}
+
+bool CopyRun::ReadData(RawWindow* raw, uint32_t offset, void* buffer, uint32_t size) {
+  if (!raw) return ReadAt(ctx_.data_handle, offset, buffer, size);
+  const uint64_t end = uint64_t{offset} + size;
+  if (offset < raw->offset || end > uint64_t{raw->offset} + raw->size) {
+    // One large read from here on; a short one only at the end of the file.
+    uint32_t got = 0;
+    raw->offset = offset;
+    raw->size = 0;
+    if (!ctx_.ReadAt(ctx_.data_handle, offset, raw->data, kRawWindowBytes, &got) || got > kRawWindowBytes)
+      return false;
+    raw->size = got;
+    if (end > uint64_t{offset} + got) return false;
+  }
+  std::memcpy(buffer, raw->data + (offset - raw->offset), size);
+  return true;
 }
 
 bool CopyRun::ReadString(Handle h, uint32_t* offset, std::string* out) {
   char buffer[cab::kMaxNameLength + 1];
-  if (ctx_.seek(h, *offset, kSeekStart) != static_cast<int64_t>(*offset)) return false;
-  uint32_t got = ctx_.read(h, buffer, sizeof buffer);
+  if (ctx_.Seek(h, *offset, kSeekStart) != static_cast<int64_t>(*offset)) return false;
+  uint32_t got = ctx_.Read(h, buffer, sizeof buffer);
   if (got == 0xFFFFFFFFu || got > sizeof buffer) return false;
   const void* end = std::memchr(buffer, 0, got);
   if (!end) return false;  // unterminated or longer than 255 characters
@@ -196,8 +336,8 @@ bool CopyRun::ReadHeader(Handle handle, CabinetHeader* h) {
 
 bool CopyRun::ReadFileEntry(uint32_t offset, FileEntry* e) {
   uint8_t raw[cab::kFileEntrySize + cab::kMaxNameLength + 1];
-  if (ctx_.seek(ctx_.header_handle, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
-  uint32_t got = ctx_.read(ctx_.header_handle, raw, sizeof raw);
+  if (ctx_.Seek(ctx_.header_handle, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
+  uint32_t got = ctx_.Read(ctx_.header_handle, raw, sizeof raw);
   if (got == 0xFFFFFFFFu || got > sizeof raw || got < cab::kFileEntrySize + 1) return false;
   e->size = Load32(raw);
   e->folder_offset = Load32(raw + 4);
@@ -218,11 +358,12 @@ bool CopyRun::ReadFileEntry(uint32_t offset, FileEntry* e) {
 // Positions the cursor before the first data block of a folder and makes
 // sure a decoder for its compression type is ready and reset.
 bool CopyRun::StartFolder(unsigned index) {
+  StopReadAhead();
   if (data_elsewhere_) {
     // The previous folder ran on into a following cabinet; this one's data
     // is in the first cabinet again.
-    if (ctx_.data_handle != kNoHandle) ctx_.close(ctx_.data_handle);
-    ctx_.data_handle = ctx_.open(cabinet_path_.c_str(), kOpenBinary | kOpenReadOnly, 0);
+    if (ctx_.data_handle != kNoHandle) ctx_.Close(ctx_.data_handle);
+    ctx_.data_handle = ctx_.Open(cabinet_path_.c_str(), kOpenBinary | kOpenReadOnly, 0);
     if (ctx_.data_handle == kNoHandle) {
       ctx_.Fail(kErrorCabinetNotFound);
       return false;
@@ -268,6 +409,8 @@ bool CopyRun::StartFolder(unsigned index) {
   blocks_left_ = Load16(raw + 4);
   block_start_ = 0;
   block_size_ = 0;
+  view_ = ctx_.output;
+  StartReadAhead();
   return true;
 }
 
@@ -291,9 +434,9 @@ bool CopyRun::OpenNextCabinet() {
     return false;
   }
   const std::string path = folder_path_ + data_header_.next_cabinet;
-  if (ctx_.data_handle != kNoHandle) ctx_.close(ctx_.data_handle);
+  if (ctx_.data_handle != kNoHandle) ctx_.Close(ctx_.data_handle);
   ctx_.data_handle = path.size() > kMaxCabinetPath ? kNoHandle
-                                                  : ctx_.open(path.c_str(), kOpenBinary | kOpenReadOnly, 0);
+                                                  : ctx_.Open(path.c_str(), kOpenBinary | kOpenReadOnly, 0);
   data_elsewhere_ = true;
   if (ctx_.data_handle == kNoHandle) {
     ctx_.Fail(kErrorCabinetNotFound);
@@ -321,40 +464,48 @@ bool CopyRun::OpenNextCabinet() {
   return true;
 }
 
-// Reads and decodes the folder's next data block into ctx_.output. A block
-// split between two cabinets comes as a part with no uncompressed size at
-// the end of one and the rest at the start of the next; the parts are
-// joined before decoding.
-bool CopyRun::NextBlock() {
+// A block split between two cabinets comes as a part with no uncompressed
+// size at the end of one and the rest at the start of the next; the parts
+// are joined before decoding.
+BlockResult CopyRun::DecodeNextBlock(uint8_t* output, uint32_t* size, bool may_span, RawWindow* raw,
+                                     BlockFailure* failure) {
+  const uint32_t first_block_offset = next_block_offset_;
+  const uint32_t first_blocks_left = blocks_left_;
   uint32_t gathered = 0;
   uint16_t uncompressed = 0;
   for (;;) {
     if (blocks_left_ == 0) {
-      if (!OpenNextCabinet()) return false;
+      if (!may_span) {
+        next_block_offset_ = first_block_offset;
+        blocks_left_ = first_blocks_left;
+        return BlockResult::kOtherCabinet;
+      }
+      if (!OpenNextCabinet()) return BlockResult::kFailed;
       continue;
     }
-    uint8_t raw[cab::kDataHeaderSize];
-    if (!ReadAt(ctx_.data_handle, next_block_offset_, raw, sizeof raw)) {
-      ctx_.Fail(kErrorCorruptCabinet);
-      return false;
+    uint8_t head[cab::kDataHeaderSize];
+    if (!ReadData(raw, next_block_offset_, head, sizeof head)) {
+      failure->code = kErrorCorruptCabinet;
+      return BlockResult::kFailed;
     }
-    const uint32_t checksum = Load32(raw);
-    const uint16_t compressed = Load16(raw + 4);
-    uncompressed = Load16(raw + 6);
+    const uint32_t checksum = Load32(head);
+    const uint16_t compressed = Load16(head + 4);
+    uncompressed = Load16(head + 6);
     if (compressed > kInputBufferSize - gathered || uncompressed > kOutputBufferSize) {
-      ctx_.Fail(kErrorCorruptCabinet);
-      return false;
+      failure->code = kErrorCorruptCabinet;
+      return BlockResult::kFailed;
     }
     const uint64_t data_offset = uint64_t{next_block_offset_} + cab::kDataHeaderSize + data_header_.data_reserve;
     uint8_t* part = ctx_.input + gathered;
     if (data_offset + compressed > 0xFFFFFFFFu ||
-        !ReadAt(ctx_.data_handle, static_cast<uint32_t>(data_offset), part, compressed)) {
-      ctx_.Fail(kErrorCorruptCabinet);
-      return false;
+        !ReadData(raw, static_cast<uint32_t>(data_offset), part, compressed)) {
+      failure->code = kErrorCorruptCabinet;
+      return BlockResult::kFailed;
     }
     if (checksum != 0 && cab::DataBlockChecksum(part, compressed, uncompressed) != checksum) {
-      ctx_.Fail(kErrorCorruptCabinet, "bad block checksum in folder " + std::to_string(folder_));
-      return false;
+      failure->code = kErrorCorruptCabinet;
+      failure->detail = "bad block checksum in folder " + std::to_string(folder_);
+      return BlockResult::kFailed;
     }
     next_block_offset_ = static_cast<uint32_t>(data_offset + compressed);
     --blocks_left_;
@@ -362,8 +513,8 @@ bool CopyRun::NextBlock() {
     if (uncompressed != 0) break;
     // Only a cabinet's last block may be the first part of a split one.
     if (blocks_left_ != 0) {
-      ctx_.Fail(kErrorCorruptCabinet);
-      return false;
+      failure->code = kErrorCorruptCabinet;
+      return BlockResult::kFailed;
     }
   }
 
@@ -371,22 +522,137 @@ bool CopyRun::NextBlock() {
   const bool stored = (folder_type_ & cab::kCompressMask) == cab::kCompressNone;
   if (stored) {
     ok = gathered == uncompressed;
-    if (ok) std::memcpy(ctx_.output, ctx_.input, uncompressed);
+    if (ok) std::memcpy(output, ctx_.input, uncompressed);
   } else {
-    ok = ctx_.decoder->DecodeBlock(ctx_.input, gathered, ctx_.output, uncompressed);
+    ok = ctx_.decoder->DecodeBlock(ctx_.input, gathered, output, uncompressed);
   }
   if (!ok) {
     const std::string where = " in folder " + std::to_string(folder_);
-    ctx_.Fail(kErrorDecompressorFailure,
-              stored ? "stored block of the wrong size" + where
-                     : std::string(ctx_.decoder->FormatName()) + ": " +
-                           cab::DecodeErrorText(ctx_.decoder->LastError()) + where);
+    failure->code = kErrorDecompressorFailure;
+    failure->detail = stored ? "stored block of the wrong size" + where
+                             : std::string(ctx_.decoder->FormatName()) + ": " +
+                                   cab::DecodeErrorText(ctx_.decoder->LastError()) + where;
     // The decoder's state is undefined now; the folder restarts if needed.
-    folder_ = -1;
-    return false;
+    failure->folder_lost = true;
+    return BlockResult::kFailed;
   }
+  *size = uncompressed;
+  return BlockResult::kDecoded;
+}
+
+bool CopyRun::ReportBlockFailure(const BlockFailure& failure) {
+  if (failure.code != kErrorNone) ctx_.Fail(failure.code, failure.detail);
+  if (failure.folder_lost) folder_ = -1;
+  if (failure.code == kErrorAllocFail) {
+    ctx_.decoder.reset();
+    ctx_.has_decoder_type = false;
+  }
+  return false;
+}
+
+// Starts decoding the folder ahead from the cursor, when a thread, its
+// buffers and the gate can be had; otherwise the folder is decoded on the
+// caller's thread as its data is needed.
+void CopyRun::StartReadAhead() {
+  if (!ctx_.gate.Valid()) return;
+  std::unique_ptr<ReadAhead> ahead(new (std::nothrow) ReadAhead(ctx_));
+  if (!ahead || !ahead->free_slots.Valid() || !ahead->filled_slots.Valid()) return;
+  for (Slot& slot : ahead->slots) {
+    slot.data = static_cast<uint8_t*>(ctx_.alloc(kSlotBytes));
+    if (!slot.data) return;
+  }
+  ahead->raw.data = static_cast<uint8_t*>(ctx_.alloc(kRawWindowBytes));
+  if (!ahead->raw.data) return;
+  ahead->position = block_start_ + block_size_;
+  ahead_ = std::move(ahead);
+  if (!ahead_->thread.Start(DecodeAheadThread, this)) ahead_.reset();
+}
+
+// Ends the read-ahead wherever it is. The block cursor is then somewhere
+// ahead of the view: the folder must start over before it is read again.
+void CopyRun::StopReadAhead() {
+  if (!ahead_) return;
+  ahead_->stop = true;
+  ahead_->free_slots.Release();  // wakes the thread if it waits for a slot
+  ahead_->thread.Join();
+  ahead_.reset();
+  folder_ = -1;
+}
+
+// The read-ahead thread: fills slot after slot until the folder's blocks in
+// this cabinet are all decoded, a block fails, or it is told to stop.
+void CopyRun::DecodeAhead() {
+  ReadAhead& a = *ahead_;
+  for (;;) {
+    a.free_slots.Acquire();
+    if (a.stop) return;
+    Slot& slot = a.slots[a.produce];
+    a.produce = (a.produce + 1) % kSlotCount;
+    slot.start = a.position;
+    slot.size = 0;
+    slot.end = BlockResult::kDecoded;
+    slot.failure = BlockFailure();
+    while (slot.size + cab::kMaxBlockUncompressed <= kSlotBytes && !a.stop) {
+      uint32_t size = 0;
+      BlockResult result;
+      try {
+        result = DecodeNextBlock(slot.data + slot.size, &size, false, &a.raw, &slot.failure);
+      } catch (const std::bad_alloc&) {
+        slot.failure.code = kErrorAllocFail;
+        slot.failure.folder_lost = true;
+        result = BlockResult::kFailed;
+      }
+      if (result != BlockResult::kDecoded) {
+        slot.end = result;
+        break;
+      }
+      slot.size += size;
+    }
+    a.position += slot.size;
+    const bool last = slot.end != BlockResult::kDecoded;
+    a.filled_slots.Release();
+    if (last) return;
+  }
+}
+
+bool CopyRun::NextData() {
+  if (ahead_) {
+    ReadAhead& a = *ahead_;
+    for (;;) {
+      if (a.holding) {
+        Slot& held = a.slots[a.consume];
+        if (held.end != BlockResult::kDecoded) {
+          // The thread has ended after this slot; the block cursor stands
+          // where its decoding stopped.
+          const BlockResult end = held.end;
+          const BlockFailure failure = held.failure;
+          a.thread.Join();
+          ahead_.reset();
+          if (end == BlockResult::kFailed) return ReportBlockFailure(failure);
+          break;  // the folder goes on in the next cabinet: read here
+        }
+        a.consume = (a.consume + 1) % kSlotCount;
+        a.holding = false;
+        a.free_slots.Release();
+      }
+      a.filled_slots.Acquire();
+      a.holding = true;
+      const Slot& slot = a.slots[a.consume];
+      if (slot.size > 0) {
+        view_ = slot.data;
+        block_start_ = slot.start;
+        block_size_ = slot.size;
+        return true;
+      }
+    }
+  }
+  uint32_t size = 0;
+  BlockFailure failure;
+  if (DecodeNextBlock(ctx_.output, &size, true, nullptr, &failure) != BlockResult::kDecoded)
+    return ReportBlockFailure(failure);
+  view_ = ctx_.output;
   block_start_ += block_size_;
-  block_size_ = uncompressed;
+  block_size_ = size;
   return true;
 }
 
@@ -404,13 +670,13 @@ bool CopyRun::WriteFile(const FileEntry& entry, Handle out) {
   uint64_t at = begin;
   while (at < end) {
     if (at >= block_start_ + block_size_) {
-      if (!NextBlock()) return false;
+      if (!NextData()) return false;
       continue;
     }
     const uint32_t skip = static_cast<uint32_t>(at - block_start_);
     uint64_t available = block_size_ - skip;
     const uint32_t count = static_cast<uint32_t>(end - at < available ? end - at : available);
-    if (ctx_.write(out, ctx_.output + skip, count) != count) {
+    if (ctx_.Write(out, view_ + skip, count) != count) {
       ctx_.Fail(kErrorTargetFile);
       return false;
     }
@@ -426,12 +692,12 @@ bool CopyRun::Run(const std::string& folder, const char* name) {
     ctx_.Fail(kErrorCabinetNotFound);
     return false;
   }
-  ctx_.header_handle = ctx_.open(path.c_str(), kOpenBinary | kOpenReadOnly, 0);
+  ctx_.header_handle = ctx_.Open(path.c_str(), kOpenBinary | kOpenReadOnly, 0);
   if (ctx_.header_handle == kNoHandle) {
     ctx_.Fail(kErrorCabinetNotFound);
     return false;
   }
-  ctx_.data_handle = ctx_.open(path.c_str(), kOpenBinary | kOpenReadOnly, 0);
+  ctx_.data_handle = ctx_.Open(path.c_str(), kOpenBinary | kOpenReadOnly, 0);
   if (ctx_.data_handle == kNoHandle) {
     ctx_.Fail(kErrorCabinetNotFound);
     return false;
@@ -518,7 +784,7 @@ bool CopyRun::HandleEntry(const FileEntry& e) {
 
   if (!WriteFile(e, handle)) {
     // The output would otherwise stay open; the caller never sees it again.
-    ctx_.close(handle);
+    ctx_.Close(handle);
     return false;
   }
 

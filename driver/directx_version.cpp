@@ -62,3 +62,10 @@ DirectXVersion DirectXFromFileVersions(const FileVersionLookup& version_of) {
   }
   return result;
 }
+
+bool DirectXAtLeast(uint32_t minimum, const std::function<DirectXVersion()>& from_libraries,
+                    const std::function<bool(DirectXVersion*)>& from_diagnostics) {
+  if (PackDirectXVersion(from_libraries()) >= minimum) return true;
+  DirectXVersion reported;
+  return from_diagnostics(&reported) && PackDirectXVersion(reported) >= minimum;
+}

@@ -32,6 +32,17 @@ using FileVersionLookup = std::function<bool(const std::string& file, FileVersio
 // minimum. 0.0 when no row matches.
 DirectXVersion DirectXFromFileVersions(const FileVersionLookup& version_of);
 
+// Whether the machine has at least `minimum` (packed) for the run's check,
+// asked the cheap way first: the file versions of the system libraries
+// (a few version resources) and, only when they fall short, the
+// diagnostics provider, which loads Direct3D, DirectSound and DirectShow to
+// answer (a third of a second under Wine). The decision is the one of
+// GetDirectXVersion(): the provider comes with DirectX 9, so whenever it
+// answers it reports 9.0 or more, and whenever the libraries show 3.0 the
+// provider, if present, would have said at least as much.
+bool DirectXAtLeast(uint32_t minimum, const std::function<DirectXVersion()>& from_libraries,
+                    const std::function<bool(DirectXVersion*)>& from_diagnostics);
+
 // ---- Windows side ----
 
 // The diagnostics method: the DirectX diagnostics provider's system

@@ -103,13 +103,23 @@ DirectXVersion DirectXFromLibrariesIn(const std::string& folder) {
       [&](const std::string& file, FileVersion* v) { return ReadFileVersion(prefix + file, v); });
 }
 
+namespace {
+
+std::string SystemFolder() {
+  char system_folder[MAX_PATH + 1] = {};
+  UINT length = GetSystemDirectoryA(system_folder, sizeof system_folder);
+  return (length > 0 && length < sizeof system_folder) ? std::string(system_folder, length) : "";
+}
+
+}  // namespace
+
 uint32_t GetDirectXVersion() {
   DirectXVersion version;
-  if (!DirectXFromDiagnostics(&version)) {
-    char system_folder[MAX_PATH + 1] = {};
-    UINT length = GetSystemDirectoryA(system_folder, sizeof system_folder);
-    std::string folder = (length > 0 && length < sizeof system_folder) ? std::string(system_folder, length) : "";
-    version = DirectXFromLibrariesIn(folder);
-  }
+  if (!DirectXFromDiagnostics(&version)) version = DirectXFromLibrariesIn(SystemFolder());
   return PackDirectXVersion(version);
+}
+
+bool MachineHasDirectX(uint32_t minimum) {
+  return DirectXAtLeast(
+      minimum, [] { return DirectXFromLibrariesIn(SystemFolder()); }, DirectXFromDiagnostics);
 }

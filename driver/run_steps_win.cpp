@@ -142,7 +142,7 @@ bool LoadDefines(const std::string& config_folder) {
 }
 
 void CheckDirectX() {
-  if (GetDirectXVersion() >= kMinimumDirectXVersion) return;
+  if (MachineHasDirectX(kMinimumDirectXVersion)) return;
   if (!Run().silent &&
       ShowMessage(Expand(u"%DX_UPGRADE_TITLE%", true), Expand(u"%DX_UPGRADE_TEXT%", true), MB_OKCANCEL) == IDOK)
     ShellExecuteA(nullptr, "open", kDirectXDownloadPage, nullptr, nullptr, SW_SHOWNORMAL);

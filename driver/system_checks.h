@@ -11,6 +11,10 @@ bool IsAdministrator();
 // 0 when no DirectX is found.
 uint32_t GetDirectXVersion();
 constexpr uint32_t kMinimumDirectXVersion = 0x30000;  // 3.0
+// The run's check, GetDirectXVersion() >= minimum with the same answer but
+// the diagnostics provider asked only when the system libraries fall short
+// (DirectXAtLeast() in directx_version.h says why that is the same).
+bool MachineHasDirectX(uint32_t minimum);
 
 // Free bytes available to the caller on the drive with this root ("C:\"),
 // -1 when it cannot be read.

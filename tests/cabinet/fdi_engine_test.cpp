@@ -206,6 +206,35 @@ TEST(FdiEngine, ErrorNumbers) {
   }
 }
 
+// Decoding runs ahead of the writes (a second thread, megabytes ahead): a
+// damaged block it meets early must still be reported only when the writes
+// reach it, after every file before it was written and closed, and not at
+// all when no extracted file needs it.
+TEST(FdiEngine, DamageFoundAheadCountsOnlyWhereTheWritesReachIt) {
+  const std::vector<TestEntry> entries = {
+      {"a", Pattern(3 * 1024 * 1024, 6)}, {"b", Pattern(100000, 7)}, {"c", Pattern(100, 8)}};
+  auto cab = BuildCabinet(entries);
+  const size_t damaged_block = entries[0].data.size() / 32768 + 1;  // inside "b"
+  cab.bytes[cab.block_offsets[damaged_block] + 8 + 20] ^= 0x01;
+
+  EngineRun all = RunEngine(cab.bytes);
+  EXPECT_FALSE(all.ok);
+  EXPECT_EQ(all.error.code, fdi::kErrorCorruptCabinet);
+  EXPECT_EQ(all.error.detail, "bad block checksum in folder 0");
+  EXPECT_EQ(all.copy_order, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(all.closed.count("a"), 1u);
+  EXPECT_EQ(all.files["a"], entries[0].data);
+  EXPECT_EQ(all.closed.count("b"), 0u);
+  EXPECT_EQ(all.leaked_handles, 0u);
+
+  EngineRun first_only = RunEngine(cab.bytes, [](const fdi::Notification& n) -> intptr_t {
+    return std::string(n.name1) == "a" ? 1 : 0;
+  });
+  EXPECT_TRUE(first_only.ok) << "error " << first_only.error.code;
+  EXPECT_EQ(first_only.files["a"], entries[0].data);
+  EXPECT_EQ(first_only.leaked_handles, 0u);
+}
+
 TEST(FdiEngine, MissingCabinetAndOverlongPath) {
   fdi::ErrorRecord error;
   auto open_fails = [](const char*, int, int) -> fdi::Handle { return -1; };

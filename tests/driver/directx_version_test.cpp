@@ -58,4 +58,36 @@ TEST(DirectXVersion, FileTableKeepsTheLastMatchingRow) {
   for (const Case& c : cases) EXPECT_EQ(PackDirectXVersion(FromFiles(c.files)), c.packed) << c.what;
 }
 
+// The run's check asks the provider only when the libraries fall short, and
+// then goes by the provider's answer alone.
+TEST(DirectXVersion, CheckAsksTheProviderOnlyWhenTheLibrariesFallShort) {
+  struct Case {
+    const char* what;
+    DirectXVersion libraries;
+    bool provider_answers;
+    DirectXVersion provider;
+    bool passes;
+    bool provider_asked;
+  } cases[] = {
+      {"libraries 3.0", {3, 0, ' '}, true, {9, 0, 'c'}, true, false},
+      {"libraries 9.0, no provider", {9, 0, ' '}, false, {}, true, false},
+      {"libraries 2.0, provider 9.0c", {2, 0, ' '}, true, {9, 0, 'c'}, true, true},
+      {"libraries 2.0, no provider", {2, 0, ' '}, false, {}, false, true},
+      {"nothing, provider 2.0", {}, true, {2, 0, ' '}, false, true},
+      {"nothing at all", {}, false, {}, false, true},
+  };
+  for (const Case& c : cases) {
+    bool asked = false;
+    const bool passes = DirectXAtLeast(
+        0x30000, [&] { return c.libraries; },
+        [&](DirectXVersion* v) {
+          asked = true;
+          *v = c.provider;
+          return c.provider_answers;
+        });
+    EXPECT_EQ(passes, c.passes) << c.what;
+    EXPECT_EQ(asked, c.provider_asked) << c.what;
+  }
+}
+
 }  // namespace
