@@ -39,6 +39,19 @@ void MatchFinder::Reset(const MatchFinderParams& params) {
   base_ = end_ = indexed_ = 0;
 }
 
+uint8_t* MatchFinder::Load(const uint8_t* data, size_t size, uint32_t pos) {
+  if (buffer_.size() < size) buffer_.resize(size);
+  std::fill(head4_.begin(), head4_.end(), 0);
+  std::fill(head3_.begin(), head3_.end(), 0);
+  std::fill(head2_.begin(), head2_.end(), 0);
+  // chain_ needs no clearing: a link is read only at a position indexed
+  // since, which wrote it.
+  std::memcpy(buffer_.data(), data, size);
+  base_ = indexed_ = pos;
+  end_ = pos + static_cast<uint32_t>(size);
+  return buffer_.data();
+}
+
 uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
   size_t used = end_ - base_;
   if (used + size > buffer_.size()) {

@@ -47,6 +47,12 @@ class MatchFinder {
   // search reaches them.
   uint8_t* Append(const uint8_t* data, size_t size);
 
+  // Forgets all data and takes data[0..size) as the window, its first byte
+  // at stream position `pos`: for a compressor that hands out independent
+  // stretches of one stream, each with the history before it. Nothing is
+  // indexed yet (SkipTo indexes the history).
+  uint8_t* Load(const uint8_t* data, size_t size, uint32_t pos);
+
   // Stream position one past the last byte appended.
   uint32_t end() const { return end_; }
   // The byte at stream position `pos` (which must still be in the window).
