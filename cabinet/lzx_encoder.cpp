@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "base/task_runner.h"
@@ -26,7 +24,7 @@ namespace {
 // What each level trades: match search effort, parser, and how many frames
 // the block planner weighs together.
 struct LevelSettings {
-  uint32_t depth;           // hash chain entries per search
+  uint32_t depth;           // chain entries or tree nodes visited per search
   uint32_t good_length;     // past a match this long, search a quarter as deep
   uint32_t nice_length;     // a match this long ends the search / is taken
   uint32_t max_lazy;        // lazy parser: no look-ahead past a match this long
@@ -38,15 +36,16 @@ struct LevelSettings {
   uint32_t near2_distance;  // 2-byte matches only this close
   unsigned group_frames;    // frames planned together
   unsigned max_block_frames;
+  bool binary_tree;         // match finder: binary trees, else hash chains
 };
 
 const LevelSettings kLevels[] = {
-    // depth good nice lazy skip lazy   optimal passes hash near2 group block
-    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8},       // 1: fastest
-    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8},       // 2
-    {16, 32, 64, 32, 6, true, false, 1, 20, 64, 8, 8},      // 3: default
-    {16, 32, 64, 0, 7, false, true, 1, 20, 64, 16, 16},     // 4
-    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16},   // 5: best
+    // depth good nice lazy skip lazy optimal passes hash near2 group block tree
+    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8, false},         // 1: fastest
+    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8, false},         // 2
+    {12, 24, 48, 0, 7, false, true, 1, 20, 64, 16, 16, true},       // 3: default
+    {16, 32, 64, 0, 7, false, true, 2, 20, 64, 16, 16, true},       // 4
+    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16, true},     // 5: best
 };
 
 // Block headers: 3 bits of type, 24 bits of size.
@@ -61,14 +60,19 @@ struct TreeSet {
   bool use_aligned;
 };
 
-// The stream is parsed in stretches of this many frames, each on its own
-// (its own match finder primed with the window's history before it, fresh
-// prices, repeated offsets unknown at its start), so that several can be
-// parsed at once. The stretch size is fixed, never derived from the thread
-// count: the output is the same however many threads run.
-constexpr uint32_t kStretchFrames = 32;
+// The stream is parsed in stretches of kStretchFrames frames, each on its
+// own (its own match finder, primed with the window's worth of history
+// before it; fresh prices; repeated offsets unknown at its start), so that
+// several can be parsed at once. The stretch size never depends on the
+// thread count: the output is the same however many threads run. Priming
+// costs an indexing pass over the history (a tree insert per position for
+// binary trees), hence long stretches: 4 MB, against a 2 MB history.
+constexpr uint32_t kStretchFrames = 128;
+// The history is indexed with a shallow search: trees cut short there lose
+// a little of the far past (0.1% of output), for a fraction of the cost.
+constexpr uint32_t kPrimeDepth = 4;
 // Stretches gathered before a parallel round.
-constexpr uint32_t kRoundStretches = 8;
+constexpr uint32_t kRoundStretches = 4;
 
 // One frame as a worker parsed it.
 struct ParsedFrame {
@@ -344,7 +348,9 @@ struct LzxEncoder::Impl {
     const uint32_t end = std::min<uint32_t>(round_start + last * kFrameSize, input_base + static_cast<uint32_t>(input.size()));
     const uint32_t history = std::min<uint32_t>(start - input_base, 1u << options.window_bits);
     w.finder.Load(input.data() + (start - history - input_base), end - (start - history), start - history);
+    w.finder.SetDepth(kPrimeDepth);
     w.finder.SkipTo(start);
+    w.finder.SetDepth(finder_params.max_depth);
     w.model.SetDefaults();
     w.model_stats.Clear();
     uint32_t repeats[kNumRepeats] = {kUnknownRepeat, kUnknownRepeat, kUnknownRepeat};
@@ -469,15 +475,6 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   d.error.clear();
   d.stats = LzxEncoderStats();
   d.level = kLevels[options.level - 1];
-  if (const char* t = std::getenv("LZX_TUNE")) {  // TEMP tuning
-    LevelSettings& L = d.level;
-    int lz = 0, op = 0;
-    std::sscanf(t, "%u,%u,%u,%u,%u,%d,%d,%d,%u,%u,%u,%u", &L.depth, &L.good_length, &L.nice_length, &L.max_lazy,
-                &L.skip_shift, &lz, &op, &L.passes, &L.hash_bits, &L.near2_distance, &L.group_frames,
-                &L.max_block_frames);
-    L.lazy = lz;
-    L.near_optimal = op;
-  }
   d.main_size = kNumChars + 8 * NumPositionSlots(options.window_bits);
   d.had_short_frame = false;
   d.stream_pos = 0;
@@ -496,6 +493,7 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   mp.max_near2_distance = d.level.near2_distance;
   mp.hash_bits = d.level.hash_bits;
   mp.chunk_size = kFrameSize;
+  mp.binary_tree = d.level.binary_tree;
   d.threads = options.threads != 0 ? options.threads : base::ProcessorCount();
   d.workers.clear();
 
