@@ -39,7 +39,14 @@ bool InstallConfigParser::ParseFile(const std::string& path) {
       if (item.type == SectionStart) {
         if (item.value == u"InstallConfig") {
           if (!ReadInstallConfig()) {
-            if (xml_->HasError()) SetError(Narrow(xml_->ErrorText()));
+            if (xml_->HasError()) {
+              SetError(Narrow(xml_->ErrorText()));
+            } else if (!failed_) {
+              // The reader ends quietly with sections still open; for this
+              // file that means it was cut short, and the run stops on it, so
+              // the player must be told why.
+              SetError("Unexpected End of File");
+            }
             xml_.reset();
             return false;
           }

@@ -320,10 +320,10 @@ TEST(InstallConfigTest, MissingFileReportsTheReadersText) {
   EXPECT_EQ(config.GetErrorText(), "Unable to open file " + path);
 }
 
-TEST(InstallConfigTest, TruncatedSectionFailsWithoutText) {
+TEST(InstallConfigTest, TruncatedSectionFailsWithAReason) {
   Parsed p = Parse("<InstallConfig><Registry><RegValue><Key>k</Key>");
   EXPECT_FALSE(p.ok);
-  EXPECT_EQ(p.error, "");
+  EXPECT_EQ(p.error, "Unexpected End of File on Line 1" + InFile(p));
   EXPECT_TRUE(p.config->Registry.empty()) << "a half-read record is dropped";
 }
 
