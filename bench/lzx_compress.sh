@@ -77,7 +77,8 @@ printf '%-28s %12s %8s %9s %9s %9s %9s\n' method bytes "% input" "vs gzip" "vs w
 awk -v input="$input" -v gz="$gzip_size" -v wim="${wim_size:-0}" '{
   n = NF; wall = $n; cpu = $(n - 1); size = $(n - 2); label = $1;
   for (i = 2; i <= n - 3; i++) label = label " " $i;
+  ratio = "-";
+  if (wim > 0) ratio = sprintf("%.4f", size / wim);
   printf "%-28s %12d %7.2f%% %8.2f%% %9s %9.2f %9.2f\n", label, size, 100 * size / input, 100 * size / gz,
-         wim > 0 ? sprintf("%.4f", size / wim) : "-",
-         input / 1048576 / (cpu > 0 ? cpu : 0.01), input / 1048576 / (wall > 0 ? wall : 0.01)
+         ratio, input / 1048576 / (cpu > 0 ? cpu : 0.01), input / 1048576 / (wall > 0 ? wall : 0.01)
 }' "$results"
