@@ -113,48 +113,106 @@ class LsbBitReader {
   unsigned padding_bits_ = 0;
 };
 
-// Bits right-aligned in a 64-bit buffer: the oldest unread bit is bit
-// count_-1, new input enters at the bottom.
+// Bits left-aligned in a 64-bit buffer: the oldest unread bit is bit 63.
+// Below the count_ valid bits the buffer holds either zeros or the very
+// stream bits that follow, so a refill may OR a whole 64-bit load into it
+// (four words at once, however many of them fit) and count only the words
+// that fit whole.
+//
+// The fast refill reads a copy of the block with the two bytes of every
+// word swapped (SwapWords()): the words are then big-endian and four of
+// them come in stream order with one byte-reversing load. The careful path
+// reads the block itself, as do callers of Data() (raw bytes).
 class WordBitReader {
  public:
   static constexpr bool kLsbFirst = false;
+  // Refill guarantees at least this many bits in the buffer.
   static constexpr unsigned kGuaranteedBits = 48;
+  // RefillFast() reads this many bytes and advances by at most 6 of them.
+  static constexpr size_t kFastRefillBytes = 8;
 
   WordBitReader() = default;
   WordBitReader(const uint8_t* data, size_t size) { Reset(data, size); }
 
-  void Reset(const uint8_t* data, size_t size) {
-    start_ = next_ = data;
-    end_ = data + size;
+  // swapped: SwapWords() of the same size bytes, which enables RefillFast(),
+  // or null.
+  void Reset(const uint8_t* data, size_t size, const uint8_t* swapped = nullptr) {
+    data_ = data;
+    swapped_ = swapped;
+    size_ = size;
+    pos_ = 0;
     bits_ = 0;
     count_ = 0;
     padding_bits_ = 0;
   }
 
+  // Swaps the bytes of each whole word of in[size] into out (an odd last
+  // byte is left out).
+  static void SwapWords(const uint8_t* in, size_t size, uint8_t* out) {
+    size_t i = 0;
+    // Runs of a fixed length, which the compiler turns into vector code.
+    for (; i + 64 <= size; i += 64) {
+      uint16_t w[32];
+      std::memcpy(w, in + i, 64);
+      for (uint16_t& x : w) x = static_cast<uint16_t>((x >> 8) | (x << 8));
+      std::memcpy(out + i, w, 64);
+    }
+    for (; i + 2 <= size; i += 2) {
+      out[i] = in[i + 1];
+      out[i + 1] = in[i];
+    }
+  }
+
   void Refill() {
-    while (count_ <= 48) {
+    if (FastRefillReady() && BytesLeft() >= kFastRefillBytes) {
+      RefillFast();
+      return;
+    }
+    while (count_ < 48) {
       uint64_t word = 0;
-      if (end_ - next_ >= 2) {
-        word = next_[0] | (next_[1] << 8);
-        next_ += 2;
+      if (size_ - pos_ >= 2) {
+        word = data_[pos_] | (data_[pos_ + 1] << 8);
+        pos_ += 2;
       } else {
         // An odd last byte is taken as the low half of a final word.
-        if (next_ < end_) {
-          word = *next_++;
+        if (pos_ < size_) {
+          word = data_[pos_++];
         } else {
           padding_bits_ += 16;
         }
       }
-      bits_ = (bits_ << 16) | word;
+      bits_ |= word << (48 - count_);
       count_ += 16;
     }
   }
 
-  // n <= 32; the caller has refilled enough bits.
-  uint32_t Peek(unsigned n) const {
-    return static_cast<uint32_t>((bits_ >> (count_ - n)) & ((uint64_t{1} << n) - 1));
+  // Whether RefillFast() may be used (given enough bytes left): there is a
+  // swapped copy and the reader stands on a word of it (the raw bytes of an
+  // LZX uncompressed block can leave it on an odd byte).
+  bool FastRefillReady() const { return swapped_ != nullptr && (pos_ & 1) == 0; }
+
+  // Refill() for a caller that knows FastRefillReady() and
+  // BytesLeft() >= kFastRefillBytes.
+  void RefillFast() {
+    uint64_t v;
+    std::memcpy(&v, swapped_ + pos_, 8);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    bits_ |= v >> count_;
+    // Count the words that fit whole: 0 to 3 of them, which takes count_
+    // to 48..63.
+    pos_ += (~count_ >> 3) & 6;
+    count_ |= 48;
   }
-  void Drop(unsigned n) { count_ -= n; }
+  size_t BytesLeft() const { return size_ - pos_; }
+
+  // 1 <= n <= 32; the caller has refilled enough bits.
+  uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits_ >> (64 - n)); }
+  void Drop(unsigned n) {
+    bits_ <<= n;
+    count_ -= n;
+  }
   uint32_t Read(unsigned n) {
     if (n == 0) return 0;
     if (count_ < n) Refill();
@@ -165,33 +223,77 @@ class WordBitReader {
   unsigned BitsInBuffer() const { return count_; }
 
   // Bits consumed since Reset(), padding included.
-  size_t BitPosition() const {
-    return static_cast<size_t>(next_ - start_) * 8 + padding_bits_ - count_;
-  }
+  size_t BitPosition() const { return pos_ * 8 + padding_bits_ - count_; }
 
   // Moves to a byte position of the block, emptying the bit buffer; used
   // around the raw bytes of LZX uncompressed blocks.
   bool SeekToByte(size_t offset) {
-    if (offset > static_cast<size_t>(end_ - start_)) return false;
-    next_ = start_ + offset;
+    if (offset > size_) return false;
+    pos_ = offset;
     bits_ = 0;
     count_ = 0;
     padding_bits_ = 0;
     return true;
   }
-  const uint8_t* Data() const { return start_; }
-  size_t Size() const { return static_cast<size_t>(end_ - start_); }
+  const uint8_t* Data() const { return data_; }
+  size_t Size() const { return size_; }
 
   bool Overrun() const { return count_ < padding_bits_; }
 
+  // A decoding loop may take the stream over as a Cursor (while
+  // FastRefillReady()) and hand it back: Cursor at BitPosition(), then
+  // SeekToBit(cursor.position).
+  struct Cursor;
+  Cursor TakeCursor() const;
+  // A bit position inside the block, with no padding consumed.
+  void SeekToBit(size_t bit) {
+    SeekToByte(bit / 16 * 2);
+    Refill();
+    Drop(bit % 16);
+  }
+
  private:
-  const uint8_t* start_ = nullptr;
-  const uint8_t* next_ = nullptr;
-  const uint8_t* end_ = nullptr;
+  const uint8_t* data_ = nullptr;
+  const uint8_t* swapped_ = nullptr;
+  size_t size_ = 0;
+  size_t pos_ = 0;
   uint64_t bits_ = 0;
   unsigned count_ = 0;
   unsigned padding_bits_ = 0;
 };
+
+// The swapped copy of a block read as one big-endian bit stream: a refill
+// is one load at the byte the position falls in, shifted by the bits of
+// that byte already used, and yields at least 57 bits. The caller keeps the
+// load inside the copy (position / 8 + 8 <= limit_bytes).
+struct WordBitReader::Cursor {
+  static constexpr bool kLsbFirst = false;
+  static constexpr unsigned kGuaranteedBits = 57;
+
+  const uint8_t* stream;
+  size_t limit_bytes;  // the whole words of the block
+  size_t position;     // bits consumed since the block's start
+  uint64_t bits = 0;   // left-aligned
+
+  void Refill() {
+    uint64_t v;
+    std::memcpy(&v, stream + position / 8, 8);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    bits = v << (position % 8);
+  }
+  // 1 <= n <= 32, after a Refill() that left n bits.
+  uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits >> (64 - n)); }
+  void Drop(unsigned n) {
+    bits <<= n;
+    position += n;
+  }
+};
+
+inline WordBitReader::Cursor WordBitReader::TakeCursor() const {
+  return Cursor{swapped_, size_ & ~size_t{1}, BitPosition()};
+}
 
 // Bytes read from their most significant bit; Quantum's arithmetic decoder
 // takes one bit at a time and its raw extra bits come from the same stream.

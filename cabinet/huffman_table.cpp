@@ -23,7 +23,7 @@ HuffmanTable::HuffmanTable(unsigned max_symbols, unsigned root_bits)
 // Writes entry into every slot of a table (root or second level) whose index
 // starts with the given code, in the reader's bit order.
 void HuffmanTable::Fill(uint32_t table_start, unsigned table_bits, uint32_t code,
-                        unsigned code_bits, const Entry& entry, bool lsb_first) {
+                        unsigned code_bits, uint32_t entry, bool lsb_first) {
   const unsigned free_bits = table_bits - code_bits;
   if (lsb_first) {
     // The code's first bit is the index's lowest bit; the bits after the
@@ -72,7 +72,7 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned count, bool lsb_first)
       if (lengths[s] != 0) sorted_[next[lengths[s]]++] = static_cast<uint16_t>(s);
   }
 
-  entries_.assign(size_t{1} << root_bits_, Entry());
+  entries_.assign(size_t{1} << root_bits_, 0);
   if (used == 0) return true;
   empty_ = false;
 
@@ -84,10 +84,7 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned count, bool lsb_first)
     uint32_t c = first_code[len];
     for (unsigned n = 0; n < length_count[len]; ++n, ++i, ++c) {
       if (len > root_bits_) break;
-      Entry e;
-      e.value = sorted_[i];
-      e.length = static_cast<uint8_t>(len);
-      Fill(0, root_bits_, c, len, e, lsb_first);
+      Fill(0, root_bits_, c, len, MakeEntry(sorted_[i], len, 0), lsb_first);
     }
     if (len > root_bits_) break;
   }
@@ -119,18 +116,13 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned count, bool lsb_first)
     const uint32_t start = static_cast<uint32_t>(entries_.size());
     entries_.resize(entries_.size() + (size_t{1} << sub_bits));
 
-    Entry link;
-    link.value = start;
-    link.sub_bits = static_cast<uint8_t>(sub_bits);
     uint32_t root_index = lsb_first ? ReverseBits(prefix, root_bits_) : prefix;
-    entries_[root_index] = link;
+    entries_[root_index] = MakeEntry(start, 0, sub_bits);
 
     for (; k < end; ++k) {
       const unsigned rest = longs[k].length - root_bits_;
-      Entry e;
-      e.value = longs[k].symbol;
-      e.length = static_cast<uint8_t>(longs[k].length);
-      Fill(start, sub_bits, longs[k].code & ((1u << rest) - 1), rest, e, lsb_first);
+      Fill(start, sub_bits, longs[k].code & ((1u << rest) - 1), rest, MakeEntry(longs[k].symbol, longs[k].length, 0),
+           lsb_first);
     }
   }
   return true;

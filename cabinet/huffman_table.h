@@ -32,42 +32,61 @@ class HuffmanTable {
   // True when no symbol has a code (every lookup fails).
   bool Empty() const { return empty_; }
 
-  // Decodes one symbol; -1 for a bit pattern that is no code. The reader
-  // must hold at least kMaxCodeLength bits (call Refill() first).
+  // The table as a decoding loop wants it: a pointer and a width that it
+  // can keep in registers while it stores output bytes (a byte store may
+  // alias any member, a local copy cannot).
+  struct Lookup {
+    const uint32_t* entries;
+    unsigned root_bits;
+
+    // Decodes one symbol; -1 for a bit pattern that is no code. The reader
+    // must hold at least kMaxCodeLength bits (call Refill() first).
+    template <class Reader>
+    int Decode(Reader& reader) const {
+      const uint32_t e = entries[reader.Peek(root_bits)];
+      if (EntryLength(e) != 0) {
+        reader.Drop(EntryLength(e));
+        return static_cast<int>(EntryValue(e));
+      }
+      const unsigned sub_bits = EntrySubBits(e);
+      if (sub_bits == 0) return -1;
+      const uint32_t peeked = reader.Peek(root_bits + sub_bits);
+      const uint32_t index = Reader::kLsbFirst ? (peeked >> root_bits) : (peeked & ((1u << sub_bits) - 1));
+      const uint32_t s = entries[EntryValue(e) + index];
+      if (EntryLength(s) == 0) return -1;
+      reader.Drop(EntryLength(s));
+      return static_cast<int>(EntryValue(s));
+    }
+  };
+  Lookup GetLookup() const { return Lookup{entries_.data(), root_bits_}; }
+  // For a decoder that knows the root width as a constant, which makes each
+  // lookup a shift by a constant: Lookup{table.Entries(), kRootBits}.
+  const uint32_t* Entries() const { return entries_.data(); }
+
   template <class Reader>
   int Decode(Reader& reader) const {
-    const Entry& e = entries_[reader.Peek(root_bits_)];
-    if (e.length != 0) {
-      reader.Drop(e.length);
-      return static_cast<int>(e.value);
-    }
-    if (e.sub_bits == 0) return -1;
-    uint32_t peeked = reader.Peek(root_bits_ + e.sub_bits);
-    uint32_t index = Reader::kLsbFirst ? (peeked >> root_bits_)
-                                       : (peeked & ((1u << e.sub_bits) - 1));
-    const Entry& s = entries_[e.value + index];
-    if (s.length == 0) return -1;
-    reader.Drop(s.length);
-    return static_cast<int>(s.value);
+    return GetLookup().Decode(reader);
   }
 
  private:
-  // A symbol (length != 0: its full code length), a link to a second-level
-  // table (length 0, sub_bits != 0, value = its first entry) or no code
-  // (both 0).
-  struct Entry {
-    uint32_t value = 0;
-    uint8_t length = 0;
-    uint8_t sub_bits = 0;
-  };
+  // An entry packs, from the low bits: the code length (5 bits), the width
+  // of a second-level table (5 bits) and a value (22 bits). It is a symbol
+  // (length != 0: its full code length), a link to a second-level table
+  // (length 0, width != 0, value = its first entry) or no code (all 0).
+  static uint32_t MakeEntry(uint32_t value, unsigned length, unsigned sub_bits) {
+    return (value << 10) | (sub_bits << 5) | length;
+  }
+  static unsigned EntryLength(uint32_t e) { return e & 31; }
+  static unsigned EntrySubBits(uint32_t e) { return (e >> 5) & 31; }
+  static uint32_t EntryValue(uint32_t e) { return e >> 10; }
 
-  void Fill(uint32_t table_start, unsigned table_bits, uint32_t code, unsigned code_bits,
-            const Entry& entry, bool lsb_first);
+  void Fill(uint32_t table_start, unsigned table_bits, uint32_t code, unsigned code_bits, uint32_t entry,
+            bool lsb_first);
 
   unsigned max_symbols_;
   unsigned root_bits_;
   bool empty_ = true;
-  std::vector<Entry> entries_;
+  std::vector<uint32_t> entries_;
   std::vector<uint16_t> sorted_;  // symbols in canonical order, scratch
 };
 

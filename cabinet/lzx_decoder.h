@@ -4,6 +4,11 @@
 // Each cabinet data block carries one frame of (at most) 32768 output bytes;
 // the bit stream restarts at every data block while the LZX block state
 // (current block, trees, repeated offsets, window) runs on across them.
+//
+// Nearly every symbol is decoded by a fast loop that needs no bounds checks
+// (enough input, block and window are known to remain) and copies matches
+// in whole words; a careful loop, checking everything, decodes the last
+// symbols of each input, block and window. Both report damage the same way.
 #pragma once
 
 #include <cstdint>
@@ -29,16 +34,23 @@ class LzxDecoder : public Decompressor {
  private:
   bool ReadBlockHeader();
   bool ReadLengths(uint8_t* lengths, unsigned first, unsigned last);
-  bool DecodeSymbols(size_t frame_end);
-  bool CopyUncompressed(size_t frame_end);
+  bool DecodeSymbols(uint64_t frame_end);
+  bool DecodeSymbolsFast(uint64_t frame_end);
+  template <bool kAligned>
+  bool DecodeSymbolsFast(uint64_t frame_end);
+  void CopyMatch(uint32_t dst, uint32_t offset, uint32_t length);
+  bool CopyUncompressed(uint64_t frame_end);
 
   const uint32_t window_size_;
   // The buffer holds at least two frames, so that a frame is still whole
-  // when a match that ends it runs over into the next one.
+  // when a match that ends it runs over into the next one. window_ has
+  // kWindowSlack bytes more, which the fast loop's wide copies may spill
+  // into.
   const uint32_t buffer_size_;
   const uint32_t buffer_mask_;
   const unsigned main_symbols_;
   std::vector<uint8_t> window_;
+  std::vector<uint8_t> swapped_input_;  // the block with its words byte-swapped
 
   WordBitReader reader_;
 

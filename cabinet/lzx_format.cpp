@@ -1,5 +1,7 @@
 #include "cabinet/lzx_format.h"
 
+#include <cstring>
+
 #include "cabinet/byte_order.h"
 
 namespace cab {
@@ -23,18 +25,18 @@ void TranslateE8ToAbsolute(uint8_t* frame, uint32_t size, uint32_t frame_offset,
 void TranslateE8ToRelative(uint8_t* frame, size_t size, uint32_t frame_offset, uint32_t translation_size) {
   if (size <= kTranslationTail) return;
   const int64_t file_size = translation_size;
-  for (size_t i = 0; i < size - kTranslationTail;) {
-    if (frame[i] != 0xE8) {
-      ++i;
-      continue;
-    }
-    const int64_t current = static_cast<int64_t>(frame_offset) + static_cast<int64_t>(i);
-    const int64_t absolute = static_cast<int32_t>(Load32(frame + i + 1));
+  uint8_t* const end = frame + (size - kTranslationTail);
+  // Most bytes are no 0xE8: the library's byte search skips them many at a
+  // time.
+  for (uint8_t* p = frame; p < end; p += 5) {
+    p = static_cast<uint8_t*>(std::memchr(p, 0xE8, static_cast<size_t>(end - p)));
+    if (p == nullptr) break;
+    const int64_t current = static_cast<int64_t>(frame_offset) + (p - frame);
+    const int64_t absolute = static_cast<int32_t>(Load32(p + 1));
     if (absolute >= -current && absolute < file_size) {
       const int64_t relative = absolute >= 0 ? absolute - current : absolute + file_size;
-      Store32(frame + i + 1, static_cast<uint32_t>(relative));
+      Store32(p + 1, static_cast<uint32_t>(relative));
     }
-    i += 5;
   }
 }
 

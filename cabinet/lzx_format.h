@@ -36,9 +36,9 @@ enum BlockType : unsigned { kBlockNone = 0, kBlockVerbatim = 1, kBlockAligned = 
 
 // Position slots of a window of 2^window_bits bytes (kMinWindowBits to
 // kMaxWindowBits).
-inline unsigned NumPositionSlots(unsigned window_bits) {
-  static const unsigned kSlotCounts[] = {30, 32, 34, 36, 38, 42, 50};
-  return kSlotCounts[window_bits - kMinWindowBits];
+constexpr unsigned kPositionSlotCounts[kMaxWindowBits - kMinWindowBits + 1] = {30, 32, 34, 36, 38, 42, 50};
+constexpr unsigned NumPositionSlots(unsigned window_bits) {
+  return kPositionSlotCounts[window_bits - kMinWindowBits];
 }
 
 // Footer bits and base of each position slot. A match offset is sent
@@ -59,6 +59,16 @@ struct PositionSlots {
   }
 };
 constexpr PositionSlots kSlots;
+
+// Every offset a window's position slots can code lies inside the window:
+// the slots end where the window does (formatted offset 2^window_bits, that
+// is offset 2^window_bits - 2). A decoder checks only the repeated offsets.
+constexpr bool SlotsEndAtTheWindow() {
+  for (unsigned bits = kMinWindowBits; bits <= kMaxWindowBits; ++bits)
+    if (kSlots.base[NumPositionSlots(bits)] != (uint32_t{1} << bits)) return false;
+  return true;
+}
+static_assert(SlotsEndAtTheWindow(), "position slots reach beyond the window");
 
 // E8 translation: the encoder rewrites the 32-bit operand after each 0xE8
 // byte (an x86 CALL) from relative to absolute, the decoder back. It covers

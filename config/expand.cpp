@@ -185,6 +185,17 @@ WString Expand(const WString& text, bool collapse) {
   return ExpandWithin(text, collapse, budget);
 }
 
+WString LiteralForExpand(const WString& text) {
+  WString out;
+  out.reserve(text.size() + 2);
+  if (!text.empty() && text[0] == u'#') out += u'#';
+  for (char16_t c : text) {
+    out += c;
+    if (c == u'%') out += u'%';
+  }
+  return out;
+}
+
 bool EvalDefineCommand(const WString& name, const std::vector<WString>& arguments, WString* value) {
   const size_t count = arguments.size();
   if (name == u"Registry") {

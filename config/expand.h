@@ -32,6 +32,12 @@
 //    string.
 WString Expand(const WString& text, bool collapse);
 
+// The form of a plain text (a file name, an error text that quotes one) that
+// Expand(..., true) gives back exactly: every "%" doubled and a leading "#"
+// doubled, so that no part of it is taken for a reference or a command.
+// Messages that quote names pass them through it before they are expanded.
+WString LiteralForExpand(const WString& text);
+
 constexpr int kMaxExpansionSteps = 4096;
 constexpr int kMaxExpansionDepth = 64;
 constexpr size_t kMaxExpansionLength = 1u << 20;

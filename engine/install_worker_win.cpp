@@ -27,8 +27,10 @@ bool ExtractProductFiles() {
     if (ExtractCabinet(run.ProductFiles(), run.Progress())) return true;
     // A refused entry name is a broken installer, not a file in use: asking
     // to close the game and trying again would only fail the same way.
+    // The message quotes the entry's name as the cabinet has it: shown as
+    // it is, never expanded ("%...%" in a name is no reference).
     if (CabinetEntryRefused()) {
-      ShowFatalError(Widen(CabinetExtractionError()));
+      ShowFatalError(LiteralForExpand(Widen(CabinetExtractionError())));
       break;
     }
     if (retry == 1) break;
@@ -47,7 +49,7 @@ bool OpenLogFile(const std::string& log_path) {
   const std::string parent = GetDirectory(log_path);
   if (!parent.empty()) MakeDirectories(parent);
   if (!TheInstallLog().OpenFile(log_path)) {
-    ShowFatalError(u"Failed to Create Install Log '" + Widen(log_path) + u"'");
+    ShowFatalError(u"Failed to Create Install Log '" + LiteralForExpand(Widen(log_path)) + u"'");
     ok = false;
   }
   const std::string source = TheInstallContext().ConfigFolder() + "\\props.xml";

@@ -5,6 +5,8 @@
 # Products land in $BUILD_ROOT/bin (default build/bin).
 # Options: --host-only, --win-only, --sanitize (host with clang ASan/UBSan),
 #          --release (no debug info)
+# HOST_TARGET=name builds only that target of the host (scripts/test.sh
+# --sanitize builds host_tests, the programs of the host unit tests).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${BUILD_ROOT:-$here/build}
@@ -38,10 +40,10 @@ if [ $do_host = 1 ]; then
   if [ $sanitize = 1 ]; then
     configure "$root/host-asan" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DINSTALLER_SANITIZE=ON -DBIN_DIR="$root/bin-asan"
-    cmake --build "$root/host-asan" -j "$jobs"
+    cmake --build "$root/host-asan" -j "$jobs" ${HOST_TARGET:+--target "$HOST_TARGET"}
   else
     configure "$root/host"
-    cmake --build "$root/host" -j "$jobs"
+    cmake --build "$root/host" -j "$jobs" ${HOST_TARGET:+--target "$HOST_TARGET"}
   fi
 fi
 if [ $do_win = 1 ]; then

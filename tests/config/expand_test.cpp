@@ -168,6 +168,16 @@ TEST_F(ExpandTest, FailShowsItsMessageAndContinues) {
   EXPECT_TRUE(aborted_);
 }
 
+// Names quoted in messages come back exactly, whatever they hold.
+TEST_F(ExpandTest, LiteralsComeBackUnchanged) {
+  for (const char* text : {"files\\..\\%GameDir%.txt", "100%", "%%", "%", "50% of %X", "#Fail boom", "##x",
+                           "#IfSet 1, a | b", "a#b %Hash%", ""}) {
+    fatalMessages_.clear();
+    EXPECT_EQ(configtest::Show(Expand(LiteralForExpand(Widen(text)), true)), text);
+    EXPECT_TRUE(fatalMessages_.empty()) << text;
+  }
+}
+
 TEST_F(ExpandTest, IfFileExists) {
   testsupport::ScratchDir dir;
   ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("present.txt"), "x"));

@@ -128,10 +128,17 @@ class FaultsTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { delete scratch_; }
 
-  // The product packed by the authoring tool for an install folder.
-  Bytes Packed(const std::string& install_path) {
-    std::string error;
-    Bytes packed = e2e::PackInstaller(cfg_, files_, {DefinesText(install_path)}, {}, &error);
+  // The product packed by the authoring tool for an install folder, with
+  // the test's install.xml or another one.
+  Bytes Packed(const std::string& install_path, const std::string& install_xml = "") {
+    std::string cfg = cfg_, error;
+    if (!install_xml.empty()) {
+      cfg = dir_.file("cfg-variant");
+      fs::remove_all(cfg);
+      fs::copy(cfg_, cfg);
+      testsupport::WriteWholeFile(cfg + "/install.xml", install_xml);
+    }
+    Bytes packed = e2e::PackInstaller(cfg, files_, {DefinesText(install_path)}, {}, &error);
     EXPECT_FALSE(packed.empty()) << error;
     return packed;
   }
@@ -150,31 +157,79 @@ class FaultsTest : public ::testing::Test {
 testsupport::ScratchDir* FaultsTest::scratch_ = nullptr;
 std::string FaultsTest::cfg_, FaultsTest::files_;
 
-// The destination on a 1 MiB file system mapped as drive M:, too small for
-// the product: the free-space check before the install step refuses it, so
-// the run ends with exit code 10 before anything is written there or
-// elsewhere. (A disk that fills during the extraction is covered by the
-// extraction's own tests: the file that did not fit is removed and not
-// listed.)
+// The destination on a small file system mapped as drive M:. Too small for
+// the product, the free-space check before the install step refuses it and
+// nothing is written. When the check passes but the disk fills during the
+// extraction, at big\c.dat (the file system has room for the bytes but not
+// for the file entries, which the check does not count; or a pre-install
+// program takes the space after the check), the retry prompt comes once,
+// the second attempt fails at the same file, the run ends with exit code
+// 10, the files written completely (on both attempts) are logged and the
+// part of big\c.dat that was written is gone. Nothing outside the install
+// folder changes but for what the pre-install program wrote.
 TEST_F(FaultsTest, DiskFull) {
+  const std::vector<std::string> logged = {"M:\\Game\\a.dat", "M:\\Game\\b.dat", "M:\\Game\\a.dat",
+                                           "M:\\Game\\b.dat"};
+  std::string filling_xml = kInstallXml;
+  filling_xml.insert(filling_xml.find("</InstallConfig>"),
+                     "<PreExec><Exe>" + e2e::WinePath(e2e::BinDir() + "/status_listener.exe") +
+                         "</Exe><Params>fill M:\\filler.bin 2621440</Params></PreExec>");
+  struct Case {
+    const char* name;
+    const char* mount_options;
+    std::string install_xml;               // "": the test's own
+    size_t boxes;                          // retry prompts
+    std::vector<std::string> installed;    // below the mount point
+    std::vector<std::string> logged;
+  };
+  const std::vector<Case> cases = {
+      {"too small for the product", "size=1m", "", 0, {}, {}},
+      // Inodes: the root, Game, the log, its properties copy, a.dat, b.dat
+      // and the folder big; big\c.dat finds none left.
+      {"out of file entries during the extraction", "size=16m,nr_inodes=7", "", 1,
+       {"Game/a.dat", "Game/b.dat", "Game/install.log", "Game/install_props.xml"}, logged},
+      // The check wants 2.7 MiB of the 4; 1.5 MiB are left for the files,
+      // so the 2 MiB of big\c.dat stop part-way.
+      {"taken by a pre-install program, big\\c.dat stops part-way", "size=4m", filling_xml, 1,
+       {"Game/a.dat", "Game/b.dat", "Game/install.log", "Game/install_props.xml", "filler.bin"}, logged},
+  };
   const std::string mount_point = dir_.file("small");
   fs::create_directories(mount_point);
-  if (e2e::Shell("mount -t tmpfs -o size=1m tmpfs '" + mount_point + "'") != 0)
-    GTEST_SKIP() << "cannot mount a small file system here (needs root)";
   const std::string drive = e2e::PrefixDir(kVersion) + "/dosdevices/m:";
-  fs::remove(drive);
-  fs::create_symlink(mount_point, drive);
-  const auto drive_c_before = Tree(e2e::DriveC(kVersion) + "/users");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (e2e::Shell("mount -t tmpfs -o " + std::string(c.mount_options) + " tmpfs '" + mount_point + "'") != 0)
+      GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    fs::remove(drive);
+    fs::create_symlink(mount_point, drive);
+    const auto drive_c_before = Tree(e2e::DriveC(kVersion) + "/users");
 
-  Outcome o = RunSilent(Write(Packed("M:\\Game")));
-  const auto installed = Tree(mount_point);
-  fs::remove(drive);
-  e2e::Shell("umount '" + mount_point + "'");
+    Outcome o = RunSilent(Write(Packed("M:\\Game", c.install_xml)));
+    const auto installed = Tree(mount_point);
+    const auto log_files = LoggedFiles(testsupport::ReadText(mount_point + "/Game/install.log"));
+    // Each product file there holds exactly what was packed.
+    unsigned seed = 1;
+    for (const ProductFile& f : kFiles) {
+      Bytes data;
+      if (testsupport::ReadWholeFile(mount_point + "/Game/" + HostName(f.name), &data)) {
+        EXPECT_TRUE(data == RandomBytes(f.size, seed)) << f.name;
+      }
+      ++seed;
+    }
+    fs::remove(drive);
+    e2e::Shell("umount '" + mount_point + "'");
 
-  EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
-  EXPECT_TRUE(o.boxes.empty());
-  EXPECT_TRUE(installed.empty());
-  EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
+    EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
+    EXPECT_EQ(o.boxes.size(), c.boxes);
+    std::vector<std::string> names;
+    for (const auto& file : installed) names.push_back(file.first);
+    EXPECT_EQ(names, c.installed);
+    EXPECT_EQ(log_files, c.logged);
+    if (installed.count("filler.bin")) {
+      EXPECT_EQ(installed.at("filler.bin"), 2621440u);  // all of it, before the extraction
+    }
+    EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
+  }
 }
 
 // A read-only file of an earlier install is replaced; the run succeeds and

@@ -4,6 +4,7 @@
 // kept under build/wizard-screens; the header colours are checked on them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include "e2e/wine_harness.h"
 #include "support/test_support.h"
+#include "tests/cabinet/cab_test_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -562,6 +564,49 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
     ASSERT_EQ(d.listings.size(), 2u) << d.Report();
     EXPECT_EQ(d.listings[1].controls.at(1019).text, "License Agreement");
   }
+}
+
+// A cabinet entry whose name leaves the install folder, in an installer made
+// without the authoring tool (which refuses it), run by a person: after the
+// license page the install stops before writing a file, the reason comes in
+// the fatal error box (the name shown as it is, its "%...%" not expanded),
+// then the aborted page; the run ends with exit code 10 and writes nothing
+// but the install log's header and its properties copy.
+TEST_F(WizardTest, RefusedEntryNameIsShownLiterallyThenTheAbortedPage) {
+  const std::string hostile = "files\\..\\%GameExe%.txt";
+  std::vector<cabtest::TestEntry> entries;
+  const std::string cfg = e2e::SourceDir() + "/examples/sample-game/cfg";
+  for (const auto& file : fs::directory_iterator(cfg))
+    entries.push_back({"cfg\\" + file.path().filename().string(),
+                       cabtest::Bytes(testsupport::ReadText(file.path().string()))});
+  entries.push_back({"files\\readme.txt", cabtest::Bytes("first")});
+  entries.push_back({hostile, cabtest::Bytes("hostile")});
+  std::vector<uint8_t> stub;
+  ASSERT_TRUE(testsupport::ReadWholeFile(e2e::BinDir() + "/InstallerStub.exe", &stub));
+  const std::vector<uint8_t> installer_bytes = e2e::AssembleInstaller({}, {{2, stub}, {1, cabtest::BuildCabinet(entries).bytes}});
+  const std::string installer = scratch_.file("HostileSetup.exe");
+  ASSERT_TRUE(testsupport::WriteWholeFile(installer, installer_bytes.data(), installer_bytes.size()));
+  // The install folder's parent: where the name would have led.
+  const std::string group = e2e::DriveC(kVersion) + "/Program Files/Zelkon Games";
+
+  const Driven d = Drive(installer, {kWelcome, "click 1014", kLicense, "click 1014", "box", "answer 1", kAborted,
+                                     "list", "click 2", "gone"});
+  EXPECT_EQ(d.exitCode, 10) << d.Report();
+  EXPECT_EQ(LinesOf(d, "BOX"),
+            std::vector<std::string>{kCaption + "|Refused cabinet entry '" + hostile +
+                                     "': it would be written outside the destination"})
+      << d.Report();
+  ASSERT_EQ(d.listings.size(), 1u) << d.Report();
+  EXPECT_EQ(d.listings[0].controls.at(1019).text, "Setup Cancelled");
+  std::vector<std::string> written;
+  for (const auto& entry : fs::recursive_directory_iterator(group))
+    if (entry.is_regular_file()) written.push_back(fs::relative(entry.path(), group).string());
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"Star Courier/Uninstall/install.log",
+                                               "Star Courier/Uninstall/install_props.xml"}));
+  EXPECT_EQ(testsupport::ReadText(DefaultFolder() + "/Uninstall/install.log").find("<File>"), std::string::npos);
+  EXPECT_FALSE(e2e::RegKeyExists(kVersion, kRegistryKey));
+  EXPECT_FALSE(fs::exists(StartMenuFolder()));
 }
 
 TEST_F(WizardTest, StorePageCreatesTheChosenRetailersShortcutsOnly) {

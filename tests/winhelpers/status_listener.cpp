@@ -26,6 +26,10 @@
 //       its files), creates MARKER once it holds it, and keeps it open for
 //       MILLISECONDS.
 //
+//   status_listener fill PATH BYTES
+//       Creates PATH with BYTES bytes (as a program that takes disk space,
+//       a prerequisite installing itself); exit code 3 when they do not fit.
+//
 //   status_listener fileinfo PATH...
 //       Prints "<attributes hex> <last write UTC> <creation UTC> PATH" per
 //       path, times as YYYY-MM-DD hh:mm:ss, or "missing PATH".
@@ -266,6 +270,18 @@ int main(int argc, char** argv) {
     Sleep(static_cast<DWORD>(std::atoi(argv[3])));
     CloseHandle(held);
     return 0;
+  }
+  if (mode == "fill" && argc > 3) {
+    HANDLE file = CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 3;
+    std::vector<char> block(65536, 'f');
+    DWORD written = 0;
+    bool ok = true;
+    for (long left = std::atol(argv[3]); ok && left > 0; left -= static_cast<long>(written))
+      ok = WriteFile(file, block.data(), static_cast<DWORD>(left < 65536 ? left : 65536), &written, nullptr) &&
+           written > 0;
+    CloseHandle(file);
+    return ok ? 0 : 3;
   }
   if (mode == "fileinfo") return FileInfo(argc, argv);
   return 2;
