@@ -6,6 +6,7 @@
 //                                           MB megabytes under DIR
 //   lzx_compress_bench compress DIR OUT.cab [--level N] [--window BITS]
 //                                           [--method lzx|mszip|stored] [--no-e8]
+//                                           [--threads N]
 //                                           one folder with every file of DIR
 //   lzx_compress_bench verify CAB DIR       extracts CAB with the project's
 //                                           cabinet engine and compares every
@@ -345,7 +346,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: lzx_compress_bench generate DIR MB\n"
                "       lzx_compress_bench compress DIR OUT.cab [--level N] [--window BITS] "
-               "[--method lzx|mszip|stored] [--no-e8] [--e8-size N]\n"
+               "[--method lzx|mszip|stored] [--no-e8] [--e8-size N] [--threads N]\n"
                "       lzx_compress_bench verify CAB DIR\n");
   return 2;
 }
@@ -363,6 +364,7 @@ int main(int argc, char** argv) {
       std::string a = argv[i];
       if (a == "--level" && i + 1 < argc) o.lzx_level = std::atoi(argv[++i]);
       else if (a == "--window" && i + 1 < argc) o.lzx_window_bits = static_cast<unsigned>(std::atoi(argv[++i]));
+      else if (a == "--threads" && i + 1 < argc) o.lzx_threads = static_cast<unsigned>(std::atoi(argv[++i]));
       else if (a == "--no-e8") o.lzx_e8_translation = false;
       else if (a == "--e8-size" && i + 1 < argc) o.lzx_e8_translation_size = static_cast<uint32_t>(std::atol(argv[++i]));
       else if (a == "--method" && i + 1 < argc) {

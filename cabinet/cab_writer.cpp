@@ -76,6 +76,7 @@ class CabWriter::FolderStream {
       lo.window_bits = options_.lzx_window_bits;
       lo.level = options_.lzx_level;
       lo.e8_translation = options_.lzx_e8_translation;
+      lo.threads = options_.lzx_threads;
       // Translation stops at 1 GB into the folder; a larger size adds nothing.
       lo.e8_translation_size = options_.lzx_e8_translation_size != 0
                                    ? options_.lzx_e8_translation_size

@@ -29,6 +29,9 @@ struct CabFolderOptions {
   // The E8 translation size in the LZX header; 0 takes the folder's size, so
   // that calls anywhere in the folder's executables become absolute targets.
   uint32_t lzx_e8_translation_size = 0;
+  // Threads the LZX compressor uses (0: one per processor); the cabinet is
+  // the same whatever the number.
+  unsigned lzx_threads = 0;
 };
 
 // DOS date and time fields as a cabinet stores them (local time, 2-second

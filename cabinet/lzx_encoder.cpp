@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/task_runner.h"
 #include "cabinet/byte_order.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/huffman_encoder.h"
@@ -23,7 +24,7 @@ namespace {
 // What each level trades: match search effort, parser, and how many frames
 // the block planner weighs together.
 struct LevelSettings {
-  uint32_t depth;           // hash chain entries per search
+  uint32_t depth;           // chain entries or tree nodes visited per search
   uint32_t good_length;     // past a match this long, search a quarter as deep
   uint32_t nice_length;     // a match this long ends the search / is taken
   uint32_t max_lazy;        // lazy parser: no look-ahead past a match this long
@@ -35,15 +36,16 @@ struct LevelSettings {
   uint32_t near2_distance;  // 2-byte matches only this close
   unsigned group_frames;    // frames planned together
   unsigned max_block_frames;
+  bool binary_tree;         // match finder: binary trees, else hash chains
 };
 
 const LevelSettings kLevels[] = {
-    // depth good nice lazy skip lazy   optimal passes hash near2 group block
-    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8},       // 1: fastest
-    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8},       // 2
-    {16, 32, 64, 32, 6, true, false, 1, 20, 64, 8, 8},      // 3: default
-    {16, 32, 64, 0, 7, false, true, 1, 20, 64, 16, 16},     // 4
-    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16},   // 5: best
+    // depth good nice lazy skip lazy optimal passes hash near2 group block tree
+    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8, false},         // 1: fastest
+    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8, false},         // 2
+    {12, 24, 48, 0, 7, false, true, 1, 20, 64, 16, 16, true},       // 3: default
+    {16, 32, 64, 0, 7, false, true, 2, 20, 64, 16, 16, true},       // 4
+    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16, true},     // 5: best
 };
 
 // Block headers: 3 bits of type, 24 bits of size.
@@ -56,6 +58,34 @@ struct TreeSet {
   uint8_t length[kLengthTreeSize];
   uint8_t aligned[kAlignedTreeSize];
   bool use_aligned;
+};
+
+// The stream is parsed in stretches of kStretchFrames frames, each on its
+// own (its own match finder, primed with the window's worth of history
+// before it; fresh prices; repeated offsets unknown at its start), so that
+// several can be parsed at once. The stretch size never depends on the
+// thread count: the output is the same however many threads run. Priming
+// costs an indexing pass over the history (a tree insert per position for
+// binary trees), hence long stretches: 4 MB, against a 2 MB history.
+constexpr uint32_t kStretchFrames = 128;
+// The history is indexed with a shallow search: trees cut short there lose
+// a little of the far past (0.1% of output), for a fraction of the cost.
+constexpr uint32_t kPrimeDepth = 4;
+// Stretches gathered before a parallel round.
+constexpr uint32_t kRoundStretches = 4;
+
+// One frame as a worker parsed it.
+struct ParsedFrame {
+  std::vector<Item> items;
+  SymbolStats stats;
+};
+
+// A worker thread's parsing state, reused from stretch to stretch.
+struct Worker {
+  MatchFinder finder;
+  ParseScratch scratch;
+  CostModel model;
+  SymbolStats model_stats;
 };
 
 struct PendingFrame {
@@ -93,11 +123,17 @@ struct LzxEncoder::Impl {
   uint8_t prev_main[kMaxMainTreeSize] = {};
   uint8_t prev_length[kLengthTreeSize] = {};
 
-  MatchFinder finder;
   ParseParams parse;
-  ParseScratch scratch;
-  CostModel model;
-  SymbolStats model_stats;
+  MatchFinderParams finder_params;
+  unsigned threads = 1;
+  std::vector<std::unique_ptr<Worker>> workers;
+  // Translated input from stream position input_base: the window's history
+  // before the current round, then the round's frames.
+  std::vector<uint8_t> input;
+  uint32_t input_base = 0;
+  uint32_t round_start = 0;   // stream position of the round's first frame
+  size_t round_frames = 0;
+  std::vector<ParsedFrame> parsed;  // the round's frames
   std::vector<PendingFrame> pending;  // reused; the first pending_count are live
   size_t pending_count = 0;
   std::vector<std::vector<uint8_t>> outputs;
@@ -303,6 +339,82 @@ struct LzxEncoder::Impl {
     ++(t.use_aligned ? stats.aligned_blocks : stats.verbatim_blocks);
   }
 
+  // Parses stretch `index` of the round on `w`: the result depends only on
+  // the input.
+  void ParseStretch(size_t index, Worker& w) {
+    const uint32_t first = static_cast<uint32_t>(index * kStretchFrames);
+    const uint32_t last = std::min<uint32_t>(first + kStretchFrames, static_cast<uint32_t>(round_frames));
+    const uint32_t start = round_start + first * kFrameSize;
+    const uint32_t end = std::min<uint32_t>(round_start + last * kFrameSize, input_base + static_cast<uint32_t>(input.size()));
+    const uint32_t history = std::min<uint32_t>(start - input_base, 1u << options.window_bits);
+    w.finder.Load(input.data() + (start - history - input_base), end - (start - history), start - history);
+    w.finder.SetDepth(kPrimeDepth);
+    w.finder.SkipTo(start);
+    w.finder.SetDepth(finder_params.max_depth);
+    w.model.SetDefaults();
+    w.model_stats.Clear();
+    uint32_t repeats[kNumRepeats] = {kUnknownRepeat, kUnknownRepeat, kUnknownRepeat};
+    uint32_t pos = start;
+    for (uint32_t k = first; k < last; ++k) {
+      const uint32_t size = std::min<uint32_t>(kFrameSize, end - pos);
+      ParsedFrame& f = parsed[k];
+      f.items.clear();
+      ParseFrame(w.finder, pos, size, parse, w.model, repeats, w.scratch, &f.items);
+      f.stats.Clear();
+      for (Item item : f.items) f.stats.Count(item);
+      // The parser prices the next frame by the recent statistics.
+      w.model_stats.Halve();
+      w.model_stats.Add(f.stats);
+      w.model.SetFromStats(w.model_stats, main_size);
+      pos += size;
+    }
+  }
+
+  // Parses the round's frames, stretches in parallel, then plans and writes
+  // them in stream order.
+  bool RunRound() {
+    if (round_frames == 0) return true;
+    parsed.resize(std::max(parsed.size(), round_frames));
+    const size_t stretches = (round_frames + kStretchFrames - 1) / kStretchFrames;
+    const unsigned used = static_cast<unsigned>(std::min<size_t>(threads, stretches));
+    while (workers.size() < used) {
+      workers.emplace_back(new Worker);
+      workers.back()->finder.Reset(finder_params);
+    }
+    base::RunTasks(stretches, used, [this](size_t index, unsigned worker) { ParseStretch(index, *workers[worker]); });
+
+    uint32_t pos = round_start;
+    for (size_t k = 0; k < round_frames; ++k) {
+      const uint32_t size = std::min<uint32_t>(kFrameSize, input_base + static_cast<uint32_t>(input.size()) - pos);
+      PendingFrame& f = pending[pending_count++];
+      const uint8_t* raw = input.data() + (pos - input_base);
+      f.raw.assign(raw, raw + size);
+      f.items.swap(parsed[k].items);
+      f.stats = parsed[k].stats;
+      f.force_uncompressed = false;
+      for (Item item : f.items) {
+        const uint32_t len = ItemLength(item);
+        if (len == 0) {
+          ++stats.literals;
+          continue;
+        }
+        const uint32_t formatted = ItemValue(item);
+        ++(formatted < kNumRepeats ? stats.repeat_matches : stats.matches);
+        UpdateRepeats(formatted, repeats);
+      }
+      std::memcpy(f.repeats_after, repeats, sizeof repeats);
+      pos += size;
+      if (pending_count == pending.size() && !Flush()) return false;
+    }
+    // Keep the window's worth of history for the next round.
+    const uint32_t keep = std::min<uint32_t>(static_cast<uint32_t>(input.size()), 1u << options.window_bits);
+    input.erase(input.begin(), input.end() - keep);
+    input_base = pos - keep;
+    round_start = pos;
+    round_frames = 0;
+    return true;
+  }
+
   // Plans and writes every pending frame, then hands them to the sink.
   bool Flush() {
     if (pending_count == 0) return true;
@@ -371,7 +483,7 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   std::memset(d.prev_main, 0, sizeof d.prev_main);
   std::memset(d.prev_length, 0, sizeof d.prev_length);
 
-  MatchFinderParams mp;
+  MatchFinderParams& mp = d.finder_params;
   mp.max_distance = (1u << options.window_bits) - 3;
   mp.max_length = kMaxMatch;
   mp.min_length = kMinMatch;
@@ -381,7 +493,9 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   mp.max_near2_distance = d.level.near2_distance;
   mp.hash_bits = d.level.hash_bits;
   mp.chunk_size = kFrameSize;
-  d.finder.Reset(mp);
+  mp.binary_tree = d.level.binary_tree;
+  d.threads = options.threads != 0 ? options.threads : base::ProcessorCount();
+  d.workers.clear();
 
   d.parse.near_optimal = d.level.near_optimal;
   d.parse.lazy = d.level.lazy;
@@ -389,8 +503,9 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   d.parse.max_lazy = d.level.max_lazy;
   d.parse.skip_shift = d.level.skip_shift;
   d.parse.passes = d.level.passes;
-  d.model.SetDefaults();
-  d.model_stats.Clear();
+  d.input.clear();
+  d.input_base = d.round_start = 0;
+  d.round_frames = 0;
   d.pending_count = 0;
   d.pending.resize(d.level.group_frames);
   d.started = true;
@@ -404,33 +519,15 @@ bool LzxEncoder::AddFrame(const uint8_t* data, size_t size) {
   if (d.had_short_frame) return d.Fail("only the last LZX frame may be short");
   if (d.stream_pos > 0x7FFF0000u - size) return d.Fail("an LZX stream must stay under 2 GB");
 
-  uint8_t* window = d.finder.Append(data, size);
+  const size_t at = d.input.size();
+  d.input.insert(d.input.end(), data, data + size);
   const uint32_t frame_size = static_cast<uint32_t>(size);
   if (d.options.e8_translation)
-    LzxTranslateE8(window, frame_size, d.stream_pos, d.options.e8_translation_size);
-
-  PendingFrame& f = d.pending[d.pending_count++];
-  f.raw.assign(window, window + size);
-  f.items.clear();
-  f.force_uncompressed = false;
-  ParseFrame(d.finder, d.stream_pos, frame_size, d.parse, d.model, d.repeats, d.scratch, &f.items);
-  std::memcpy(f.repeats_after, d.repeats, sizeof d.repeats);
-  f.stats.Clear();
-  for (Item item : f.items) {
-    f.stats.Count(item);
-    if (ItemLength(item) == 0) ++d.stats.literals;
-    else if (ItemValue(item) < kNumRepeats) ++d.stats.repeat_matches;
-    else ++d.stats.matches;
-  }
-  // The parser prices the next frame by the recent statistics.
-  d.model_stats.Halve();
-  d.model_stats.Add(f.stats);
-  d.model.SetFromStats(d.model_stats, d.main_size);
-
+    LzxTranslateE8(d.input.data() + at, frame_size, d.stream_pos, d.options.e8_translation_size);
   d.stream_pos += frame_size;
   d.had_short_frame = frame_size < kFrameSize;
   ++d.stats.frames;
-  if (d.pending_count == d.pending.size()) return d.Flush();
+  if (++d.round_frames == kStretchFrames * kRoundStretches) return d.RunRound();
   return true;
 }
 
@@ -438,7 +535,7 @@ bool LzxEncoder::Finish() {
   Impl& d = *impl_;
   if (!d.started) return d.Fail("the LZX encoder is not started");
   d.started = false;
-  return d.Flush();
+  return d.RunRound() && d.Flush();
 }
 
 }  // namespace cab

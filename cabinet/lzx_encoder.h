@@ -30,6 +30,9 @@ struct LzxEncoderOptions {
   int level = kDefaultLevel;         // kFastest..kBest
   bool e8_translation = true;        // x86 CALL translation (useful on executables)
   uint32_t e8_translation_size = 12000000;  // the header's translation size, < 2^31
+  // Threads that parse at once (0: one per processor). The output does not
+  // depend on it.
+  unsigned threads = 0;
 };
 
 // What the encoder chose, for tests and benchmarks.

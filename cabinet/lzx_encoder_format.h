@@ -38,6 +38,24 @@ inline unsigned MainSymbolOf(unsigned slot, uint32_t length) {
   return kNumChars + slot * 8 + header;
 }
 
+// R0..R2 after a match with this formatted offset, as the decoder keeps them.
+inline void UpdateRepeats(uint32_t formatted, uint32_t repeats[kNumRepeats]) {
+  if (formatted >= kNumRepeats) {
+    repeats[2] = repeats[1];
+    repeats[1] = repeats[0];
+    repeats[0] = formatted - 2;
+  } else if (formatted != 0) {
+    uint32_t t = repeats[0];
+    repeats[0] = repeats[formatted];
+    repeats[formatted] = t;
+  }
+}
+
+// A repeated offset whose value the parser does not know (a stretch of the
+// stream parsed on its own starts with all three unknown): larger than any
+// stream position, so it never matches.
+constexpr uint32_t kUnknownRepeat = 0xFFFFFFFFu;
+
 // Symbol counts of a run of items: what a block's trees are built from.
 struct SymbolStats {
   uint32_t main[kMaxMainTreeSize];

@@ -11,16 +11,6 @@ namespace {
 
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
-inline void UpdateRepeats(uint32_t formatted, uint32_t repeats[kNumRepeats]) {
-  if (formatted >= kNumRepeats) {
-    repeats[2] = repeats[1];
-    repeats[1] = repeats[0];
-    repeats[0] = formatted - 2;
-  } else if (formatted != 0) {
-    std::swap(repeats[0], repeats[formatted]);
-  }
-}
-
 // Length of the match at `pos` against distance `distance`, or 0 when the
 // distance reaches before the stream's start.
 inline uint32_t RepeatLength(const MatchFinder& finder, uint32_t pos, uint32_t distance,

@@ -33,10 +33,23 @@ void MatchFinder::Reset(const MatchFinderParams& params) {
   // copy of the history) only once every few chunks.
   buffer_.assign(static_cast<size_t>(history_) + 8 * static_cast<size_t>(params.chunk_size), 0);
   head4_.assign(size_t(1) << params.hash_bits, 0);
-  chain_.assign(chain_size, 0);
+  chain_.assign(params.binary_tree ? 2 * size_t(chain_size) : chain_size, 0);
   head3_.assign(size_t(1) << kHash3Bits, 0);
   head2_.assign(size_t(1) << 16, 0);
   base_ = end_ = indexed_ = 0;
+}
+
+uint8_t* MatchFinder::Load(const uint8_t* data, size_t size, uint32_t pos) {
+  if (buffer_.size() < size) buffer_.resize(size);
+  std::fill(head4_.begin(), head4_.end(), 0);
+  std::fill(head3_.begin(), head3_.end(), 0);
+  std::fill(head2_.begin(), head2_.end(), 0);
+  // chain_ needs no clearing: a link is read only at a position indexed
+  // since, which wrote it.
+  std::memcpy(buffer_.data(), data, size);
+  base_ = indexed_ = pos;
+  end_ = pos + static_cast<uint32_t>(size);
+  return buffer_.data();
 }
 
 uint8_t* MatchFinder::Append(const uint8_t* data, size_t size) {
@@ -69,11 +82,71 @@ uint32_t MatchFinder::CommonLength(const uint8_t* a, const uint8_t* b, uint32_t 
 
 void MatchFinder::Index(uint32_t pos) {
   const uint8_t* p = At(pos);
+  if (params_.binary_tree) {
+    TreeInsert(pos, nullptr, nullptr, 0, nullptr);
+    head3_[Hash3(p)] = pos + 1;
+    head2_[Hash2(p)] = pos + 1;
+    return;
+  }
   uint32_t h = Hash4(p, params_.hash_bits);
   chain_[pos & chain_mask_] = head4_[h];
   head4_[h] = pos + 1;
   head3_[Hash3(p)] = pos + 1;
   head2_[Hash2(p)] = pos + 1;
+}
+
+void MatchFinder::TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t limit, uint32_t* best) {
+  const uint32_t avail = std::min(end_ - pos, params_.max_length);
+  if (avail < 4) return;
+  const uint8_t* cur = At(pos);
+  const uint32_t h = Hash4(cur, params_.hash_bits);
+  uint32_t cand = head4_[h];
+  head4_[h] = pos + 1;
+  // `less` is the link that takes the next node found to sort before `cur`,
+  // `more` the one for a node after it; both start as cur's own children.
+  uint32_t* less = &chain_[2 * size_t(pos & chain_mask_)];
+  uint32_t* more = less + 1;
+  uint32_t len_less = 0, len_more = 0;
+  const uint32_t nice = std::min(params_.nice_length, avail);
+  const uint32_t max_distance = std::min(params_.max_distance, pos - base_);
+  for (uint32_t depth = params_.max_depth; cand != 0 && depth > 0; --depth) {
+    const uint32_t cpos = cand - 1;
+    const uint32_t distance = pos - cpos;
+    if (distance > max_distance) break;
+    const uint8_t* match = cur - distance;
+    uint32_t* node = &chain_[2 * size_t(cpos & chain_mask_)];
+    uint32_t len = std::min(len_less, len_more);
+    if (match[len] == cur[len]) {
+      len += CommonLength(cur + len, match + len, avail - len);
+      if (out) {
+        const uint32_t capped = std::min(len, limit);
+        if (capped > *best) {
+          *best = capped;
+          out[(*count)++] = LzMatch{capped, distance};
+        }
+      }
+      if (len >= nice) {
+        // As far as anyone will look, cur and the candidate agree: cur takes
+        // the candidate's place and children.
+        *less = node[0];
+        *more = node[1];
+        return;
+      }
+    }
+    if (match[len] < cur[len]) {
+      *less = cand;
+      less = &node[1];
+      cand = *less;
+      len_less = len;
+    } else {
+      *more = cand;
+      more = &node[0];
+      cand = *more;
+      len_more = len;
+    }
+  }
+  *less = 0;
+  *more = 0;
 }
 
 void MatchFinder::IndexUpTo(uint32_t pos) {
@@ -114,6 +187,13 @@ size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
   }
   if (limit >= 3 && pos + 3 <= end_ && best < limit) consider(head3_[Hash3(cur)]);
 
+  if (params_.binary_tree) {
+    TreeInsert(pos, out, &count, limit, &best);
+    if (pos + 3 <= end_) head3_[Hash3(cur)] = pos + 1;
+    head2_[Hash2(cur)] = pos + 1;
+    indexed_ = pos + 1;
+    return count;
+  }
   if (limit >= 4 && pos + 4 <= end_ && best < limit && best < params_.nice_length) {
     uint32_t cand = head4_[Hash4(cur, params_.hash_bits)];
     uint32_t depth = best >= params_.good_length ? params_.max_depth / 4 + 1 : params_.max_depth;

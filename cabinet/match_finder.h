@@ -31,6 +31,12 @@ struct MatchFinderParams {
   uint32_t max_near2_distance = 64;  // 2-byte matches only this close
   unsigned hash_bits = 16;        // size of the 4-byte hash table
   uint32_t chunk_size = 32768;    // largest Append
+  // Binary trees instead of hash chains: each 4-byte hash bucket keeps its
+  // positions in a search tree ordered by the bytes that follow, so a search
+  // walks towards ever longer matches and finds the longest within
+  // max_depth steps. Dearer to index (every indexed position is a tree
+  // insert), better matches for the same depth.
+  bool binary_tree = false;
 };
 
 class MatchFinder {
@@ -46,6 +52,12 @@ class MatchFinder {
   // returns where they lie in the window, for in-place editing before any
   // search reaches them.
   uint8_t* Append(const uint8_t* data, size_t size);
+
+  // Forgets all data and takes data[0..size) as the window, its first byte
+  // at stream position `pos`: for a compressor that hands out independent
+  // stretches of one stream, each with the history before it. Nothing is
+  // indexed yet (SkipTo indexes the history).
+  uint8_t* Load(const uint8_t* data, size_t size, uint32_t pos);
 
   // Stream position one past the last byte appended.
   uint32_t end() const { return end_; }
@@ -68,12 +80,19 @@ class MatchFinder {
     if (pos > indexed_) indexed_ = pos;
   }
 
+  // Changes the search depth (as MatchFinderParams::max_depth) from now on:
+  // a shallower depth makes indexing a long history cheaper.
+  void SetDepth(uint32_t depth) { params_.max_depth = depth; }
+
   // Length of the common prefix of a and b, at most `limit`.
   static uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit);
 
  private:
   void Index(uint32_t pos);
   void IndexUpTo(uint32_t pos);
+  // Inserts `pos` in its tree; with `out`, also reports the matches met on
+  // the way (lengths capped at `limit`, each longer than *best).
+  void TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t limit, uint32_t* best);
 
   MatchFinderParams params_;
   std::vector<uint8_t> buffer_;
@@ -82,6 +101,8 @@ class MatchFinder {
   uint32_t indexed_ = 0;   // every position before this one is in the tables
   uint32_t history_ = 0;   // bytes kept before new data when sliding
   // Table entries are position + 1; 0 marks an empty slot.
+  // chain_ holds the tree links in binary-tree mode: two per position, the
+  // subtree of smaller and of greater continuations.
   std::vector<uint32_t> head4_, chain_, head3_, head2_;
   uint32_t chain_mask_ = 0;
 };

@@ -204,6 +204,32 @@ TEST(LzxEncoder, OutputDependsOnlyOnInputAndOptions) {
   }
 }
 
+TEST(LzxEncoder, SameOutputWhateverTheThreadCount) {
+  // Several of the stretches the compressor parses on their own, at a
+  // hash-chain level and a binary-tree level, with stored blocks (random
+  // pieces) on and near their joins.
+  std::vector<uint8_t> data;
+  for (uint64_t seed = 1; data.size() < 4400000; ++seed) {
+    std::vector<uint8_t> piece = enctest::Mixed(120000, seed);
+    data.insert(data.end(), piece.begin(), piece.end());
+  }
+  for (int level : {1, 3}) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    LzxEncoderOptions o;
+    o.level = level;
+    o.threads = 1;
+    Compressed one;
+    ExpectRoundTrip(data, o, &one);
+    EXPECT_GT(one.stats.uncompressed_blocks, 0u);
+    for (unsigned threads : {3u}) {  // a count that does not divide a round
+      o.threads = threads;
+      Compressed many = Compress(data, o);
+      ASSERT_TRUE(many.ok) << many.error;
+      EXPECT_TRUE(many.frames == one.frames) << threads << " threads";
+    }
+  }
+}
+
 TEST(LzxEncoder, SmallAndOddStreams) {
   for (size_t size : {1u, 2u, 3u, 10u, 11u, 32767u, 32768u, 32769u, 65536u}) {
     SCOPED_TRACE("size " + std::to_string(size));
