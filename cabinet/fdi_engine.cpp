@@ -595,13 +595,19 @@ void CopyRun::DecodeAhead() {
     while (slot.size + cab::kMaxBlockUncompressed <= kSlotBytes && !a.stop) {
       uint32_t size = 0;
       BlockResult result;
+      // As in FDICopy: where exceptions are on, a failed allocation on this
+      // thread becomes the block's failure instead of ending the program.
+#if __cpp_exceptions
       try {
+#endif
         result = DecodeNextBlock(slot.data + slot.size, &size, false, &a.raw, &slot.failure);
+#if __cpp_exceptions
       } catch (const std::bad_alloc&) {
         slot.failure.code = kErrorAllocFail;
         slot.failure.folder_lost = true;
         result = BlockResult::kFailed;
       }
+#endif
       if (result != BlockResult::kDecoded) {
         slot.end = result;
         break;
