@@ -22,7 +22,7 @@
 #include "cabinet/cab_format.h"
 #include "cabinet/decompressor.h"
 #include "cabinet/fdi.h"
-#include "cabinet/thread_primitives.h"
+#include "base/thread_primitives.h"
 
 namespace fdi {
 namespace {
@@ -81,30 +81,30 @@ struct Context {
   }
 
   // The callbacks, one at a time whichever thread calls them.
-  cab::Mutex gate;
+  base::Mutex gate;
   Handle Open(const char* path, int flags, int permission) {
-    cab::MutexLock lock(gate);
+    base::MutexLock lock(gate);
     return open(path, flags, permission);
   }
   uint32_t Read(Handle h, void* buffer, uint32_t count) {
-    cab::MutexLock lock(gate);
+    base::MutexLock lock(gate);
     return read(h, buffer, count);
   }
   uint32_t Write(Handle h, const void* buffer, uint32_t count) {
-    cab::MutexLock lock(gate);
+    base::MutexLock lock(gate);
     return write(h, buffer, count);
   }
   int Close(Handle h) {
-    cab::MutexLock lock(gate);
+    base::MutexLock lock(gate);
     return close(h);
   }
   int64_t Seek(Handle h, int64_t distance, int origin) {
-    cab::MutexLock lock(gate);
+    base::MutexLock lock(gate);
     return seek(h, distance, origin);
   }
   // Seek and read as one step: nothing else moves the handle in between.
   bool ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size, uint32_t* got) {
-    cab::MutexLock lock(gate);
+    base::MutexLock lock(gate);
     if (seek(h, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
     *got = size == 0 ? 0 : read(h, buffer, size);
     return *got != 0xFFFFFFFFu;
@@ -188,9 +188,9 @@ class CopyRun {
       if (raw.data) ctx.free(raw.data);
     }
     Context& ctx;
-    cab::Thread thread;
-    cab::Semaphore free_slots{kSlotCount};
-    cab::Semaphore filled_slots{0};
+    base::Thread thread;
+    base::Semaphore free_slots{kSlotCount};
+    base::Semaphore filled_slots{0};
     std::atomic<bool> stop{false};
     Slot slots[kSlotCount];
     RawWindow raw;
@@ -217,7 +217,7 @@ class CopyRun {
   bool ReadFileEntry(uint32_t offset, FileEntry* entry);
   intptr_t Notify(NotificationType type, Notification& n) {
     n.user = user_;
-    cab::MutexLock lock(ctx_.gate);
+    base::MutexLock lock(ctx_.gate);
     return notify_(type, &n);
   }
 

@@ -1,4 +1,5 @@
-// The threading primitives the cabinet reader's read-ahead needs: a thread
+// The threading primitives the cabinet reader's read-ahead needs, kept at the
+// bottom layer beside the task runner so any layer may use them: a thread
 // that runs one function and is joined, a counting semaphore for handing
 // buffers over, and a mutex for what both threads call.
 // The Windows side (thread_primitives_win.cpp) uses the kernel's threads
@@ -6,7 +7,7 @@
 // the host side (thread_primitives_host.cpp) uses the standard library.
 #pragma once
 
-namespace cab {
+namespace base {
 
 class Thread {
  public:
@@ -78,4 +79,4 @@ class MutexLock {
   Mutex& mutex_;
 };
 
-}  // namespace cab
+}  // namespace base

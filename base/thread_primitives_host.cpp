@@ -5,9 +5,9 @@
 #include <system_error>
 #include <thread>
 
-#include "cabinet/thread_primitives.h"
+#include "base/thread_primitives.h"
 
-namespace cab {
+namespace base {
 
 struct Thread::Native {
   std::thread thread;
@@ -78,4 +78,4 @@ void Mutex::Unlock() {
   if (native_) native_->mutex.unlock();
 }
 
-}  // namespace cab
+}  // namespace base

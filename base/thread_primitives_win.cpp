@@ -3,9 +3,9 @@
 
 #include <new>
 
-#include "cabinet/thread_primitives.h"
+#include "base/thread_primitives.h"
 
-namespace cab {
+namespace base {
 
 struct Thread::Native {
   HANDLE handle = nullptr;
@@ -95,4 +95,4 @@ void Mutex::Unlock() {
   if (native_) LeaveCriticalSection(&native_->section);
 }
 
-}  // namespace cab
+}  // namespace base
