@@ -7,6 +7,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/scripts/lib/x86-mode.sh"
+. "$here/scripts/lib/apt-resilient.sh"
 
 if [ "$(id -u)" -ne 0 ]; then
   SUDO=sudo
@@ -26,15 +27,15 @@ install_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends \
+  apt_update_resilient
+  apt_install_resilient \
     cmake make g++ clang llvm libclang-rt-14-dev googletest ccache \
     g++-mingw-w64-i686 binutils-mingw-w64-i686 \
     wine wine32:i386 wine64 \
     cabextract gcab p7zip-full wimtools xz-utils gzip \
     xvfb xauth xdotool imagemagick osslsigncode openssl \
     python3 ca-certificates libxml2-utils time \
-    dpkg-dev file nsis
+    dpkg-dev file nsis || exit 1
   # The static, thread-free runtime: the stub must not depend on winpthread.
   if update-alternatives --list i686-w64-mingw32-g++ >/dev/null 2>&1; then
     $SUDO update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-win32 || true
