@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +62,7 @@ struct Control {
   bool visible = false, enabled = false;
   int x = 0, y = 0, w = 0, h = 0;
   std::string text;
+  int needW = -1, needH = -1;  // the room its text needs ("measure"), -1 when not measured
 };
 
 struct Listing {
@@ -111,6 +113,7 @@ Driven Drive(const std::string& installer, const std::vector<std::string>& scrip
     }
   }
   Driven d;
+  Control* last = nullptr;  // the control an "X" line measures
   d.output = run.get().output;
   std::istringstream lines(testsupport::ReadText(out));
   std::string line;
@@ -126,15 +129,20 @@ Driven Drive(const std::string& installer, const std::vector<std::string>& scrip
       std::getline(in, l.caption);
       l.caption.erase(0, 1);
       d.listings.push_back(l);
+      last = nullptr;
     } else if (kind == "C" && !d.listings.empty()) {
       Control c;
       in >> c.id >> c.cls >> c.visible >> c.enabled >> c.x >> c.y >> c.w >> c.h;
       std::getline(in, c.text);
       if (!c.text.empty()) c.text.erase(0, 1);
-      if (c.id == -1)
+      if (c.id == -1) {
         d.listings.back().statics.push_back(c);
-      else
-        d.listings.back().controls[c.id] = c;
+        last = &d.listings.back().statics.back();
+      } else {
+        last = &(d.listings.back().controls[c.id] = c);
+      }
+    } else if (kind == "X" && last) {
+      in >> last->needW >> last->needH;
     } else {
       if (kind == "EXIT") d.exitCode = std::atoi(line.c_str() + 5);
       d.lines.push_back(line);
@@ -226,6 +234,71 @@ void ExpectPaintedHeader(const std::string& shot, const Listing& l) {
       {"product", left + 5, 10, product.Pixel(0, 0)},
   };
   for (const Point& p : points) EXPECT_EQ(screen.Pixel(x + p.px, y + p.py), p.colour) << shot << ": " << p.what;
+}
+
+// Every visible text of a measured page has the room it needs in its
+// control: statics wrap within their width, so that too many lines overflow
+// their height; buttons keep their edges or box beside one line.
+void ExpectTextsFit(const Listing& l) {
+  int measured = 0;
+  auto fits = [&](const Control& c) {
+    if (!c.visible || c.needW < 0) return;
+    ++measured;
+    EXPECT_LE(c.needW, c.w) << l.caption << ": " << c.id << " " << c.text;
+    EXPECT_LE(c.needH, c.h) << l.caption << ": " << c.id << " " << c.text;
+  };
+  for (const auto& c : l.controls) fits(c.second);
+  for (const Control& c : l.statics) fits(c);
+  EXPECT_GT(measured, 0) << l.caption;
+}
+
+// The header at another DPI than 96: the bands and lines at their scaled
+// places, each bitmap at its scaled size (smoothed, so its middle is compared
+// within a tolerance) and the product panel's frame to its left.
+void ExpectScaledHeader(const std::string& shot, const Listing& l, int dpi) {
+  const Image screen = ReadImage(shot);
+  ASSERT_GT(screen.w, 0) << shot;
+  const std::string cfg = e2e::SourceDir() + "/examples/sample-game/cfg/";
+  const Image logo = ReadImage(cfg + "logo.bmp"), product = ReadImage(cfg + "product.bmp");
+  auto s = [dpi](int pixels) { return pixels * dpi / 96; };
+  const int x = l.clientX, y = l.clientY, w = l.clientW, h = l.clientH, depth = s(34);
+  const int lw = s(logo.w), lh = s(logo.h), pw = s(product.w), ph = s(product.h);
+  const int panel = w - s(11) - 2 * s(5) - pw, product_top = 2 * s(5);
+  struct Point {
+    const char* what;
+    int px, py;
+    std::string colour;
+  } points[] = {
+      {"header band", lw + s(20), s(30), "191,191,191"},
+      {"header band's last row", lw + s(20), s(76) - 1, "191,191,191"},
+      {"dark line", lw + s(20), s(76), "125,125,125"},
+      {"white line", lw + s(20), s(76) + 1, "255,255,255"},
+      {"background", 3, s(100), "218,218,218"},
+      {"footer white line", 2, h - depth - 1, "255,255,255"},
+      {"footer band", 2, h - 2, "191,191,191"},
+      {"beside the logo", lw + 1, lh / 2, "191,191,191"},
+      {"below the logo", lw / 2, lh + 1, "191,191,191"},
+      {"panel frame", panel, s(30), "125,125,125"},
+      {"panel inner white", panel + 1, s(30), "255,255,255"},
+      {"panel fill", panel + 3, s(30), "218,218,218"},
+  };
+  for (const Point& p : points) EXPECT_EQ(screen.Pixel(x + p.px, y + p.py), p.colour) << shot << ": " << p.what;
+  struct Sample {
+    const char* what;
+    int px, py;
+    const Image& image;
+    int ix, iy;
+  } samples[] = {
+      {"logo middle", lw / 2, lh / 2, logo, logo.w / 2, logo.h / 2},
+      {"logo near its end", lw - 3, lh - 3, logo, logo.w - 2, logo.h - 2},
+      {"product middle", panel + s(5) + pw / 2, product_top + ph / 2, product, product.w / 2, product.h / 2},
+  };
+  for (const Sample& p : samples) {
+    int a[3] = {}, b[3] = {};
+    std::sscanf(screen.Pixel(x + p.px, y + p.py).c_str(), "%d,%d,%d", &a[0], &a[1], &a[2]);
+    std::sscanf(p.image.Pixel(p.ix, p.iy).c_str(), "%d,%d,%d", &b[0], &b[1], &b[2]);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(a[i], b[i], 40) << shot << ": " << p.what;
+  }
 }
 
 // ---- The sample game ----
@@ -671,6 +744,97 @@ TEST_F(WizardTest, StorePageCreatesTheChosenRetailersShortcutsOnly) {
   EXPECT_TRUE(fs::exists(DefaultFolder() + "/stores/comet.ico"));
   EXPECT_FALSE(fs::exists(links + "Star Courier (Comet).lnk"));
   EXPECT_FALSE(fs::exists(links + "Star Courier (Harbor).lnk"));
+}
+
+// ---- Display scale ----
+
+// Both programs tell Windows that they draw for the display's DPI (per
+// monitor where it can), so that it does not stretch their windows.
+TEST(DpiAwareness, StubAndUninstallerDeclareIt) {
+  for (const char* program : {"InstallerStub.exe", "Uninstall.exe"}) {
+    const std::string bytes = testsupport::ReadText(e2e::BinDir() + "/" + program);
+    EXPECT_NE(bytes.find(">true/pm</dpiAware>"), std::string::npos) << program;
+    EXPECT_NE(bytes.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos) << program;
+  }
+}
+
+// A page told it now shows on a monitor of 144 dots per inch lays itself out
+// again: its client and every control scaled, the fonts made for 144 (every
+// text still fits), the header drawn at 144; told 96 again it is as before.
+TEST_F(WizardTest, PageMovedToAnotherDpiLaysItselfOutAgain) {
+  const Driven d = Drive(Pack(), {kWelcome, "list", "dpi 144", "measure", "pause moved-to-144dpi", "dpi 96", "list",
+                                  "pause moved-back-to-96dpi", "click 2", "box", "answer 6", kAborted, "click 2",
+                                  "gone"});
+  EXPECT_EQ(d.exitCode, 10) << d.Report();
+  ASSERT_EQ(d.listings.size(), 3u) << d.Report();
+  const Listing &before = d.listings[0], &moved = d.listings[1], &back = d.listings[2];
+  auto scaled = [](int pixels) { return (pixels * 3 + 1) / 2; };  // x 1.5, halves rounded up
+  EXPECT_EQ(moved.clientW, scaled(before.clientW));
+  EXPECT_EQ(moved.clientH, scaled(before.clientH));
+  EXPECT_EQ(back.clientW, before.clientW);
+  EXPECT_EQ(back.clientH, before.clientH);
+  for (const auto& c : before.controls) {
+    const Control &m = moved.controls.at(c.first), &b = back.controls.at(c.first);
+    EXPECT_EQ(std::vector<int>({m.x, m.y, m.x + m.w, m.y + m.h}),
+              std::vector<int>({scaled(c.second.x), scaled(c.second.y), scaled(c.second.x + c.second.w),
+                                scaled(c.second.y + c.second.h)}))
+        << c.first;
+    EXPECT_EQ(std::vector<int>({b.x, b.y, b.w, b.h}), std::vector<int>({c.second.x, c.second.y, c.second.w, c.second.h}))
+        << c.first;
+  }
+  ExpectTextsFit(moved);
+  ExpectScaledHeader(ScreenDir() + "/moved-to-144dpi.png", moved, 144);
+  ExpectPaintedHeader(ScreenDir() + "/moved-back-to-96dpi.png", back);
+}
+
+// The Windows 7 prefix at 144 dots per inch (150 %) for the test: Wine reads
+// the desktop's LogPixels as each program starts. The value goes again after
+// it, so that the other tests see 96.
+class HighDpiWizardTest : public WizardTest {
+ protected:
+  void SetUp() override {
+    WizardTest::SetUp();
+    if (IsSkipped()) return;
+    const e2e::WineResult set = e2e::RunWine(
+        kVersion, {"reg", "add", kDesktopKey, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"}, 60);
+    ASSERT_EQ(set.exitCode, 0) << set.output;
+  }
+  void TearDown() override {
+    e2e::RunWine(kVersion, {"reg", "delete", kDesktopKey, "/v", "LogPixels", "/f"}, 60);
+    WizardTest::TearDown();
+  }
+  static constexpr const char* kDesktopKey = "HKCU\\Control Panel\\Desktop";
+};
+
+// Every page at 144 dots per inch, screenshots kept as dpi144-<page>.png:
+// the header, its bitmaps and every text fit; the install is the same.
+TEST_F(HighDpiWizardTest, EveryPageScalesToTheDisplay) {
+  const std::string installer = Pack(SlowConfig(6000));
+  const Driven d = Drive(installer, {kWelcome, "measure", "pause dpi144-welcome", "click 1018", kOptions, "measure",
+                                     "pause dpi144-options", "click 1014", kLicense, "measure", "pause dpi144-license",
+                                     "click 1014", kInstalling, "measure", "pause dpi144-progress", kStore, "measure",
+                                     "dropdown 1026", "pause dpi144-store", kStoreEsc, kFinish, "measure",
+                                     "pause dpi144-finish", "check 1022 0", "click 6", "gone"});
+  ASSERT_EQ(d.exitCode, 0) << d.Report();
+  EXPECT_TRUE(fs::exists(DefaultFolder() + "/StarCourier.exe"));
+  const char* names[] = {"welcome", "options", "license", "progress", "store", "finish"};
+  ASSERT_EQ(d.listings.size(), std::size(names)) << d.Report();
+  for (size_t i = 0; i < std::size(names); ++i) {
+    SCOPED_TRACE(names[i]);
+    const Listing& page = d.listings[i];
+    ExpectExpanded(page);
+    ExpectTextsFit(page);
+    ExpectScaledHeader(ScreenDir() + "/dpi144-" + names[i] + ".png", page, 144);
+  }
+  // The retailer list's selection field holds an item of 1.5 times the height.
+  EXPECT_GE(d.listings[4].controls.at(1026).h, 27);
+  RemoveInstall();
+  const Driven aborted = Drive(Pack(), {kWelcome, "click 2", "box", "answer 6", kAborted, "measure",
+                                        "pause dpi144-aborted", "click 2", "gone"});
+  EXPECT_EQ(aborted.exitCode, 10) << aborted.Report();
+  ASSERT_EQ(aborted.listings.size(), 1u) << aborted.Report();
+  ExpectTextsFit(aborted.listings[0]);
+  ExpectScaledHeader(ScreenDir() + "/dpi144-aborted.png", aborted.listings[0], 144);
 }
 
 }  // namespace
