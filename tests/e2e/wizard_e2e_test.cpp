@@ -772,7 +772,7 @@ TEST(DpiAwareness, StubAndUninstallerDeclareIt) {
 // again: its client and every control scaled, the fonts made for 144 (every
 // text still fits), the header drawn at 144; told 96 again it is as before.
 TEST_F(WizardTest, PageMovedToAnotherDpiLaysItselfOutAgain) {
-  const Driven d = Drive(Pack(), {kWelcome, "list", "dpi 144", "measure", "pause moved-to-144dpi", "dpi 96", "list",
+  const Driven d = Drive(Pack(), {kWelcome, "measure", "dpi 144", "measure", "pause moved-to-144dpi", "dpi 96", "list",
                                   "pause moved-back-to-96dpi", "click 2", "box", "answer 6", kAborted, "click 2",
                                   "gone"});
   EXPECT_EQ(d.exitCode, 10) << d.Report();
@@ -792,6 +792,7 @@ TEST_F(WizardTest, PageMovedToAnotherDpiLaysItselfOutAgain) {
     EXPECT_EQ(std::vector<int>({b.x, b.y, b.w, b.h}), std::vector<int>({c.second.x, c.second.y, c.second.w, c.second.h}))
         << c.first;
   }
+  ExpectTextsFit(before);
   ExpectTextsFit(moved);
   ExpectScaledHeader(ScreenDir() + "/moved-to-144dpi.png", moved, 144);
   ExpectPaintedHeader(ScreenDir() + "/moved-back-to-96dpi.png", back);
