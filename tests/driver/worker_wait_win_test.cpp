@@ -20,7 +20,7 @@ std::atomic<int> g_workerAnswer{0};
 
 DWORD WINAPI AskingWorker(LPVOID) {
   g_workerAnswer = TheInstallContext().AskProductNotRunning();
-  Run().done = true;
+  ::Run().done = true;
   return 0;
 }
 
@@ -57,7 +57,7 @@ TEST(WorkerWait, AnswersTheWorkersQuestionWithoutAPage) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "the question is a message box: it needs a display";
   ConnectRunHandlers();
   ConnectInstallContext();
-  RunState& run = Run();
+  RunState& run = ::Run();
   run.silent = false;
   run.askEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   run.answerEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
