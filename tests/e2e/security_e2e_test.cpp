@@ -263,7 +263,8 @@ TEST_F(Security, TemporaryFolderIsTheRunsOwnAndRestricted) {
   // not keep a descriptor given at creation (it reads back its default,
   // SYSTEM and the user in full, unprotected): there only the read-back
   // itself, from inside the elevated run, is checked.
-  const std::string dacl = testsupport::ReadText(HostPath(kRoot) + "/dacl.txt");
+  std::string dacl = testsupport::ReadText(HostPath(kRoot) + "/dacl.txt");
+  dacl.erase(std::remove(dacl.begin(), dacl.end(), '\r'), dacl.end());
   ASSERT_NE(dacl.find("present=1\n"), std::string::npos) << dacl;
   if (dacl.find("protected=0\n") != std::string::npos) {
     std::printf("note: Wine did not keep the temporary folder's descriptor:\n%s", dacl.c_str());
