@@ -28,11 +28,7 @@ class RunInstallContext : public InstallContext {
     HANDLE ask = static_cast<HANDLE>(run.askEvent);
     HANDLE answer = static_cast<HANDLE>(run.answerEvent);
     if (run.silent || !ask || !answer) {
-      const WString text = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TEXT%", true);
-      const WString caption = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TITLE%", true);
-      run.promptAnswer = MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
-                                     reinterpret_cast<const wchar_t*>(caption.c_str()),
-                                     MB_OKCANCEL | MB_ICONWARNING);
+      run.promptAnswer = ShowNotRunningPrompt();
       return run.promptAnswer;
     }
     run.promptAnswer = 0;
@@ -44,6 +40,13 @@ class RunInstallContext : public InstallContext {
 };
 
 }  // namespace
+
+int ShowNotRunningPrompt() {
+  const WString text = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TEXT%", true);
+  const WString caption = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TITLE%", true);
+  return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
+                     reinterpret_cast<const wchar_t*>(caption.c_str()), MB_OKCANCEL | MB_ICONWARNING);
+}
 
 void ConnectInstallContext() {
   static RunInstallContext context;
