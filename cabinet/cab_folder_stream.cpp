@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cabinet/byte_order.h"
 #include "cabinet/cab_checksum.h"
 #include "cabinet/cab_format.h"
 
@@ -85,9 +84,10 @@ bool CabFolderStream::WriteBlock(const uint8_t* data, size_t size, uint32_t unco
     return false;
   }
   uint8_t header[kDataHeaderSize];
-  Store16(header + 4, static_cast<uint16_t>(size));
-  Store16(header + 6, static_cast<uint16_t>(uncompressed));
-  Store32(header, CabChecksum(header + 4, 4, CabChecksum(data, size, 0)));
+  StoreField(header, cfdata::kCompressedSize, static_cast<uint32_t>(size));
+  StoreField(header, cfdata::kUncompressedSize, uncompressed);
+  StoreField(header, cfdata::kChecksum,
+             DataBlockChecksum(data, static_cast<uint16_t>(size), static_cast<uint16_t>(uncompressed)));
   if (!sink_(header, data, size, uncompressed)) {
     if (error_.empty()) error_ = "the cabinet could not be written";
     return false;

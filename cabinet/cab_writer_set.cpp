@@ -20,7 +20,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cabinet/byte_order.h"
 #include "cabinet/cab_checksum.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/cab_writer.h"
@@ -139,9 +138,10 @@ class CabWriter::SetCutter {
 
   bool WritePiece(const uint8_t* data, size_t size, uint32_t uncompressed) {
     uint8_t header[kDataHeaderSize];
-    Store16(header + 4, static_cast<uint16_t>(size));
-    Store16(header + 6, static_cast<uint16_t>(uncompressed));
-    Store32(header, CabChecksum(header + 4, 4, CabChecksum(data, size, 0)));
+    StoreField(header, cfdata::kCompressedSize, static_cast<uint32_t>(size));
+    StoreField(header, cfdata::kUncompressedSize, uncompressed);
+    StoreField(header, cfdata::kChecksum,
+               DataBlockChecksum(data, static_cast<uint16_t>(size), static_cast<uint16_t>(uncompressed)));
     scratch_.write(reinterpret_cast<const char*>(header), kDataHeaderSize);
     scratch_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     if (!scratch_) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + layout_.scratch_path + "'");
@@ -274,9 +274,9 @@ class CabWriter::SetCutter {
                       : o.compression == CabCompression::kMszip ? kCompressMszip
                                                                 : MakeLzxType(o.lzx_window_bits);
       uint8_t* f = head.data() + folders_offset + kFolderSize * pi;
-      Store32(f, static_cast<uint32_t>(header_size + p.data_offset));
-      Store16(f + 4, static_cast<uint16_t>(p.blocks));
-      Store16(f + 6, type);
+      StoreField(f, cffolder::kDataOffset, static_cast<uint32_t>(header_size + p.data_offset));
+      StoreField(f, cffolder::kBlockCount, p.blocks);
+      StoreField(f, cffolder::kCompression, type);
       for (size_t k = 0; k < p.files.size(); ++k) {
         const Entry& e = w_.files_[p.files[k]];
         const bool from_prev = p.continued, to_next = p.to_next && (p.continued || k >= p.to_next_from);
@@ -285,27 +285,27 @@ class CabWriter::SetCutter {
                                 : to_next            ? kFolderContinuedToNext
                                                      : static_cast<uint16_t>(pi);
         uint8_t entry[kFileEntrySize];
-        Store32(entry, static_cast<uint32_t>(e.size));
-        Store32(entry + 4, static_cast<uint32_t>(start_[p.files[k]]));
-        Store16(entry + 8, folder);
-        Store16(entry + 10, e.date);
-        Store16(entry + 12, e.time);
-        Store16(entry + 14, e.attributes);
+        StoreField(entry, cffile::kSize, static_cast<uint32_t>(e.size));
+        StoreField(entry, cffile::kFolderOffset, static_cast<uint32_t>(start_[p.files[k]]));
+        StoreField(entry, cffile::kFolderIndex, folder);
+        StoreField(entry, cffile::kDate, e.date);
+        StoreField(entry, cffile::kTime, e.time);
+        StoreField(entry, cffile::kAttributes, e.attributes);
         head.insert(head.end(), entry, entry + sizeof entry);
         head.insert(head.end(), e.name.begin(), e.name.end());
         head.push_back(0);
       }
     }
-    std::memcpy(head.data(), kSignature, 4);
-    Store32(head.data() + 8, static_cast<uint32_t>(cabinet_size));  // cbCabinet
-    Store32(head.data() + 16, static_cast<uint32_t>(files_offset));  // coffFiles
-    head[24] = 3;                                                    // versionMinor
-    head[25] = 1;                                                    // versionMajor
-    Store16(head.data() + 26, static_cast<uint16_t>(parts_.size()));
-    Store16(head.data() + 28, static_cast<uint16_t>(file_count));
-    Store16(head.data() + 30, flags);
-    Store16(head.data() + 32, in_set ? layout_.set_id : w_.set_id_);
-    Store16(head.data() + 34, static_cast<uint16_t>(cabinet_));
+    uint8_t* h = head.data();
+    std::memcpy(h, kSignature, sizeof kSignature);
+    StoreField(h, cfheader::kCabinetSize, static_cast<uint32_t>(cabinet_size));
+    StoreField(h, cfheader::kFilesOffset, static_cast<uint32_t>(files_offset));
+    StoreField(h, cfheader::kVersion, kVersion);
+    StoreField(h, cfheader::kFolderCount, static_cast<uint32_t>(parts_.size()));
+    StoreField(h, cfheader::kFileCount, static_cast<uint32_t>(file_count));
+    StoreField(h, cfheader::kFlags, flags);
+    StoreField(h, cfheader::kSetId, in_set ? layout_.set_id : w_.set_id_);
+    StoreField(h, cfheader::kCabinetIndex, static_cast<uint32_t>(cabinet_));
     parts_.clear();
     return WriteCabinet(head, cabinet_size);
   }
