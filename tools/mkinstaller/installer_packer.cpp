@@ -184,18 +184,22 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
                       : 1;
   most = std::min<uint64_t>(most, kMaxSetCabinets - 1);
   if (most == 0 && !writer.joined_files().empty()) most = 1;
-  const uint64_t reserved = most ? VolumeRecordBound(names, most, writer.joined_files()) : 0;
-  if (around_cabinet + reserved + 4096 > volume_size) {
-    *error = "the volume size " + std::to_string(volume_size) + " leaves no room for the first cabinet beside the stub (" +
-             std::to_string(around_cabinet + reserved) + " bytes); choose a larger --volume-size";
-    return false;
-  }
   // Stored, the payload takes at least its own size; compressed, the count
   // is known only while writing.
   if (options.compression.compression == cab::CabCompression::kStored &&
       payload_bytes / volume_size >= kMaxSetCabinets) {
     *error = "the payload needs more than " + std::to_string(kMaxSetCabinets - 1) +
              " volumes of " + std::to_string(volume_size) + " bytes, more than a set can chain; choose a larger --volume-size";
+    return false;
+  }
+  const uint64_t reserved = most ? VolumeRecordBound(names, most, writer.joined_files()) : 0;
+  if (around_cabinet + reserved + 4096 > volume_size) {
+    if (most == kMaxSetCabinets - 1)
+      *error = "the payload may need more than " + std::to_string(kMaxSetCabinets - 1) + " volumes of " +
+               std::to_string(volume_size) + " bytes, more than a set can chain; choose a larger --volume-size";
+    else
+      *error = "the volume size " + std::to_string(volume_size) + " leaves no room for the first cabinet beside the stub (" +
+             std::to_string(around_cabinet + reserved) + " bytes); choose a larger --volume-size";
     return false;
   }
   const std::string problem = VolumeOverwriteProblem(names, std::min<uint64_t>(most, kMaxSetCabinets - 1), inputs);
