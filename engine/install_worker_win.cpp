@@ -33,6 +33,12 @@ bool ExtractProductFiles() {
       ShowFatalError(LiteralForExpand(Widen(CabinetExtractionError())));
       break;
     }
+    // A volume the user could not supply was asked about already (Retry
+    // or Cancel): the run ends, with the reason in the log.
+    if (CabinetVolumeFailed()) {
+      AppendLogElement(1, "InstallError", Widen(CabinetExtractionError()), LogValue::Escaped);
+      break;
+    }
     if (retry == 1) break;
     retry = 1;
     if (run.AskProductNotRunning() != IDOK) break;

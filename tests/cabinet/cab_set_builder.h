@@ -24,17 +24,20 @@ struct CabinetSet {
 
 constexpr size_t kSetBlock = 1000;
 
-inline CabinetSet BuildStoredSet(const std::vector<std::pair<std::string, size_t>>& files,
-                                 const std::vector<size_t>& blocks, const std::vector<std::string>& names) {
+using SetEntries = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+
+inline CabinetSet BuildStoredSetOf(const SetEntries& entries, const std::vector<size_t>& blocks,
+                                 const std::vector<std::string>& names) {
   CabinetSet set;
   set.names = names;
   std::vector<uint8_t> stream;
   std::vector<size_t> starts;
-  for (const auto& f : files) {
+  std::vector<std::pair<std::string, size_t>> files;
+  for (const auto& e : entries) {
     starts.push_back(stream.size());
-    std::vector<uint8_t> data = Pattern(f.second, static_cast<uint32_t>(starts.size()));
-    set.files[f.first] = data;
-    stream.insert(stream.end(), data.begin(), data.end());
+    files.push_back({e.first, e.second.size()});
+    set.files[e.first] = e.second;
+    stream.insert(stream.end(), e.second.begin(), e.second.end());
   }
   std::vector<size_t> first_byte(blocks.size() + 1, 0);  // of each cabinet, in the stream
   for (size_t c = 0; c < blocks.size(); ++c)
@@ -67,6 +70,14 @@ inline CabinetSet BuildStoredSet(const std::vector<std::pair<std::string, size_t
     set.cabinets[names[c]] = BuildRawCabinet(layout, {raw}, table);
   }
   return set;
+}
+
+// The same with generated contents of the given sizes.
+inline CabinetSet BuildStoredSet(const std::vector<std::pair<std::string, size_t>>& files,
+                                 const std::vector<size_t>& blocks, const std::vector<std::string>& names) {
+  SetEntries entries;
+  for (const auto& f : files) entries.push_back({f.first, Pattern(f.second, static_cast<uint32_t>(entries.size() + 1))});
+  return BuildStoredSetOf(entries, blocks, names);
 }
 
 }  // namespace cabtest
