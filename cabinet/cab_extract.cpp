@@ -8,8 +8,8 @@
 
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
-#include "cabinet/fdi.h"
 #include "cabinet/cab_parts.h"
+#include "cabinet/fdi.h"
 #include "cabinet/volume_check.h"
 #include "base/string_utils.h"
 
@@ -17,13 +17,14 @@ namespace {
 
 constexpr int64_t kSpaceUnit = 32768;
 
-// The values of the extraction in progress (or the last one).
+// The values of one extraction, for its callbacks (their context).
 struct Extraction {
-  ExtractionRequest request;
-  ExtractionProgress* progress = nullptr;
+  Extraction(const ExtractionRequest& r, ExtractionProgress& p, ExtractionResult& out)
+      : request(r), progress(p), result(out) {}
+  const ExtractionRequest& request;
+  ExtractionProgress& progress;
+  ExtractionResult& result;
   bool counting = false;
-  int64_t required_space = 0;
-  int64_t total_bytes = 0;
   int64_t overall_written = 0;
   int64_t current_size = 0;
   int64_t current_written = 0;
@@ -31,18 +32,15 @@ struct Extraction {
   // request.cabinetOffset (the volumes beside it start at 0).
   std::set<fdi::Handle> embedded;
   std::string current_output;
-  bool entry_refused = false;         // the failure is a refused entry name
   bool current_open = false;          // current_output is created but not yet complete
   std::set<std::string> folded_names; // entry names under the prefix, lower-cased
-  std::string error;
   // Folders made (or found) by this extraction: each is created once, not
   // once per file in it.
   std::set<std::string> made_folders;
 
   // An installer shipped as a set.
   std::unique_ptr<VolumeChecker> volumes;  // while the writing pass follows the set
-  bool volume_failed = false;
-  bool reached_volume = false;  // the copy went on past the first cabinet
+  bool reached_volume = false;             // the copy went on past the first cabinet
   // Files stored in parts: part count and (from the counting pass) the
   // joined size, by entry name without the part suffix.
   std::map<std::string, uint32_t> part_counts;
@@ -51,18 +49,18 @@ struct Extraction {
   std::string current_joined;
   uint32_t current_part = 0;
   fdi::Handle joined_handle = -1;  // the joined file, open between its parts
-};
 
-Extraction& State() {
-  static Extraction state;
-  return state;
-}
+  void Fail(ExtractionFailure failure, const std::string& error) {
+    result.failure = failure;
+    result.error = error;
+  }
+};
 
 void* AllocCallback(uint32_t size) { return std::malloc(size ? size : 1); }
 void FreeCallback(void* block) { std::free(block); }
 
-fdi::Handle OpenCallback(const char* path, int flags, int permission) {
-  Extraction& x = State();
+fdi::Handle OpenCallback(void* context, const char* path, int flags, int permission) {
+  Extraction& x = *static_cast<Extraction*>(context);
   const bool create = (flags & fdi::kOpenCreate) != 0;
   if (create) {
     // Every folder on the way to the file, from the first separator on;
@@ -83,29 +81,30 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
   return h;
 }
 
-uint32_t ReadCallback(fdi::Handle h, void* buffer, uint32_t count) { return cab::io::Read(h, buffer, count); }
+uint32_t ReadCallback(void*, fdi::Handle h, void* buffer, uint32_t count) { return cab::io::Read(h, buffer, count); }
 
-uint32_t WriteCallback(fdi::Handle h, const void* buffer, uint32_t count) {
-  Extraction& x = State();
+uint32_t WriteCallback(void* context, fdi::Handle h, const void* buffer, uint32_t count) {
+  Extraction& x = *static_cast<Extraction*>(context);
   uint32_t n = cab::io::Write(h, buffer, count);
   if (n == 0xFFFFFFFFu) return n;
   x.overall_written += n;
-  if (x.total_bytes > 0) x.progress->OverallPercent(ProgressPercent(x.overall_written, x.total_bytes));
+  const int64_t total = x.result.totalBytes;
+  if (total > 0) x.progress.OverallPercent(ProgressPercent(x.overall_written, total));
   x.current_written += n;
-  if (x.current_size > 0) x.progress->FilePercent(ProgressPercent(x.current_written, x.current_size));
+  if (x.current_size > 0) x.progress.FilePercent(ProgressPercent(x.current_written, x.current_size));
   return n;
 }
 
-int CloseCallback(fdi::Handle h) {
-  Extraction& x = State();
+int CloseCallback(void* context, fdi::Handle h) {
+  Extraction& x = *static_cast<Extraction*>(context);
   x.embedded.erase(h);
   // The engine closes an output itself when writing it failed.
   if (h == x.joined_handle) x.joined_handle = -1;
   return cab::io::Close(h);
 }
 
-int64_t SeekCallback(fdi::Handle h, int64_t distance, int origin) {
-  Extraction& x = State();
+int64_t SeekCallback(void* context, fdi::Handle h, int64_t distance, int origin) {
+  const Extraction& x = *static_cast<const Extraction*>(context);
   if (!x.embedded.count(h)) return cab::io::Seek(h, distance, origin);
   const int64_t offset = x.request.cabinetOffset;
   int64_t position = origin == fdi::kSeekStart ? cab::io::Seek(h, distance + offset, fdi::kSeekStart)
@@ -123,8 +122,7 @@ std::string NativeRelativePath(const std::string& name) {
 
 // Whether name is part `*part` of a file the request joins (its name in
 // *joined); false for any other entry.
-bool IsPart(const std::string& name, std::string* joined, uint32_t* part) {
-  const Extraction& x = State();
+bool IsPart(const Extraction& x, const std::string& name, std::string* joined, uint32_t* part) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot + 4 > name.size()) return false;
   const auto it = x.part_counts.find(name.substr(0, dot));
@@ -140,23 +138,23 @@ bool IsPart(const std::string& name, std::string* joined, uint32_t* part) {
   return true;
 }
 
-intptr_t CopyFile(fdi::Notification* n) {
-  Extraction& x = State();
+intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
   std::string name = n->name1 ? n->name1 : "";
-  if (x.counting) x.required_space += RequiredSpaceForEntry(n->size);
+  if (x.counting) x.result.requiredSpace += RequiredSpaceForEntry(n->size);
   if (name.compare(0, x.request.prefix.size(), x.request.prefix) != 0) return 0;
 
   std::string joined;
   uint32_t part = 0;
-  if (IsPart(name, &joined, &part)) {
+  if (IsPart(x, name, &joined, &part)) {
     if (x.counting) {
-      x.total_bytes += n->size;
+      x.result.totalBytes += n->size;
       x.joined_sizes[joined] += n->size;
       if (part > 1) return 0;  // the joined name is checked once, below
     } else if (part > 1) {
       // The parts come in order, each right after the one before it.
       if (x.current_joined != joined || x.current_part + 1 != part || x.joined_handle == -1) {
-        x.error = "Cabinet entry '" + name + "' is out of order: the parts of '" + joined + "' must follow each other";
+        x.Fail(ExtractionFailure::kCabinet,
+               "Cabinet entry '" + name + "' is out of order: the parts of '" + joined + "' must follow each other");
         return -1;
       }
       x.current_part = part;
@@ -167,14 +165,14 @@ intptr_t CopyFile(fdi::Notification* n) {
 
   const std::string relative = name.substr(x.request.prefix.size());
   if (!IsSafeEntryPath(relative)) {
-    x.entry_refused = true;
-    x.error = "Refused cabinet entry '" + name + "': it would be written outside the destination";
+    x.Fail(ExtractionFailure::kEntryRefused,
+           "Refused cabinet entry '" + name + "': it would be written outside the destination");
     return -1;
   }
   const std::string output = x.request.destination + NativeRelativePath(relative);
   if (output.size() >= kMaxOutputPath) {
-    x.entry_refused = true;
-    x.error = "Refused cabinet entry '" + name + "': output path too long '" + output + "'";
+    x.Fail(ExtractionFailure::kEntryRefused,
+           "Refused cabinet entry '" + name + "': output path too long '" + output + "'");
     return -1;
   }
   if (x.counting) {
@@ -183,30 +181,31 @@ intptr_t CopyFile(fdi::Notification* n) {
     std::string folded = relative;
     for (char& c : folded) c = c == '/' ? '\\' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
     if (!x.folded_names.insert(folded).second) {
-      x.entry_refused = true;
-      x.error = "Refused cabinet entry '" + name + "': another entry has the same name";
+      x.Fail(ExtractionFailure::kEntryRefused,
+             "Refused cabinet entry '" + name + "': another entry has the same name");
       return -1;
     }
-    if (part == 0) x.total_bytes += n->size;
+    if (part == 0) x.result.totalBytes += n->size;
     return 0;
   }
 
   if (x.joined_handle != -1) {
-    x.error = "Cabinet entry '" + name + "' comes before the last part of '" + x.current_joined + "'";
+    x.Fail(ExtractionFailure::kCabinet,
+           "Cabinet entry '" + name + "' comes before the last part of '" + x.current_joined + "'");
     return -1;
   }
-  x.progress->FileStarted(relative);
+  x.progress.FileStarted(relative);
   x.current_size = part ? x.joined_sizes[joined] : n->size;
   x.current_written = 0;
   x.current_output = output;
   x.current_joined = joined;
   x.current_part = part;
-  fdi::Handle h = OpenCallback(output.c_str(),
+  fdi::Handle h = OpenCallback(&x, output.c_str(),
                                fdi::kOpenBinary | fdi::kOpenCreate | fdi::kOpenTruncate | fdi::kOpenWriteOnly |
                                    fdi::kOpenSequential,
                                fdi::kPermissionRead | fdi::kPermissionWrite);
   if (h == -1) {
-    x.error = "Unable to create '" + output + "'";
+    x.Fail(ExtractionFailure::kCannotCreateFile, "Unable to create '" + output + "'");
     return -1;
   }
   x.current_open = true;
@@ -218,8 +217,7 @@ intptr_t CopyFile(fdi::Notification* n) {
 // cabinet) is removed, so that no truncated file is left looking like an
 // installed one. Only when it cannot be removed is it listed, so that the
 // uninstaller still deletes it.
-void DiscardIncompleteFile() {
-  Extraction& x = State();
+void DiscardIncompleteFile(Extraction& x) {
   if (!x.current_open) return;
   x.current_open = false;
   if (x.joined_handle != -1) {
@@ -227,11 +225,10 @@ void DiscardIncompleteFile() {
     cab::io::Close(x.joined_handle);
     x.joined_handle = -1;
   }
-  if (std::remove(x.current_output.c_str()) != 0) x.progress->FileCreated(x.current_output);
+  if (std::remove(x.current_output.c_str()) != 0) x.progress.FileCreated(x.current_output);
 }
 
-intptr_t CloseFileInfo(fdi::Notification* n) {
-  Extraction& x = State();
+intptr_t CloseFileInfo(Extraction& x, fdi::Notification* n) {
   if (x.current_part != 0) {
     // A part: the joined file stays open for the next one.
     if (x.current_part < x.part_counts[x.current_joined]) return 1;
@@ -240,14 +237,14 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
   // Times through the open handle: opening the file again by name would
   // cost more than writing most files.
   cab::io::SetDosFileTime(n->handle, n->date, n->time);
-  if (CloseCallback(n->handle) != 0) {
-    x.error = "Unable to write '" + x.current_output + "'";
+  if (cab::io::Close(n->handle) != 0) {
+    x.Fail(ExtractionFailure::kCannotWriteFile, "Unable to write '" + x.current_output + "'");
     return 0;
   }
   // Listed once complete: the uninstaller deletes what the list names, and
   // the install log must not name a file that is not all there.
   x.current_open = false;
-  x.progress->FileCreated(x.current_output);
+  x.progress.FileCreated(x.current_output);
   // A file just created (or truncated) carries the archive attribute alone
   // and is writable: only other values need another call.
   const uint16_t attributes =
@@ -259,44 +256,39 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
 // A volume of the set is about to be read: checked first, so that nothing
 // from a missing or damaged volume is ever written. The user may put it
 // right and try again; otherwise the extraction stops before it.
-intptr_t NextCabinet(fdi::Notification* n) {
-  Extraction& x = State();
+intptr_t NextCabinet(Extraction& x, fdi::Notification* n) {
   x.reached_volume = true;
   if (!x.volumes) return 0;  // counting: only the file tables are read
   const std::string name = n->name1 ? n->name1 : "";
   for (;;) {
     const VolumeFault fault = x.volumes->Check(name);
     if (fault == VolumeFault::kNone) return 0;
-    if (!x.progress->RetryVolume(name)) {
-      x.volume_failed = true;
-      x.error = "Setup volume '" + name + "' is " + VolumeFaultText(fault);
+    if (!x.progress.RetryVolume(name)) {
+      x.Fail(ExtractionFailure::kVolume, "Setup volume '" + name + "' is " + VolumeFaultText(fault));
       return -1;
     }
   }
 }
 
 intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
+  Extraction& x = *static_cast<Extraction*>(n->user);
   switch (type) {
     case fdi::kCopyFile:
-      return CopyFile(n);
+      return CopyFile(x, n);
     case fdi::kCloseFileInfo:
-      return CloseFileInfo(n);
+      return CloseFileInfo(x, n);
     case fdi::kNextCabinet:
-      return NextCabinet(n);
+      return NextCabinet(x, n);
     default:
       return 0;
   }
 }
 
 // Forgets what a counting pass found.
-void ResetCount() {
-  Extraction& x = State();
-  x.required_space = 0;
-  x.total_bytes = 0;
-  x.entry_refused = false;
+void ResetCount(Extraction& x) {
+  x.result = ExtractionResult();
   x.folded_names.clear();
   x.joined_sizes.clear();
-  x.error.clear();
 }
 
 // Whether every volume is there with its listed size (not its contents:
@@ -356,31 +348,16 @@ bool IsSafeEntryPath(const std::string& relative_name) {
   }
 }
 
-bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress) {
-  Extraction& x = State();
-  x.request = request;
-  x.progress = &progress;
-  ResetCount();
-  x.overall_written = 0;
-  x.current_size = 0;
-  x.current_written = 0;
-  x.current_open = false;
-  x.made_folders.clear();
-  x.embedded.clear();
-  x.volumes.reset();
-  x.volume_failed = false;
-  x.part_counts.clear();
-  for (const JoinedFile& j : request.joinedFiles) x.part_counts[j.name] = j.parts;
-  x.current_joined.clear();
-  x.current_part = 0;
-  x.joined_handle = -1;
+ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress) {
+  ExtractionResult result;
+  Extraction x(request, progress, result);
 
   fdi::ErrorRecord error;
   fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,
                                          CloseCallback, SeekCallback, fdi::kCpu80386, &error);
   if (!context) {
-    x.error = "Unable to create the cabinet engine";
-    return false;
+    x.Fail(ExtractionFailure::kEngineUnavailable, "Unable to create the cabinet engine");
+    return result;
   }
 
   std::string folder, name;
@@ -392,12 +369,13 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
     name = request.cabinetPath.substr(slash + 1);
   }
 
+  for (const JoinedFile& j : request.joinedFiles) x.part_counts[j.name] = j.parts;
   // A set is counted whole when its volumes are all there and readable
   // (their contents are checked later, before the writing pass reads from
   // them); otherwise the count stops at the first cabinet and the writing
   // pass meets the faulty volume and asks for it.
   const bool set = !request.volumes.empty();
-  bool count_set = set && AllVolumesPresent(folder, request.volumes);
+  const bool count_set = set && AllVolumesPresent(folder, request.volumes);
   for (bool counting : {true, false}) {
     x.counting = counting;
     const bool follow = counting ? count_set : set && request.entriesInVolumes;
@@ -407,31 +385,27 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
     }
     x.reached_volume = false;
     const int flags = follow ? fdi::kCopyFollowSet : 0;
-    bool copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), flags, NotifyCallback, nullptr, nullptr);
+    bool copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), flags, NotifyCallback, nullptr, &x);
     if (counting && !copied && x.reached_volume) {
-      ResetCount();
-      count_set = false;
-      copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, nullptr);
+      ResetCount(x);
+      copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, &x);
     }
-    if (copied && x.joined_handle != -1) x.error = "The last part of '" + x.current_joined + "' is missing";
+    if (copied && x.joined_handle != -1)
+      x.Fail(ExtractionFailure::kCabinet, "The last part of '" + x.current_joined + "' is missing");
     if (!copied || x.joined_handle != -1) {
-      std::string reason = fdi::ErrorText(error.code);
-      if (!error.detail.empty()) reason += ": " + error.detail;
-      x.error = x.error.empty() ? "Cabinet '" + request.cabinetPath + "': " + reason : x.error;
+      if (result.ok()) {
+        std::string reason = fdi::ErrorText(error.code);
+        if (!error.detail.empty()) reason += ": " + error.detail;
+        x.Fail(ExtractionFailure::kCabinet, "Cabinet '" + request.cabinetPath + "': " + reason);
+      }
       x.counting = false;
-      DiscardIncompleteFile();
+      DiscardIncompleteFile(x);
       x.volumes.reset();
       fdi::FDIDestroy(context);
-      return false;
+      return result;
     }
   }
-  x.counting = false;
   x.volumes.reset();
-  return fdi::FDIDestroy(context);
+  fdi::FDIDestroy(context);
+  return result;
 }
-
-int64_t CabinetRequiredSpace() { return State().required_space; }
-int64_t CabinetTotalBytes() { return State().total_bytes; }
-const std::string& CabinetExtractionError() { return State().error; }
-bool CabinetEntryRefused() { return State().entry_refused; }
-bool CabinetVolumeFailed() { return State().volume_failed; }

@@ -4,8 +4,9 @@
 // progress goes (an ExtractionProgress); the installer's driver passes its
 // run-wide values, mkinstaller its own.
 //
-// One extraction runs at a time; its results below stay readable after the
-// call until the next one starts.
+// Every value of an extraction lives in the call, and its result is
+// returned: two extractions (each with its own progress sink) may run at
+// the same time on two threads.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +48,9 @@ class ExtractionProgress {
   virtual void FilePercent(int32_t percent) {}
   // The next file, by its name under the prefix (as in the cabinet).
   virtual void FileStarted(const std::string& relative_name) {}
-  // A file was created at this path (the uninstaller later deletes it).
+  // A file was created at this path (the uninstaller later deletes it). The
+  // only list of the created files: the caller keeps them as they come, so
+  // that a failed or abandoned extraction still names every file it left.
   virtual void FileCreated(const std::string& path) {}
   // A volume of the set is missing or damaged (before anything was read
   // from it): true to check it again (the user put it in place), false to
@@ -55,26 +58,43 @@ class ExtractionProgress {
   virtual bool RetryVolume(const std::string& volume_name) { return false; }
 };
 
-// Counting pass, then extraction pass. False on any failure; files written
-// before it stay on disk and were reported as created.
-bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress);
+// Why an extraction failed.
+enum class ExtractionFailure {
+  kNone,
+  kEngineUnavailable,  // the cabinet engine could not be created
+  // The cabinet names an entry that must never be written (outside the
+  // destination, a device, too long, or the same file as another entry).
+  // Nothing under the prefix was written then, and trying again cannot
+  // help: the installer itself is broken.
+  kEntryRefused,
+  kCannotCreateFile,   // an output file could not be created
+  kCannotWriteFile,    // an output file could not be completed
+  kCabinet,            // the cabinet could not be read or decoded
+  // A volume of the set was missing or damaged and not put right (Cancel,
+  // or a silent run). Nothing was read from it; what was written before it
+  // is complete and was reported.
+  kVolume,
+};
 
-// Bytes the whole cabinet needs on disk (every entry, whatever its prefix,
-// rounded up per entry), from the last ExtractCabinet() call.
-int64_t CabinetRequiredSpace();
-// Sum of the sizes of the entries under the prefix, from the last call.
-int64_t CabinetTotalBytes();
-// Why the last call failed; empty after a success.
-const std::string& CabinetExtractionError();
-// Whether the last call failed because the cabinet names an entry that must
-// never be written (outside the destination, a device, too long, or the same
-// file as another entry). Nothing under the prefix was written then, and
-// trying again cannot help: the installer itself is broken.
-bool CabinetEntryRefused();
-// Whether the last call stopped at a volume of the set that was missing or
-// damaged and not put right (Cancel, or a silent run). Nothing was read from
-// it; what was written before it is complete and was reported.
-bool CabinetVolumeFailed();
+struct ExtractionResult {
+  ExtractionFailure failure = ExtractionFailure::kNone;
+  // Why it failed, with the cabinet engine's detail where it has one; empty
+  // after a success.
+  std::string error;
+  // Sum of the sizes of the entries under the prefix.
+  int64_t totalBytes = 0;
+  // Bytes the whole cabinet needs on disk (every entry, whatever its
+  // prefix, rounded up per entry).
+  int64_t requiredSpace = 0;
+
+  bool ok() const { return failure == ExtractionFailure::kNone; }
+  bool entryRefused() const { return failure == ExtractionFailure::kEntryRefused; }
+  bool volumeFailed() const { return failure == ExtractionFailure::kVolume; }
+};
+
+// Counting pass, then extraction pass. Files written before a failure stay
+// on disk and were reported as created.
+ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress);
 
 // done as a percentage of total, 0 to 100, in 64-bit integers: right for
 // installs of any size (a byte count times 100 overflows 32 bits past 42 MB).

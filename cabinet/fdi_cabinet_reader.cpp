@@ -6,13 +6,14 @@
 #include <cstring>
 #include <string>
 
-#include "cabinet/byte_order.h"
+#include "cabinet/cab_format.h"
 
 namespace fdi {
 namespace engine {
 
-using cab::Load16;
-using cab::Load32;
+using cab::LoadField;
+namespace cfheader = cab::cfheader;
+namespace cffile = cab::cffile;
 
 bool CopyRun::ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size) {
   uint32_t got = 0;
@@ -50,31 +51,32 @@ bool CopyRun::ReadString(Handle h, uint32_t* offset, std::string* out) {
 
 bool CopyRun::ReadHeader(Handle handle, CabinetHeader* h) {
   uint8_t raw[cab::kHeaderSize];
-  if (!ReadAt(handle, 0, raw, sizeof raw) || std::memcmp(raw, cab::kSignature, 4) != 0) {
+  if (!ReadAt(handle, 0, raw, sizeof raw) ||
+      std::memcmp(raw + cfheader::kSignature.offset, cab::kSignature, cfheader::kSignature.size) != 0) {
     ctx_.Fail(kErrorNotACabinet);
     return false;
   }
-  if (Load16(raw + 24) != cab::kVersion) {
+  if (LoadField(raw, cfheader::kVersion) != cab::kVersion) {
     ctx_.Fail(kErrorUnknownCabinetVersion);
     return false;
   }
-  h->files_offset = Load32(raw + 16);
-  h->folder_count = Load16(raw + 26);
-  h->file_count = Load16(raw + 28);
-  h->flags = Load16(raw + 30);
-  h->set_id = Load16(raw + 32);
-  h->cabinet_index = Load16(raw + 34);
+  h->files_offset = LoadField(raw, cfheader::kFilesOffset);
+  h->folder_count = LoadField(raw, cfheader::kFolderCount);
+  h->file_count = LoadField(raw, cfheader::kFileCount);
+  h->flags = LoadField(raw, cfheader::kFlags);
+  h->set_id = LoadField(raw, cfheader::kSetId);
+  h->cabinet_index = LoadField(raw, cfheader::kCabinetIndex);
   uint32_t offset = cab::kHeaderSize;
   if (h->flags & cab::kFlagReservePresent) {
-    uint8_t reserve[4];
-    if (!ReadAt(handle, offset, reserve, 4)) {
+    uint8_t reserve[cfheader::kReserveSizesSize];
+    if (!ReadAt(handle, offset, reserve, sizeof reserve)) {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
     }
-    h->header_reserve = Load16(reserve);
-    h->folder_reserve = reserve[2];
-    h->data_reserve = reserve[3];
-    offset += 4 + h->header_reserve;
+    h->header_reserve = LoadField(reserve, cfheader::kHeaderReserve);
+    h->folder_reserve = LoadField(reserve, cfheader::kFolderReserve);
+    h->data_reserve = LoadField(reserve, cfheader::kDataReserve);
+    offset += sizeof reserve + h->header_reserve;
   }
   if (h->flags & cab::kFlagPrevCabinet) {
     if (!ReadString(handle, &offset, &h->prev_cabinet) || !ReadString(handle, &offset, &h->prev_disk)) {
@@ -97,12 +99,12 @@ bool CopyRun::ReadFileEntry(uint32_t offset, FileEntry* e) {
   if (ctx_.Seek(ctx_.header_handle, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
   uint32_t got = ctx_.Read(ctx_.header_handle, raw, sizeof raw);
   if (got == 0xFFFFFFFFu || got > sizeof raw || got < cab::kFileEntrySize + 1) return false;
-  e->size = Load32(raw);
-  e->folder_offset = Load32(raw + 4);
-  e->folder = Load16(raw + 8);
-  e->date = Load16(raw + 10);
-  e->time = Load16(raw + 12);
-  e->attribs = Load16(raw + 14);
+  e->size = LoadField(raw, cffile::kSize);
+  e->folder_offset = LoadField(raw, cffile::kFolderOffset);
+  e->folder = LoadField(raw, cffile::kFolderIndex);
+  e->date = LoadField(raw, cffile::kDate);
+  e->time = LoadField(raw, cffile::kTime);
+  e->attribs = LoadField(raw, cffile::kAttributes);
   const uint8_t* name = raw + cab::kFileEntrySize;
   const void* end = std::memchr(name, 0, got - cab::kFileEntrySize);
   if (!end) return false;

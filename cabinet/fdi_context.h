@@ -43,6 +43,7 @@ struct Context {
   SeekFn seek = nullptr;
   int cpu_type = kCpuUnknown;
   ErrorRecord* error = nullptr;
+  void* user = nullptr;  // of the current (or last) FDICopy call, for the file callbacks
 
   Handle header_handle = engine::kNoHandle;
   Handle data_handle = engine::kNoHandle;
@@ -71,29 +72,29 @@ struct Context {
   base::Mutex gate;
   Handle Open(const char* path, int flags, int permission) {
     base::MutexLock lock(gate);
-    return open(path, flags, permission);
+    return open(user, path, flags, permission);
   }
   uint32_t Read(Handle h, void* buffer, uint32_t count) {
     base::MutexLock lock(gate);
-    return read(h, buffer, count);
+    return read(user, h, buffer, count);
   }
   uint32_t Write(Handle h, const void* buffer, uint32_t count) {
     base::MutexLock lock(gate);
-    return write(h, buffer, count);
+    return write(user, h, buffer, count);
   }
   int Close(Handle h) {
     base::MutexLock lock(gate);
-    return close(h);
+    return close(user, h);
   }
   int64_t Seek(Handle h, int64_t distance, int origin) {
     base::MutexLock lock(gate);
-    return seek(h, distance, origin);
+    return seek(user, h, distance, origin);
   }
   // Seek and read as one step: nothing else moves the handle in between.
   bool ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size, uint32_t* got) {
     base::MutexLock lock(gate);
-    if (seek(h, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
-    *got = size == 0 ? 0 : read(h, buffer, size);
+    if (seek(user, h, offset, kSeekStart) != static_cast<int64_t>(offset)) return false;
+    *got = size == 0 ? 0 : read(user, h, buffer, size);
     return *got != 0xFFFFFFFFu;
   }
 };

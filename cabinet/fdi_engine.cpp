@@ -54,6 +54,7 @@ bool FDICopy(Context* ctx, const char* cabinet_name, const char* cabinet_folder,
              DecryptFn decrypt, void* user) {
   if (!ctx || !notify || !cabinet_name) return false;
   if (ctx->error) *ctx->error = ErrorRecord();
+  ctx->user = user;
   bool ok = false;
   // The decoders' windows and the block buffers are checked allocations;
   // where exceptions are on (the host), any other failed allocation ends

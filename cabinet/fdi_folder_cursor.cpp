@@ -6,15 +6,16 @@
 #include <cstring>
 #include <string>
 
-#include "cabinet/byte_order.h"
+#include "cabinet/cab_format.h"
 #include "cabinet/cab_checksum.h"
 #include "cabinet/decompressor.h"
 
 namespace fdi {
 namespace engine {
 
-using cab::Load16;
-using cab::Load32;
+using cab::LoadField;
+namespace cffolder = cab::cffolder;
+namespace cfdata = cab::cfdata;
 
 // Positions the cursor before the first data block of a folder and makes
 // sure a decoder for its compression type is ready and reset.
@@ -60,7 +61,7 @@ bool CopyRun::StartFolder(unsigned index) {
     }
   }
   folder_ = -1;
-  const uint16_t type = Load16(raw + 6);
+  const uint16_t type = LoadField(raw, cffolder::kCompression);
   const unsigned method = type & cab::kCompressMask;
   if (method > cab::kCompressLzx) {
     ctx_.Fail(kErrorBadCompressionType);
@@ -88,8 +89,8 @@ bool CopyRun::StartFolder(unsigned index) {
   data_folder_ = data_folder;
   detail_folder_ = data_folder;
   folder_type_ = type;
-  next_block_offset_ = Load32(raw);
-  blocks_left_ = Load16(raw + 4);
+  next_block_offset_ = LoadField(raw, cffolder::kDataOffset);
+  blocks_left_ = LoadField(raw, cffolder::kBlockCount);
   block_start_ = 0;
   block_size_ = 0;
   view_ = ctx_.output;
@@ -125,8 +126,8 @@ bool CopyRun::OpenNextCabinet() {
   }
   data_header_ = next;
   data_folder_ = 0;
-  next_block_offset_ = Load32(raw);
-  blocks_left_ = Load16(raw + 4);
+  next_block_offset_ = LoadField(raw, cffolder::kDataOffset);
+  blocks_left_ = LoadField(raw, cffolder::kBlockCount);
   spanned_ = true;
   return true;
 }
@@ -155,9 +156,9 @@ BlockResult CopyRun::DecodeNextBlock(uint8_t* output, uint32_t* size, bool may_s
       failure->code = kErrorCorruptCabinet;
       return BlockResult::kFailed;
     }
-    const uint32_t checksum = Load32(head);
-    const uint16_t compressed = Load16(head + 4);
-    uncompressed = Load16(head + 6);
+    const uint32_t checksum = LoadField(head, cfdata::kChecksum);
+    const uint16_t compressed = LoadField(head, cfdata::kCompressedSize);
+    uncompressed = LoadField(head, cfdata::kUncompressedSize);
     if (compressed > kInputBufferSize - gathered || uncompressed > kOutputBufferSize) {
       failure->code = kErrorCorruptCabinet;
       return BlockResult::kFailed;

@@ -77,6 +77,9 @@ struct RunState {
   std::string savedInstallGroup;
 
   std::vector<std::string> extractedFiles;  // every file an extraction wrote
+  // The last ExtractRunCabinet()'s result: written by the worker thread,
+  // read once it is done.
+  ExtractionResult extraction;
   std::vector<std::string> attachedTexts;   // defines texts of the payload, in file order
 
   // The cabinet record inside the payload file.

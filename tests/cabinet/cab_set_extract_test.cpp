@@ -95,7 +95,8 @@ struct Installed {
 TEST(CabinetSetExtract, InstallsTheWholeSetWithPartsJoined) {
   Installed g;
   Progress progress;
-  ASSERT_TRUE(ExtractCabinet(g.request, progress)) << CabinetExtractionError();
+  const ExtractionResult result = ExtractCabinet(g.request, progress);
+  ASSERT_TRUE(result.ok()) << result.error;
   EXPECT_EQ(cabtest::ListFiles(g.destination),
             (std::vector<std::string>{"a.dat", "big.bin", "c.dat", "d.dat", "e.dat"}));
   EXPECT_EQ(testsupport::ReadText(g.destination + kSep + "big.bin"), g.Joined());
@@ -104,7 +105,7 @@ TEST(CabinetSetExtract, InstallsTheWholeSetWithPartsJoined) {
   // One report per file: the joined file once, after its last part.
   EXPECT_EQ(progress.created.size(), 5u);
   EXPECT_EQ(progress.created[1], g.destination + kSep + "big.bin");
-  EXPECT_EQ(CabinetTotalBytes(), 1200 + 4700 + 900 + 2300);
+  EXPECT_EQ(result.totalBytes, 1200 + 4700 + 900 + 2300);
   EXPECT_EQ(progress.last_percent, 100);
   EXPECT_TRUE(progress.asked.empty());
 
@@ -116,9 +117,10 @@ TEST(CabinetSetExtract, InstallsTheWholeSetWithPartsJoined) {
   std::vector<uint8_t> damaged = config.set.cabinets.at("Game-3.cab");
   damaged.back() ^= 1;
   config.Put("Game-3.cab", damaged);
-  ASSERT_TRUE(ExtractCabinet(config.request, progress));
+  const ExtractionResult config_result = ExtractCabinet(config.request, progress);
+  ASSERT_TRUE(config_result.ok()) << config_result.error;
   EXPECT_EQ(cabtest::ListFiles(config.destination), (std::vector<std::string>{"setup.xml"}));
-  EXPECT_EQ(CabinetRequiredSpace(), 8 * 32768);
+  EXPECT_EQ(config_result.requiredSpace, 8 * 32768);
 }
 
 TEST(CabinetSetExtract, AFaultyVolumeIsNeverRead) {
@@ -157,9 +159,9 @@ TEST(CabinetSetExtract, AFaultyVolumeIsNeverRead) {
     Installed g;
     c.damage(g);
     Progress progress;
-    EXPECT_FALSE(ExtractCabinet(g.request, progress));
-    EXPECT_TRUE(CabinetVolumeFailed());
-    EXPECT_EQ(CabinetExtractionError(), c.error);
+    const ExtractionResult result = ExtractCabinet(g.request, progress);
+    EXPECT_TRUE(result.volumeFailed());
+    EXPECT_EQ(result.error, c.error);
     // Only complete files are there and reported; the file that ran on into
     // the faulty volume was removed.
     EXPECT_EQ(cabtest::ListFiles(g.destination), c.kept);
@@ -178,11 +180,12 @@ TEST(CabinetSetExtract, RetryAfterTheVolumeIsPutInPlace) {
     g.Put(volume, g.set.cabinets.at(volume));
     return true;
   };
-  ASSERT_TRUE(ExtractCabinet(g.request, progress)) << CabinetExtractionError();
+  const ExtractionResult result = ExtractCabinet(g.request, progress);
+  ASSERT_TRUE(result.ok()) << result.error;
   EXPECT_EQ(progress.asked, (std::vector<std::string>{"Game-4.cab"}));
   EXPECT_EQ(testsupport::ReadText(g.destination + kSep + "e.dat"), g.Data("files\\e.dat"));
   EXPECT_EQ(progress.created.size(), 5u);
-  EXPECT_FALSE(CabinetVolumeFailed());
+
 }
 
 TEST(CabinetSetExtract, PercentagesOfHugeInstalls) {
