@@ -14,6 +14,7 @@
 #include "driver/command_line.h"
 #include "driver/installer_run.h"
 #include "driver/run_handlers.h"
+#include "driver/run_prompts_win.h"
 #include "driver/run_state.h"
 #include "driver/run_steps.h"
 #include "driver/status_thread.h"
@@ -63,6 +64,7 @@ WorkerView Worker() {
   view.askEvent = static_cast<HANDLE>(run.askEvent);
   view.answerEvent = static_cast<HANDLE>(run.answerEvent);
   view.promptAnswer = &run.promptAnswer;
+  view.prompt = RunWorkerPrompt;
   view.execPhase = IsExecPhase;
   view.execMessage = ExecMessage;
   return view;
