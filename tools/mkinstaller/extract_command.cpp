@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "cabinet/cab_extract.h"
 #include "tools/mkinstaller/installer_file.h"
 #include "tools/mkinstaller/subcommand.h"
 
@@ -38,6 +40,32 @@ bool IsEmptyOrMissingFolder(const std::string& path) {
   return empty;
 }
 
+// An installer shipped as a set: read in place with its volumes beside it
+// (each checked against the installer's record, as the installer does) and
+// parts joined into their files.
+int ExtractSet(const std::string& installer, const InstallerContents& contents, std::string destination) {
+  if (destination.back() != '/') destination += '/';
+  struct FileCounter : ExtractionProgress {
+    size_t files = 0;
+    void FileCreated(const std::string&) override { ++files; }
+  } counter;
+  ExtractionRequest request;
+  request.cabinetPath = installer;
+  request.cabinetOffset = contents.records[contents.cabinet].offset;
+  request.destination = destination;
+  for (const VolumeEntry& v : contents.volume_set.volumes)
+    request.volumes.push_back({v.name, static_cast<int64_t>(v.size), v.sha256});
+  for (const JoinedFileEntry& j : contents.volume_set.joined) request.joinedFiles.push_back({j.name, j.parts});
+  const ExtractionResult result = ExtractCabinet(request, counter);
+  if (!result.ok()) {
+    std::fprintf(stderr, "mkinstaller extract: %s\n", result.error.c_str());
+    return kExitFailure;
+  }
+  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", counter.files, result.totalBytes,
+              destination.c_str());
+  return kExitOk;
+}
+
 }  // namespace
 
 int ExtractCommand(int argc, char** argv) {
@@ -58,11 +86,12 @@ int ExtractCommand(int argc, char** argv) {
   ExtractedCabinet cabinet;
   std::string error;
   if (!ReadInstallerContents(installer, &contents, &error) ||
-      !cabinet.Copy(installer, contents.records[contents.cabinet], &error)) {
+      (!contents.has_volume_set && !cabinet.Copy(installer, contents.records[contents.cabinet], &error))) {
     std::fprintf(stderr, "mkinstaller extract: %s\n", error.c_str());
     return kExitFailure;
   }
-  int status = ExtractCabinetEntries(cabinet.path(), destination);
+  int status = contents.has_volume_set ? ExtractSet(installer, contents, destination)
+                                       : ExtractCabinetEntries(cabinet.path(), destination);
   if (status != kExitOk) return status;
   for (size_t i = 0; i < contents.defines_texts.size(); ++i) {
     const std::string path = destination + "/defines-text-" + std::to_string(i + 1) + ".xml";
