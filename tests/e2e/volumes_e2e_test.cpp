@@ -170,7 +170,9 @@ TEST(VolumeSetE2E, SilentInstallsAndFaults) {
     } else {
       EXPECT_GE(installed.size(), 1u);  // a.dat lies in Setup.exe
       EXPECT_LT(installed.size(), kProduct.size());
-      EXPECT_EQ(LogLines(log, "InstallError"), std::vector<std::string>{c.reason});
+      std::string escaped;  // as the log writes values
+      for (char ch : c.reason) escaped += ch == '\'' ? std::string("&apos;") : std::string(1, ch);
+      EXPECT_EQ(LogLines(log, "InstallError"), std::vector<std::string>{escaped});
     }
     EXPECT_EQ(installer.Source(), source);
     EXPECT_EQ(e2e::LeftoverTemporaryFolders(kVersion), temporary);
