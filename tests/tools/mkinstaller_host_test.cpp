@@ -254,6 +254,22 @@ TEST_F(MkinstallerVolumes, BuildWritesASetThatCabextractAndListRead) {
             std::string::npos) << list.out;
   EXPECT_NE(list.out.find("\"name\": \"files\\\\data\\\\huge.pak.003\", \"size\": 402848"), std::string::npos);
 
+  // extract reads the set in place and joins the parts; a damaged volume
+  // stops it with the volume's name.
+  Result ex = RunTool("extract " + ShellQuote(dir + "/Game.exe") + " " + ShellQuote(root_ + "/ex"));
+  ASSERT_EQ(ex.status, 0) << ex.err;
+  std::vector<uint8_t> joined, original;
+  ASSERT_TRUE(testsupport::ReadWholeFile(root_ + "/ex/files/data/huge.pak", &joined));
+  ASSERT_TRUE(testsupport::ReadWholeFile((files_ / "data/huge.pak").string(), &original));
+  EXPECT_TRUE(joined == original);
+  EXPECT_FALSE(fs::exists(root_ + "/ex/files/data/huge.pak.001"));
+  fs::copy_file(dir + "/Game-3.cab", root_ + "/keep.cab");
+  fs::resize_file(dir + "/Game-3.cab", 1000);
+  ex = RunTool("extract " + ShellQuote(dir + "/Game.exe") + " " + ShellQuote(root_ + "/ex2"));
+  EXPECT_EQ(ex.status, 1);
+  EXPECT_NE(ex.err.find("Game-3.cab"), std::string::npos) << ex.err;
+  fs::copy_file(root_ + "/keep.cab", dir + "/Game-3.cab", fs::copy_options::overwrite_existing);
+
   ASSERT_EQ(RunTool(BuildArgs(again + "/Game.exe", kSetOptions)).status, 0);
   for (const char* name : {"Game.exe", "Game-2.cab", "Game-3.cab", "Game-4.cab"}) {
     std::vector<uint8_t> a, b;

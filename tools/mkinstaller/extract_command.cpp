@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -23,7 +22,9 @@ const char kUsage[] =
     "from 1, in payload order), listing them. DIR must be new or empty. The\n"
     "same installer can be built again from what extract writes:\n"
     "  mkinstaller build --cfg DIR/cfg --files DIR/files\n"
-    "                    --defines-text DIR/defines-text-1.xml ... -o Setup.exe\n";
+    "                    --defines-text DIR/defines-text-1.xml ... -o Setup.exe\n"
+    "An installer with volumes reads them from beside itself (each checked by\n"
+    "size and SHA-256 first) and writes a file stored as parts as one file.\n";
 
 bool IsEmptyOrMissingFolder(const std::string& path) {
   DIR* dir = opendir(path.c_str());
@@ -40,10 +41,9 @@ bool IsEmptyOrMissingFolder(const std::string& path) {
   return empty;
 }
 
-// An installer shipped as a set: read in place with its volumes beside it
-// (each checked against the installer's record, as the installer does) and
-// parts joined into their files.
-int ExtractSet(const std::string& installer, const InstallerContents& contents, std::string destination) {
+// Every entry of an installer's set under destination, the volumes checked
+// and the parts joined by the installer's own extraction.
+int ExtractInstallerSet(const std::string& installer, const InstallerContents& contents, std::string destination) {
   if (destination.back() != '/') destination += '/';
   struct FileCounter : ExtractionProgress {
     size_t files = 0;
@@ -57,12 +57,12 @@ int ExtractSet(const std::string& installer, const InstallerContents& contents, 
     request.volumes.push_back({v.name, static_cast<int64_t>(v.size), v.sha256});
   for (const JoinedFileEntry& j : contents.volume_set.joined) request.joinedFiles.push_back({j.name, j.parts});
   const ExtractionResult result = ExtractCabinet(request, counter);
-  if (!result.ok()) {
-    std::fprintf(stderr, "mkinstaller extract: %s\n", result.error.c_str());
+  if (result.failure != ExtractionFailure::kNone) {
+    std::fprintf(stderr, "mkinstaller extract: extraction failed: %s\n", result.error.c_str());
     return kExitFailure;
   }
-  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", counter.files, result.totalBytes,
-              destination.c_str());
+  std::printf("%zu files extracted to %s (%zu volumes read)\n", counter.files, destination.c_str(),
+              contents.volume_set.volumes.size());
   return kExitOk;
 }
 
@@ -85,13 +85,21 @@ int ExtractCommand(int argc, char** argv) {
   InstallerContents contents;
   ExtractedCabinet cabinet;
   std::string error;
-  if (!ReadInstallerContents(installer, &contents, &error) ||
-      (!contents.has_volume_set && !cabinet.Copy(installer, contents.records[contents.cabinet], &error))) {
+  if (!ReadInstallerContents(installer, &contents, &error)) {
     std::fprintf(stderr, "mkinstaller extract: %s\n", error.c_str());
     return kExitFailure;
   }
-  int status = contents.has_volume_set ? ExtractSet(installer, contents, destination)
-                                       : ExtractCabinetEntries(cabinet.path(), destination);
+  int status;
+  if (contents.has_volume_set) {
+    // The set is read in place, as the installer reads it.
+    status = ExtractInstallerSet(installer, contents, destination);
+  } else {
+    if (!cabinet.Copy(installer, contents.records[contents.cabinet], &error)) {
+      std::fprintf(stderr, "mkinstaller extract: %s\n", error.c_str());
+      return kExitFailure;
+    }
+    status = ExtractCabinetEntries(cabinet.path(), destination);
+  }
   if (status != kExitOk) return status;
   for (size_t i = 0; i < contents.defines_texts.size(); ++i) {
     const std::string path = destination + "/defines-text-" + std::to_string(i + 1) + ".xml";
