@@ -60,7 +60,7 @@ echo "machine: $(nproc) cores, load average $(load) (1, 5, 15 min) at start"
 
 # ---- The game ---------------------------------------------------------
 game=$work/game
-mkdir -p "$game/Data/Archives" "$game/Bin"
+mkdir -p "$game/Data/Archives"  # no empty folders: a cabinet carries files only
 stream() {  # key size file (openssl ends on the closed pipe)
   { openssl enc -aes-128-ctr -nosalt -pass "pass:$1" -pbkdf2 -in /dev/zero 2>/dev/null || true; } | head -c "$2" >"$3"
 }
@@ -126,8 +126,10 @@ export WINEDEBUG=-all WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 "$here/scripts/make-prefix.sh" "$work/prefix" win7 >/dev/null
 sync
+echo "copy: $copy s"
 install=$(WINEPREFIX=$work/prefix seconds sh -c 'wine "$0" -silent; rc=$?; wineserver -w; sync; exit $rc' \
   "$work/set/LargeGameSetup.exe")
+echo "install: $install s"
 target=$work/prefix/drive_c/LargeGame
 if ! diff -rq -x Uninstall "$game" "$target" >"$work/diff.txt"; then
   echo "large_game.sh: the installed tree differs from the game:" >&2
