@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/library_loading.h"
 #include "base/system_seam.h"
 
 namespace seam {
@@ -72,7 +73,7 @@ std::string CommonAppDataFolder() {
   using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
   const int kCommonAppData = 35;  // CSIDL_COMMON_APPDATA
   for (const char* library : {"shell32.dll", "shfolder.dll"}) {
-    HMODULE module = LoadLibraryA(library);
+    HMODULE module = static_cast<HMODULE>(LoadSystemLibrary(library));
     if (!module) continue;
     auto getFolderPath = reinterpret_cast<GetFolderPathFn>(
         reinterpret_cast<void*>(GetProcAddress(module, "SHGetFolderPathA")));
@@ -97,7 +98,7 @@ std::vector<WString> KnownFolderPaths(const std::vector<FolderId>& ids) {
   const DWORD kDontVerifyNoAlias = 0x5000;
 
   std::vector<WString> paths(ids.size());
-  HMODULE shell = LoadLibraryA("shell32.dll");
+  HMODULE shell = static_cast<HMODULE>(LoadSystemLibrary("shell32.dll"));
   if (!shell) return paths;
   auto getIdList = reinterpret_cast<GetIdListFn>(
       reinterpret_cast<void*>(GetProcAddress(shell, "SHGetKnownFolderIDList")));

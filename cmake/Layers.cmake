@@ -42,8 +42,11 @@ function(installer_add_layer_libraries)
     if(below)
       target_link_libraries(installer_${layer} PUBLIC ${below})
     elseif(WIN32)
-      target_link_libraries(installer_${layer} PUBLIC ole32 oleaut32 uuid shell32 comctl32 advapi32 user32 gdi32
-                            version comdlg32)
+      # Loaded at the process's start: kernel32, advapi32 and msvcrt; the
+      # others at their first call (cmake/DelayImports.cmake). version.dll is
+      # loaded from the system folder when needed (base/library_loading.h).
+      installer_add_delay_imports(installer_${layer})
+      target_link_libraries(installer_${layer} PUBLIC uuid advapi32)
     endif()
     set(below installer_${layer})
   endforeach()

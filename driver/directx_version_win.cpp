@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "base/library_loading.h"
 #include "driver/directx_version.h"
 #include "driver/system_checks.h"
 
@@ -46,15 +47,47 @@ bool ReadLetter(IDxDiagContainer* container, const wchar_t* name, char* out) {
   return ok;
 }
 
+// The version library is not one of the system's known libraries: it is
+// loaded from the system folder when it is needed, never imported (an
+// import would be looked for beside the installer first).
+class VersionLibrary {
+ public:
+  using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+  using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+  VersionLibrary() : module_(static_cast<HMODULE>(LoadSystemLibrary("version.dll"))) {
+    if (!module_) return;
+    size = reinterpret_cast<SizeFn>(reinterpret_cast<void*>(GetProcAddress(module_, "GetFileVersionInfoSizeA")));
+    info = reinterpret_cast<InfoFn>(reinterpret_cast<void*>(GetProcAddress(module_, "GetFileVersionInfoA")));
+    query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(GetProcAddress(module_, "VerQueryValueA")));
+  }
+  ~VersionLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  VersionLibrary(const VersionLibrary&) = delete;
+  VersionLibrary& operator=(const VersionLibrary&) = delete;
+  bool Ready() const { return size && info && query; }
+
+  SizeFn size = nullptr;
+  InfoFn info = nullptr;
+  QueryFn query = nullptr;
+
+ private:
+  HMODULE module_;
+};
+
 bool ReadFileVersion(const std::string& path, FileVersion* version) {
+  VersionLibrary library;
+  if (!library.Ready()) return false;
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  DWORD size = library.size(path.c_str(), &ignored);
   if (size == 0) return false;
   std::vector<char> block(size);
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return false;
+  if (!library.info(path.c_str(), 0, size, block.data())) return false;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+  if (!library.query(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
       length < sizeof(VS_FIXEDFILEINFO))
     return false;
   version->major = HIWORD(fixed->dwFileVersionMS);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/private_folder.h"
 #include "base/string_utils.h"
 #include "driver/installer_run.h"
 #include "driver/payload.h"
@@ -16,29 +17,29 @@
 
 namespace {
 
-// A name "zelcfg" + number in the TMP folder (or the current folder when TMP
-// is missing or names no folder) that does not exist yet. The folder is
-// created here, which also makes the name ours against a concurrent run.
-std::string MakeTemporaryFolder() {
+// The folder the temporary folder goes in: the one TMP names, else the
+// current folder.
+std::string TemporaryFolderBase() {
   char buffer[MAX_PATH + 1] = {};
-  std::string base;
   DWORD n = GetEnvironmentVariableA("TMP", buffer, sizeof buffer);
   if (n > 0 && n < sizeof buffer) {
     DWORD attributes = GetFileAttributesA(buffer);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) base = buffer;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return buffer;
   }
-  if (base.empty()) {
-    n = GetCurrentDirectoryA(sizeof buffer, buffer);
-    if (n > 0 && n < sizeof buffer) base = buffer;
-  }
-  base = RemoveTrailingSlash(base);
-  unsigned number = (GetTickCount() ^ GetCurrentProcessId()) & 0xFFFF;
-  for (unsigned tries = 0; tries < 0x10000; ++tries, number = (number + 1) & 0xFFFF) {
-    std::string candidate = base + "\\zelcfg" + StrFormat("%X", number);
-    if (CreateDirectoryA(candidate.c_str(), nullptr)) return candidate;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
-  }
-  return base + "\\zelcfg";
+  n = GetCurrentDirectoryA(sizeof buffer, buffer);
+  return n > 0 && n < sizeof buffer ? std::string(buffer) : std::string();
+}
+
+// The run's temporary folder: "zelcfg" + number, new, made here (which also
+// makes the name ours against a concurrent run), restricted to SYSTEM and
+// the Administrators when the run is elevated. When none can be made the
+// run stops: a folder somebody else made is never used, nor deleted.
+std::string MakeTemporaryFolder() {
+  const std::string base = TemporaryFolderBase();
+  const PrivateFolder folder = MakePrivateFolder(base, "zelcfg", RunsElevated());
+  if (folder.error == PrivateFolderError::kNone) return folder.path;
+  ReportFatalError("Unable to Create Temporary Folder in '" + base + "'");
+  ExitProcess(kExitAborted);
 }
 
 void LoadWindowIcons() {

@@ -36,6 +36,10 @@ int64_t CabinetTotalBytes();
 const std::string& CabinetExtractionError();
 bool CabinetEntryRefused();
 
+// Windows: the not-running question as a message box of its own (OK or
+// Cancel, as IDOK/IDCANCEL), for when no progress page asks it.
+int ShowNotRunningPrompt();
+
 // Windows: installs the driver's InstallContext (engine/install_context.h)
 // over the run-wide state. The stub calls it first thing, beside
 // ConnectRunHandlers; the engine's tests call it in their set-up.

@@ -40,11 +40,7 @@ class RunInstallContext : public InstallContext {
     HANDLE ask = static_cast<HANDLE>(run.askEvent);
     HANDLE answer = static_cast<HANDLE>(run.answerEvent);
     if (run.silent || !ask || !answer) {
-      const WorkerPrompt prompt = RunWorkerPrompt();
-      const WString text = Expand(u"%" + WString(prompt.textId) + u"%", true);
-      const WString caption = Expand(u"%" + WString(prompt.captionId) + u"%", true);
-      run.promptAnswer = MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
-                                     reinterpret_cast<const wchar_t*>(caption.c_str()), prompt.flags);
+      run.promptAnswer = ShowNotRunningPrompt();
       return run.promptAnswer;
     }
     run.promptAnswer = 0;
@@ -66,6 +62,16 @@ WorkerPrompt RunWorkerPrompt() {
   prompt.textId = u"VOLUME_FAULT_TEXT";
   prompt.flags = MB_RETRYCANCEL | MB_ICONWARNING;
   return prompt;
+}
+
+// The question now asked (the not-running one unless a volume is asked
+// for), as a message box of its own.
+int ShowNotRunningPrompt() {
+  const WorkerPrompt prompt = RunWorkerPrompt();
+  const WString text = Expand(u"%" + WString(prompt.textId) + u"%", true);
+  const WString caption = Expand(u"%" + WString(prompt.captionId) + u"%", true);
+  return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
+                     reinterpret_cast<const wchar_t*>(caption.c_str()), prompt.flags);
 }
 
 void ConnectInstallContext() {

@@ -10,6 +10,7 @@
 #include "config/expand.h"
 #include "base/fatal_error.h"
 #include "config/properties_parser.h"
+#include "base/library_loading.h"
 #include "base/string_utils.h"
 #include "driver/command_line.h"
 #include "driver/installer_run.h"
@@ -20,6 +21,8 @@
 #include "driver/status_thread.h"
 #include "driver/system_checks.h"
 #include "driver/worker_threads.h"
+#include "cabinet/cab_extract.h"
+#include "engine/desktop_launch.h"
 #include "engine/external_programs.h"
 #include "engine/install_config.h"
 #include "engine/install_log.h"
@@ -104,7 +107,7 @@ std::string CommonAppDataFolder() {
   using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
   constexpr int kCommonAppData = 35;  // CSIDL_COMMON_APPDATA
   for (const char* library_name : {"shell32.dll", "shfolder.dll"}) {
-    HMODULE library = LoadLibraryA(library_name);
+    HMODULE library = static_cast<HMODULE>(LoadSystemLibrary(library_name));
     if (!library) continue;
     auto get_folder_path =
         reinterpret_cast<GetFolderPathFn>(reinterpret_cast<void*>(GetProcAddress(library, "SHGetFolderPathA")));
@@ -320,7 +323,9 @@ void RunFinishStep() {
   if (result != kResultFinishLaunch || run_exe.empty()) return;
   const std::string exe = Narrow(Expand(Widen(run_exe), true));
   const std::string folder = GetDirectory(exe);
-  ShellExecuteA(nullptr, "open", exe.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
+  // As the desktop's user where the run is elevated: the game never runs
+  // with the installer's rights.
+  OpenAsDesktopUser(exe, folder);
 }
 
 bool ValidateChoicesForRun() {

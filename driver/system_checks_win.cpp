@@ -2,6 +2,7 @@
 // own file.
 #include <windows.h>
 
+#include "base/library_loading.h"
 #include "base/string_utils.h"
 #include "driver/system_checks.h"
 
@@ -14,7 +15,7 @@ using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD, PDWORD);
 using GetDiskFreeSpaceExAFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
 bool IsElevated() {
-  HMODULE advapi = LoadLibraryA("advapi32.dll");
+  HMODULE advapi = static_cast<HMODULE>(LoadSystemLibrary("advapi32.dll"));
   if (!advapi) return false;
   bool elevated = false;
   auto open_token = reinterpret_cast<OpenProcessTokenFn>(

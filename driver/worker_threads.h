@@ -12,7 +12,9 @@ void StartConfigExtraction();
 // folder and emptied the extracted-files list.
 void StartInstallWorker();
 
-// Sleeps 100 ms at a time until the done flag is set.
+// Sleeps 100 ms at a time until the done flag is set, asking the install
+// worker's not-running question meanwhile (ShowNotRunningPrompt) when the
+// worker raises it through the ask event: no page is there to answer it.
 void WaitForWorker();
 
 // The shared start of both worker threads: done flag cleared, progress

@@ -45,5 +45,19 @@ void StartConfigExtraction() { StartWorkerThread(ConfigExtractionThread); }
 void StartInstallWorker() { StartWorkerThread(InstallWorkerThread); }
 
 void WaitForWorker() {
-  while (!Run().done) Sleep(100);
+  // The install worker hands its not-running question to the progress page
+  // through the ask event. When the driver waits here instead (the page
+  // could not be created), nobody else would answer and the worker would
+  // wait for ever: the question is asked here, with a message box.
+  RunState& run = Run();
+  HANDLE ask = static_cast<HANDLE>(run.askEvent);
+  HANDLE answer = static_cast<HANDLE>(run.answerEvent);
+  while (!run.done) {
+    if (ask && answer && WaitForSingleObject(ask, 0) == WAIT_OBJECT_0) {
+      ResetEvent(ask);
+      run.promptAnswer = ShowNotRunningPrompt();
+      SetEvent(answer);
+    }
+    Sleep(100);
+  }
 }

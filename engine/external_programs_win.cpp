@@ -5,6 +5,7 @@
 
 #include "config/expand.h"
 #include "base/fatal_error.h"
+#include "base/library_loading.h"
 #include "engine/install_context.h"
 #include "engine/external_programs.h"
 #include "engine/install_actions.h"
@@ -18,8 +19,12 @@ Outcome Failed() {
   return Outcome::Stop;
 }
 
+// The library is loaded by its full path only: a bare name stands for the
+// file of that name in the configuration folder the installer extracted
+// (never one found along the search path, beside the installer first).
 Outcome CallLibraryFunction(const ExecRecord& record, const std::string& function, const std::string& library) {
-  HMODULE module = LoadLibraryA(library.c_str());
+  const std::string path = LibraryPathIn(TheInstallContext().ConfigFolder(), library);
+  HMODULE module = path.empty() ? nullptr : static_cast<HMODULE>(LoadLibraryAt(path));
   if (!module) {
     if (record.SilentFail) return Outcome::Next;
     ShowFatalError(u"Failed to load library '" + Widen(library) + u"'");

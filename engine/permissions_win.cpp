@@ -10,6 +10,7 @@
 
 #include "config/expand.h"
 #include "base/fatal_error.h"
+#include "base/library_loading.h"
 #include "engine/install_actions.h"
 #include "engine/install_config.h"
 #include "engine/registry_keys_win.h"
@@ -115,7 +116,7 @@ bool GrantAll(const SecurityFunctions& fn, PSECURITY_DESCRIPTOR descriptor) {
 }  // namespace
 
 bool GrantPermissions() {
-  HMODULE advapi = LoadLibraryA("advapi32.dll");
+  HMODULE advapi = static_cast<HMODULE>(LoadSystemLibrary("advapi32.dll"));
   if (!advapi) return true;
   SecurityFunctions fn;
   bool result = true;

@@ -4,13 +4,16 @@
 #   WINEPREFIX   the prefix to use (default: $BUILD_ROOT/wine/win7, made on demand)
 #   WINE_TIMEOUT seconds before the program is killed (default 300), times
 #   WINE_TIMEOUT_SCALE (default: 1, or 5 where 32-bit code runs emulated)
+#   WINE_EXTRA_DLLOVERRIDES  more library overrides after ours, as Wine spells
+#                them ("version,uxtheme=n,b": those names native first, as
+#                Windows searches for them)
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/scripts/lib/x86-mode.sh"
 : "${WINE_TIMEOUT_SCALE:=$(x86_timeout_scale "$(x86_mode)")}"
 root=${BUILD_ROOT:-$here/build}
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINE_EXTRA_DLLOVERRIDES:+;$WINE_EXTRA_DLLOVERRIDES}"
 if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX=$root/wine/win7
 fi

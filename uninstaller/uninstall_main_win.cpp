@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "base/fatal_error.h"
+#include "base/library_loading.h"
 #include "config/builtin_variables.h"
 #include "config/expand.h"
 #include "config/defines_parser.h"
@@ -166,6 +167,8 @@ class Uninstaller {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything can load a library: the system folder alone.
+  RestrictLibrarySearch();
   const UninstallOptions options = ParseUninstallOptions(GetCommandLineA());
   if (options.removeAfter) {
     RemoveAfterProcess(options.removeAfter, options.removePaths);

@@ -5,6 +5,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstring>
+
+#include "base/library_loading.h"
+#include "base/private_folder.h"
 #include "base/string_utils.h"
 
 // The Game Explorer interface as the system declares it (the compiler's
@@ -16,6 +20,10 @@ struct IGameExplorerForRemoval : public IUnknown {
 };
 
 namespace {
+
+// The folder in TMP that the removal helper's copy runs from: "zeluninst"
+// and a number.
+constexpr char kHelperFolderPrefix[] = "zeluninst";
 
 const CLSID kGameExplorerClass = {0x9A5EA990, 0x3034, 0x4D6F, {0x91, 0x28, 0x01, 0xF3, 0xC6, 0x10, 0x22, 0xBC}};
 const IID kGameExplorerInterface = {0xE7B2FB72, 0xD728, 0x49B3, {0xA5, 0xF2, 0x18, 0xEB, 0xF5, 0xF1, 0x34, 0x9E}};
@@ -288,8 +296,16 @@ bool StartRemovalHelper(const std::vector<std::string>& folders) {
   char temp[MAX_PATH + 1] = {};
   if (!GetTempPathA(MAX_PATH, temp)) return false;
   const std::string own = OwnPath();
-  const std::string helper = std::string(temp) + "zeluninst" + std::to_string(GetCurrentProcessId()) + ".exe";
-  if (!CopyFileA(own.c_str(), helper.c_str(), FALSE)) return false;
+  // The copy runs from a new folder of its own (restricted when elevated),
+  // never from the shared temporary folder, where anyone may have left a
+  // file of the copy's name or a library it would load.
+  const PrivateFolder folder = MakePrivateFolder(temp, kHelperFolderPrefix, RunsElevated());
+  if (folder.error != PrivateFolderError::kNone) return false;
+  const std::string helper = folder.path + "\\zeluninst" + std::to_string(GetCurrentProcessId()) + ".exe";
+  if (!CopyFileA(own.c_str(), helper.c_str(), TRUE)) {
+    RemoveDirectoryA(folder.path.c_str());
+    return false;
+  }
   std::string command = "\"" + helper + "\" -removeafter=" + std::to_string(GetCurrentProcessId()) + " \"" + own + "\"";
   for (const std::string& folder : folders) command += " \"" + folder + "\"";
   STARTUPINFOA startup = {};
@@ -297,8 +313,10 @@ bool StartRemovalHelper(const std::vector<std::string>& folders) {
   PROCESS_INFORMATION process = {};
   std::vector<char> line(command.begin(), command.end());
   line.push_back(0);
-  if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, temp, &startup, &process)) {
+  if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path.c_str(), &startup,
+                      &process)) {
     ::DeleteFileA(helper.c_str());
+    RemoveDirectoryA(folder.path.c_str());
     return false;
   }
   CloseHandle(process.hThread);
@@ -323,8 +341,14 @@ void RemoveAfterProcess(int process_id, const std::vector<std::string>& paths) {
       break;
     }
   }
-  // The helper's own copy in the temporary folder goes at the next start.
-  MoveFileExA(OwnPath().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // The helper's own copy goes at the next start, and with it the folder
+  // StartRemovalHelper made for it (only a folder of that name).
+  const std::string own = OwnPath();
+  MoveFileExA(own.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  const std::string folder = GetDirectory(own);
+  const size_t name = folder.find_last_of("\\/");
+  if (name != std::string::npos && folder.compare(name + 1, std::strlen(kHelperFolderPrefix), kHelperFolderPrefix) == 0)
+    MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 std::string CommonAppDataPath() { return FolderPath(CSIDL_COMMON_APPDATA); }
@@ -367,7 +391,9 @@ bool WindowsUninstallSystem::RunProgram(const PlannedProgram& program, std::stri
   if (at != std::string::npos) {
     // "Function@library": the function is called with no arguments.
     const std::string function = program.exe.substr(0, at), library = program.exe.substr(at + 1);
-    HMODULE module = LoadLibraryA(library.c_str());
+    // By its full path only; a bare name is the file beside the uninstaller.
+    const std::string path = LibraryPathIn(GetDirectory(OwnPath()), library);
+    HMODULE module = path.empty() ? nullptr : static_cast<HMODULE>(LoadLibraryAt(path));
     if (!module) {
       *error = "Failed to load library '" + library + "'";
       return false;

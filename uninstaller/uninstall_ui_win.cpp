@@ -6,7 +6,16 @@
 namespace {
 
 constexpr char kProgressClass[] = "ZelkonUninstallProgress";
+// Measures at 96 pixels per inch, scaled to the system's DPI (the program
+// declares itself DPI aware, so nothing stretches the window for it).
 constexpr int kWidth = 460, kHeight = 130;
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
 
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
@@ -45,17 +54,20 @@ ProgressWindow::ProgressWindow(const std::string& caption) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kProgressClass;
   RegisterClassA(&window_class);
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  const int dpi = ScreenDpi();
+  auto px = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+  const int width = px(kWidth), height = px(kHeight);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, kProgressClass, caption.c_str(), WS_POPUP | WS_CAPTION | WS_VISIBLE,
-                                x, y, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+                                x, y, width, height, nullptr, nullptr, instance, nullptr);
   window_ = window;
   if (!window) return;
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  HWND text = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_PATHELLIPSIS, 16, 14, kWidth - 40, 20,
-                              window, nullptr, instance, nullptr);
+  HWND text = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_PATHELLIPSIS, px(16), px(14),
+                              width - px(40), px(20), window, nullptr, instance, nullptr);
   SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 16, 44, kWidth - 40, 20, window, nullptr,
-                             instance, nullptr);
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, px(16), px(44), width - px(40), px(20),
+                             window, nullptr, instance, nullptr);
   SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   text_ = text;
   bar_ = bar;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "config/defines_parser.h"
+#include "engine/desktop_launch.h"
 #include "wizard/pages_win.h"
 
 namespace {
@@ -36,7 +37,7 @@ INT_PTR CALLBACK FinishProcedure(HWND page, UINT message, WPARAM wparam, LPARAM 
           return TRUE;
         case kViewReadme:
           if (self && !self->readme.empty())
-            ShellExecuteA(nullptr, "open", self->readme.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            OpenAsDesktopUser(self->readme, std::string());  // unelevated where the run is elevated
           return TRUE;
         case kCancel:
           EndDialog(page, kPageCancel);

@@ -31,6 +31,7 @@ INT_PTR CALLBACK LicenseProcedure(HWND page, UINT message, WPARAM wparam, LPARAM
     case WM_INITDIALOG: {
       // Not InitializePage: this page does not take the previous position.
       SetWindowLongPtrW(page, DWLP_USER, lparam);
+      AdoptPageDpi(page);
       const LicensePage* self = reinterpret_cast<const LicensePage*>(lparam);
       ExpandWindowTexts(page);
       if (self->resources) ApplyPageFonts(page, *self->resources);
@@ -71,6 +72,15 @@ INT_PTR CALLBACK LicenseProcedure(HWND page, UINT message, WPARAM wparam, LPARAM
           return TRUE;
       }
       return FALSE;
+    case WM_DPICHANGED: {
+      // The plain text keeps the license font, not the edits' one.
+      HandleCommonPageMessage(page, message, wparam, lparam, &result);
+      const LicensePage* self = PageOf<LicensePage>(page);
+      if (self && self->resources && self->resources->licenseFont)
+        SendDlgItemMessageW(page, kPlainText, WM_SETFONT, reinterpret_cast<WPARAM>(self->resources->licenseFont),
+                            TRUE);
+      return result;
+    }
     case WM_NOTIFY: {
       LicensePage* self = PageOf<LicensePage>(page);
       const BOOL answer =

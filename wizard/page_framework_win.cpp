@@ -40,15 +40,72 @@ BOOL CALLBACK ApplyFontToChild(HWND window, LPARAM resources) {
   return TRUE;
 }
 
-void BlitBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
+// The page's fonts, the header line's own included: some static controls
+// select their own font after asking for their colours.
+void ApplyFontsWithHeader(HWND page, const WizardResources& resources) {
+  ApplyPageFonts(page, resources);
+  if (resources.headerFont)
+    SendDlgItemMessageW(page, kHeaderLine, WM_SETFONT, reinterpret_cast<WPARAM>(resources.headerFont), TRUE);
+}
+
+// The four property fonts: where each goes, its property name and defaults.
+struct PropertyFontSpec {
+  HFONT WizardResources::*font;
+  const char16_t* base;
+  const char16_t* face;
+  int points;
+  bool bold;
+};
+const PropertyFontSpec kPropertyFonts[] = {
+    {&WizardResources::headerFont, u"HEADER_FONT", u"Arial", 16, true},
+    {&WizardResources::editFont, u"EDIT_FONT", u"", 0, false},
+    {&WizardResources::dialogFont, u"DIALOG_FONT", u"", 0, false},
+    {&WizardResources::licenseFont, u"EULA_FONT", u"", 0, false},
+};
+
+HFONT CreatePropertyFontForDpi(int dpi, const WString& base, const WString& default_face, int default_points,
+                               bool default_bold) {
+  const FontRequest request = PropertyFontRequest(base, default_face, default_points, default_bold);
+  if (request.face.empty()) return nullptr;
+  const int height = FontPixelHeight(request.points, dpi);
+  return CreateFontW(-height, 0, 0, 0, request.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, W(request.face));
+}
+
+// Draws the bitmap with its top-left corner at (x, y), scaled to the DPI:
+// as it is at 96, smoothed (halftone) at any other.
+void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int dpi) {
   BITMAP info = {};
   if (!GetObjectW(bitmap, sizeof info, &info)) return;
   HDC memory = CreateCompatibleDC(dc);
   if (!memory) return;
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+  const int w = ScaleForDpi(info.bmWidth, dpi), h = ScaleForDpi(info.bmHeight, dpi);
+  if (w == info.bmWidth && h == info.bmHeight) {
+    BitBlt(dc, x, y, w, h, memory, 0, 0, SRCCOPY);
+  } else {
+    const int old_mode = SetStretchBltMode(dc, HALFTONE);
+    POINT old_origin = {0, 0};
+    SetBrushOrgEx(dc, 0, 0, &old_origin);  // HALFTONE wants the origin set after it
+    StretchBlt(dc, x, y, w, h, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SetBrushOrgEx(dc, old_origin.x, old_origin.y, nullptr);
+    SetStretchBltMode(dc, old_mode);
+  }
   SelectObject(memory, old);
   DeleteDC(memory);
+}
+
+// A child's rectangle in the page's client coordinates; a combo box's with
+// its list dropped, as its size is set.
+RECT ChildRect(HWND page, HWND child) {
+  RECT r;
+  char class_name[32] = {};
+  GetClassNameA(child, class_name, sizeof class_name);
+  if (lstrcmpiA(class_name, "ComboBox") != 0 ||
+      !SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&r)))
+    GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+  return r;
 }
 
 // The buttons' common width and unit for the page's dialog font.
@@ -110,11 +167,9 @@ WizardResources CreateWizardResources(const std::string& config_folder, HICON bi
   r.hollow = static_cast<HBRUSH>(GetStockObject(HOLLOW_BRUSH));
   HWND desktop = GetDesktopWindow();
   HDC dc = GetDC(desktop);
-  r.headerFont = CreatePropertyFont(dc, u"HEADER_FONT", u"Arial", 16, true);
-  r.editFont = CreatePropertyFont(dc, u"EDIT_FONT", u"", 0, false);
-  r.dialogFont = CreatePropertyFont(dc, u"DIALOG_FONT", u"", 0, false);
-  r.licenseFont = CreatePropertyFont(dc, u"EULA_FONT", u"", 0, false);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   ReleaseDC(desktop, dc);
+  RescaleWizardFonts(&r, dpi);
   r.bigIcon = big_icon;
   r.smallIcon = small_icon;
   return r;
@@ -129,6 +184,16 @@ void ReleaseWizardResources(WizardResources* r) {
   *r = WizardResources();
 }
 
+void RescaleWizardFonts(WizardResources* r, int dpi) {
+  if (r->fontDpi == dpi) return;
+  r->fontDpi = dpi;
+  for (const PropertyFontSpec& spec : kPropertyFonts) {
+    HFONT old = r->*spec.font;
+    r->*spec.font = CreatePropertyFontForDpi(dpi, spec.base, spec.face, spec.points, spec.bold);
+    if (old) DeleteObject(old);
+  }
+}
+
 int RunPage(int template_id, DLGPROC procedure, PageBase* page) {
   const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id), nullptr,
                                          procedure, reinterpret_cast<LPARAM>(page));
@@ -137,15 +202,11 @@ int RunPage(int template_id, DLGPROC procedure, PageBase* page) {
 
 void InitializePage(HWND window, LPARAM page) {
   SetWindowLongPtrW(window, DWLP_USER, page);
+  AdoptPageDpi(window);
   const PageBase* base = reinterpret_cast<const PageBase*>(page);
   ExpandWindowTexts(window);
   if (base && base->resources) {
-    ApplyPageFonts(window, *base->resources);
-    // The header line also gets the header font as its own: some static
-    // controls select their own font after asking for their colours.
-    if (base->resources->headerFont)
-      SendDlgItemMessageW(window, kHeaderLine, WM_SETFONT, reinterpret_cast<WPARAM>(base->resources->headerFont),
-                          TRUE);
+    ApplyFontsWithHeader(window, *base->resources);
     if (base->resources->bigIcon)
       SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(base->resources->bigIcon));
     if (base->resources->smallIcon)
@@ -179,6 +240,10 @@ bool HandleCommonPageMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
       *result = reinterpret_cast<INT_PTR>(resources ? resources->background : nullptr);
       return true;
     }
+    case WM_DPICHANGED:
+      RelayoutPageForDpi(window, LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      *result = TRUE;
+      return true;
     case WM_DESTROY:
       SavePagePosition(window);
       *result = FALSE;
@@ -186,6 +251,62 @@ bool HandleCommonPageMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
     default:
       return false;
   }
+}
+
+int WindowDpi(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto get_dpi_for_window = reinterpret_cast<GetDpiForWindowFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (get_dpi_for_window) {
+    const UINT dpi = get_dpi_for_window(window);
+    if (dpi) return static_cast<int>(dpi);
+  }
+  HDC dc = GetDC(window);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+  if (dc) ReleaseDC(window, dc);
+  return dpi > 0 ? dpi : kDesignDpi;
+}
+
+int PageDpi(HWND page) {
+  const PageBase* base = PageOf<PageBase>(page);
+  return base && base->dpi > 0 ? base->dpi : WindowDpi(page);
+}
+
+void AdoptPageDpi(HWND page) {
+  // The page scales itself when its DPI changes (RelayoutPageForDpi); the
+  // dialog manager of Windows 10 would otherwise scale it as well, and
+  // suggest a size of its own reckoning.
+  using SetDialogDpiChangeBehaviorFunction = BOOL(WINAPI*)(HWND, int, int);
+  static const auto set_behaviour = reinterpret_cast<SetDialogDpiChangeBehaviorFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior")));
+  constexpr int kDisableAll = 1;  // DDC_DISABLE_ALL
+  if (set_behaviour) set_behaviour(page, kDisableAll, kDisableAll);
+  PageBase* base = PageOf<PageBase>(page);
+  if (!base) return;
+  base->dpi = WindowDpi(page);
+  if (base->resources) RescaleWizardFonts(base->resources, base->dpi);
+}
+
+void RelayoutPageForDpi(HWND page, int dpi, const RECT& suggested) {
+  const int old_dpi = PageDpi(page);
+  PageBase* base = PageOf<PageBase>(page);
+  if (dpi <= 0) return;
+  if (base) base->dpi = dpi;
+  if (dpi != old_dpi) {
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      const RECT r = ChildRect(page, child);
+      const int left = MulDiv(r.left, dpi, old_dpi), top = MulDiv(r.top, dpi, old_dpi);
+      SetWindowPos(child, nullptr, left, top, MulDiv(r.right, dpi, old_dpi) - left,
+                   MulDiv(r.bottom, dpi, old_dpi) - top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  SetWindowPos(page, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (base && base->resources) {
+    RescaleWizardFonts(base->resources, dpi);
+    ApplyFontsWithHeader(page, *base->resources);
+  }
+  InvalidateRect(page, nullptr, TRUE);
 }
 
 void ExpandWindowTexts(HWND window) {
@@ -203,10 +324,8 @@ void PaintPageHeader(HDC dc, HWND page, const WizardResources& resources) {
   RECT client;
   GetClientRect(page, &client);
   const int w = client.right, h = client.bottom;
-  HWND desktop = GetDesktopWindow();
-  HDC desktop_dc = GetDC(desktop);
-  const int depth = FooterDepth(GetDeviceCaps(desktop_dc, LOGPIXELSX));
-  ReleaseDC(desktop, desktop_dc);
+  const int dpi = PageDpi(page);
+  const int depth = FooterDepth(dpi);
 
   HBRUSH brushes[4] = {CreateSolidBrush(ToColorRef(PaintColour::LightGrey)),
                        CreateSolidBrush(ToColorRef(PaintColour::DarkGrey)),
@@ -218,12 +337,13 @@ void PaintPageHeader(HDC dc, HWND page, const WizardResources& resources) {
       FillRect(dc, &r, brushes[static_cast<int>(p.colour)]);
     }
   };
-  fill(PageBands(w, h, depth));
-  if (resources.logo) BlitBitmap(dc, resources.logo, 0, 0);
+  fill(PageBands(w, h, depth, dpi));
+  if (resources.logo) DrawBitmap(dc, resources.logo, 0, 0, dpi);
   BITMAP product = {};
   if (resources.product && GetObjectW(resources.product, sizeof product, &product)) {
-    fill(ProductFrame(w, product.bmWidth, product.bmHeight));
-    BlitBitmap(dc, resources.product, ProductBitmapLeft(w, product.bmWidth), ProductBitmapTop());
+    const int bw = ScaleForDpi(product.bmWidth, dpi), bh = ScaleForDpi(product.bmHeight, dpi);
+    fill(ProductFrame(w, bw, bh, dpi));
+    DrawBitmap(dc, resources.product, ProductBitmapLeft(w, bw, dpi), ProductBitmapTop(dpi), dpi);
   }
   for (int i = 0; i < 3; ++i) DeleteObject(brushes[i]);
   if (!resources.background) DeleteObject(brushes[3]);
@@ -310,11 +430,7 @@ WString GetWindowTextAny(HWND window, size_t capacity) {
 
 HFONT CreatePropertyFont(HDC dc, const WString& base, const WString& default_face, int default_points,
                          bool default_bold) {
-  const FontRequest request = PropertyFontRequest(base, default_face, default_points, default_bold);
-  if (request.face.empty()) return nullptr;
-  const int height = FontPixelHeight(request.points, GetDeviceCaps(dc, LOGPIXELSY));
-  return CreateFontW(-height, 0, 0, 0, request.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, W(request.face));
+  return CreatePropertyFontForDpi(GetDeviceCaps(dc, LOGPIXELSY), base, default_face, default_points, default_bold);
 }
 
 void ShowExpandedError(const WString& caption, const WString& text) {

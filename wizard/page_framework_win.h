@@ -1,11 +1,18 @@
 // What every wizard page shares: the shared resources (brushes, bitmaps,
 // fonts, icons), the page runner, the expansion of every window text, the
 // fonts, the painted header, the static-text colours, the bottom-button
-// layouts, the abort confirmation and the page position memory. Windows only.
+// layouts, the abort confirmation, the page position memory and the page's
+// DPI. Windows only.
 //
 // A page is a modal dialog from a template of the stub's resources. The
 // driver fills a PageBase with what the pages read from the run and passes
 // it in; the pages never reach for the run's state themselves.
+//
+// The programs declare themselves DPI aware (the manifest), so nothing is
+// stretched for them: the templates scale with their font, and every pixel
+// measure drawn here scales with the page's DPI (page_geometry.h). A page
+// moved to a monitor of another DPI is told so (WM_DPICHANGED) and lays
+// itself out again for it.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +22,10 @@
 
 #include "base/string_utils.h"
 #include "wizard/page_geometry.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 // Dialog templates of the pages.
 enum PageTemplate {
@@ -58,6 +69,7 @@ struct WizardResources {
   HFONT licenseFont = nullptr;
   HICON bigIcon = nullptr;      // owned by the driver
   HICON smallIcon = nullptr;
+  int fontDpi = 0;              // the DPI the four fonts are made for
 };
 
 // Bitmaps from the configuration folder ("logo.bmp", "product.bmp"), the two
@@ -66,13 +78,17 @@ struct WizardResources {
 WizardResources CreateWizardResources(const std::string& config_folder, HICON big_icon, HICON small_icon);
 // Deletes what CreateWizardResources made and clears it.
 void ReleaseWizardResources(WizardResources* resources);
+// Makes the four property fonts again for another DPI (nothing when they are
+// made for that one already).
+void RescaleWizardFonts(WizardResources* resources, int dpi);
 
 // What every page reads from the run.
 struct PageBase {
-  const WizardResources* resources = nullptr;
+  WizardResources* resources = nullptr;  // its fonts follow the open page's DPI
   std::atomic<bool>* aborted = nullptr;
   bool silent = false;
   PagePosition* position = nullptr;  // carried from page to page
+  int dpi = 0;  // the DPI the open page is laid out for (set as it opens)
 };
 
 // Runs the template as a modal dialog without owner; the procedure finds
@@ -86,12 +102,27 @@ Page* PageOf(HWND window) {
   return reinterpret_cast<Page*>(GetWindowLongPtrW(window, DWLP_USER));
 }
 
-// The common start of a page: remembers `page`, expands every text, applies
-// the fonts, sets the window icons and restores the remembered position.
+// The common start of a page: remembers `page`, takes the window's DPI,
+// expands every text, applies the fonts, sets the window icons and restores
+// the remembered position.
 void InitializePage(HWND window, LPARAM page);
-// Paint, static-text colours and the position memory at destruction. True
-// when the message was handled, with *result the procedure's return value.
+// Paint, static-text colours, a change of DPI and the position memory at
+// destruction. True when the message was handled, with *result the
+// procedure's return value.
 bool HandleCommonPageMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result);
+
+// The DPI of a window: its monitor's where the system tells one per monitor,
+// else the system's.
+int WindowDpi(HWND window);
+// The DPI the page is laid out for; the window's until the page has one.
+int PageDpi(HWND page);
+// As a page opens: takes the window's DPI as the page's and makes the fonts
+// for it.
+void AdoptPageDpi(HWND page);
+// WM_DPICHANGED: the page's children scaled to the new DPI, the fonts made
+// for it and applied, the window at the suggested place and size, and the
+// whole page painted again. Pages with more to scale do it after this.
+void RelayoutPageForDpi(HWND page, int dpi, const RECT& suggested);
 
 void ExpandWindowTexts(HWND window);
 void ApplyPageFonts(HWND window, const WizardResources& resources);

@@ -1,5 +1,18 @@
 #include "wizard/page_geometry.h"
 
+#include <cstdint>
+
+int ScaleForDpi(int pixels, int dpi) {
+  return static_cast<int>(static_cast<int64_t>(pixels) * dpi / kDesignDpi);
+}
+
+int LineWidthForDpi(int dpi) { return dpi >= 2 * kDesignDpi ? dpi / kDesignDpi : 1; }
+
+RetailerItemLayout RetailerItemForDpi(int dpi) {
+  return {ScaleForDpi(18, dpi), ScaleForDpi(16, dpi), ScaleForDpi(2, dpi), ScaleForDpi(1, dpi),
+          ScaleForDpi(20, dpi)};
+}
+
 int LaidOutButtonWidth(int unit, int widest_text) { return (30 * unit + widest_text + 3) / 4 * 4; }
 
 std::vector<int> RightAlignedButtonLefts(int client_right, int unit, int width, int count) {
@@ -29,33 +42,48 @@ Rgb ColourValue(PaintColour colour) {
 
 int FooterDepth(int pixels_per_inch) { return pixels_per_inch * 34 / 96; }
 
-std::vector<PaintRect> PageBands(int w, int h, int d) {
+std::vector<PaintRect> PageBands(int w, int h, int d, int dpi) {
   using C = PaintColour;
+  const int band = ScaleForDpi(76, dpi), line = LineWidthForDpi(dpi);
   return {
-      {0, 0, w, 76, C::LightGrey},       {0, 76, w, 77, C::DarkGrey},         {0, 77, w, 78, C::White},
-      {0, 78, w, h - 32, C::Background}, {0, h - d - 1, w, h - d, C::White}, {0, h - d, w, h, C::LightGrey},
+      {0, 0, w, band, C::LightGrey},
+      {0, band, w, band + line, C::DarkGrey},
+      {0, band + line, w, band + 2 * line, C::White},
+      {0, band + 2 * line, w, h - ScaleForDpi(32, dpi), C::Background},
+      {0, h - d - line, w, h - d, C::White},
+      {0, h - d, w, h, C::LightGrey},
   };
 }
 
-std::vector<PaintRect> ProductFrame(int w, int bw, int bh) {
+namespace {
+
+// The panel's right edge, and the inset of the bitmap from the panel's edges
+// (two sunken lines, a gap, one raised line).
+int PanelRight(int w, int dpi) { return w - ScaleForDpi(11, dpi); }
+int PanelInset(int dpi) { return ScaleForDpi(5, dpi); }
+
+}  // namespace
+
+std::vector<PaintRect> ProductFrame(int w, int bw, int bh, int dpi) {
   using C = PaintColour;
-  const int l = w - bw - 21, t = 5, r = w - 11, b = bh + 15;
+  const int n = LineWidthForDpi(dpi), in = PanelInset(dpi);
+  const int r = PanelRight(w, dpi), l = r - 2 * in - bw, t = ScaleForDpi(5, dpi), b = t + 2 * in + bh;
   return {
       {l, t, r, b, C::Background},
-      {l, t, l + 1, b, C::DarkGrey},
-      {l, t, r, t + 1, C::DarkGrey},
-      {r - 1, t + 2, r, b, C::DarkGrey},
-      {l + 2, b - 1, r, b, C::DarkGrey},
-      {l + 1, t + 1, l + 2, b - 1, C::White},
-      {l + 1, t + 1, r - 1, t + 2, C::White},
-      {r, t + 1, r + 1, b + 1, C::White},
-      {l + 1, b, r, b + 1, C::White},
-      {r - 5, t + 5, r - 4, b - 4, C::DarkGrey},
-      {l + 5, b - 5, r - 4, b - 4, C::DarkGrey},
-      {l + 4, t + 4, r - 5, t + 5, C::White},
-      {l + 4, t + 4, l + 5, b - 5, C::White},
+      {l, t, l + n, b, C::DarkGrey},
+      {l, t, r, t + n, C::DarkGrey},
+      {r - n, t + 2 * n, r, b, C::DarkGrey},
+      {l + 2 * n, b - n, r, b, C::DarkGrey},
+      {l + n, t + n, l + 2 * n, b - n, C::White},
+      {l + n, t + n, r - n, t + 2 * n, C::White},
+      {r, t + n, r + n, b + n, C::White},
+      {l + n, b, r, b + n, C::White},
+      {r - in, t + in, r - in + n, b - in + n, C::DarkGrey},
+      {l + in, b - in, r - in + n, b - in + n, C::DarkGrey},
+      {l + in - n, t + in - n, r - in, t + in, C::White},
+      {l + in - n, t + in - n, l + in, b - in, C::White},
   };
 }
 
-int ProductBitmapLeft(int w, int bw) { return w - bw - 21 + 5; }
-int ProductBitmapTop() { return 5 + 5; }
+int ProductBitmapLeft(int w, int bw, int dpi) { return PanelRight(w, dpi) - PanelInset(dpi) - bw; }
+int ProductBitmapTop(int dpi) { return ScaleForDpi(5, dpi) + PanelInset(dpi); }

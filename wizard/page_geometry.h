@@ -1,11 +1,29 @@
 // The arithmetic of the wizard's pages, kept apart from the Windows calls so
 // that it can be checked on any machine: the sizes and places of the bottom
-// buttons (in pixels, from the dialog font's horizontal dialog unit) and the
-// rectangles of the painted header, footer and product-bitmap frame.
+// buttons (in pixels, from the dialog font's horizontal dialog unit), the
+// rectangles of the painted header, footer and product-bitmap frame, and the
+// scaling of every pixel measure to the window's DPI.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+// ---- Display scale ----
+
+// The pixel measures of the pages are drawn for 96 pixels per logical inch.
+// At another DPI each is scaled and rounded down, so that 96 gives them back
+// exactly and a scaled panel never grows past the band it sits in.
+constexpr int kDesignDpi = 96;
+int ScaleForDpi(int pixels, int dpi);
+// The width of the painted one-pixel lines: whole pixels, at least one.
+int LineWidthForDpi(int dpi);
+
+// An owner-drawn retailer item: its height, the icon's size and place, and
+// where the name starts.
+struct RetailerItemLayout {
+  int height, iconSize, iconLeft, iconTop, textIndent;
+};
+RetailerItemLayout RetailerItemForDpi(int dpi);
 
 // ---- Bottom buttons ----
 
@@ -41,14 +59,15 @@ int FooterDepth(int pixels_per_inch);
 
 // Header band, its two lines, the background and the footer, in painting
 // order, for a client area of width w and height h.
-std::vector<PaintRect> PageBands(int w, int h, int footer_depth);
+std::vector<PaintRect> PageBands(int w, int h, int footer_depth, int dpi = kDesignDpi);
 
-// The sunken frame around the product bitmap (bw x bh) at the header's right
-// end, in painting order: the background fill first. The bitmap itself goes
-// at ProductBitmapLeft(), ProductBitmapTop().
-std::vector<PaintRect> ProductFrame(int w, int bw, int bh);
-int ProductBitmapLeft(int w, int bw);
-int ProductBitmapTop();
+// The sunken frame around the product bitmap (bw x bh as drawn, that is
+// already scaled) at the header's right end, in painting order: the
+// background fill first. The bitmap itself goes at ProductBitmapLeft(),
+// ProductBitmapTop().
+std::vector<PaintRect> ProductFrame(int w, int bw, int bh, int dpi = kDesignDpi);
+int ProductBitmapLeft(int w, int bw, int dpi = kDesignDpi);
+int ProductBitmapTop(int dpi = kDesignDpi);
 
 // Window-position memory: the outer rectangle of the last page closed.
 struct PagePosition {

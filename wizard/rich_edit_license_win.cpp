@@ -5,10 +5,13 @@
 
 #include <vector>
 
+#include "base/library_loading.h"
 #include "wizard/license_text.h"
 
 namespace {
 
+// The class control 1002 of the license template names.
+constexpr char kRichEditClass[] = "RichEdit20A";
 constexpr COLORREF kLicenseBackground = RGB(238, 238, 238);
 constexpr LONG kDefaultHeightTwips = 32;
 
@@ -39,14 +42,25 @@ std::string TextRange(HWND control, int32_t start, int32_t end) {
 
 }  // namespace
 
-RichEditLicenseControl::RichEditLicenseControl() : library_(LoadLibraryW(L"RICHED32.DLL")) {}
+RichEditLicenseControl::RichEditLicenseControl()
+    : library_(static_cast<HMODULE>(LoadSystemLibrary("RICHED32.DLL"))) {
+  WNDCLASSA existing = {};
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (GetClassInfoA(instance, kRichEditClass, &existing)) return;
+  WNDCLASSA stand_in = {};
+  stand_in.lpfnWndProc = DefWindowProcA;
+  stand_in.hInstance = instance;
+  stand_in.lpszClassName = kRichEditClass;
+  placeholder_ = RegisterClassA(&stand_in) != 0;
+}
 
 RichEditLicenseControl::~RichEditLicenseControl() {
+  if (placeholder_) UnregisterClassA(kRichEditClass, GetModuleHandleA(nullptr));
   if (library_) FreeLibrary(library_);
 }
 
 bool RichEditLicenseControl::Init(HWND page) {
-  if (!library_) return false;
+  if (!LibraryLoaded()) return false;
   controlId_ = kControlId;
   HWND control = GetDlgItem(page, controlId_);
   if (!control) return false;

@@ -19,13 +19,15 @@ class RichEditLicenseControl {
  public:
   static constexpr int kControlId = 1002;
 
-  // Loads the rich edit library (wide loader).
+  // Loads the rich edit library from the system folder; registers the
+  // stand-in class when it brings no rich edit class.
   RichEditLicenseControl();
   virtual ~RichEditLicenseControl();
   RichEditLicenseControl(const RichEditLicenseControl&) = delete;
   RichEditLicenseControl& operator=(const RichEditLicenseControl&) = delete;
 
-  bool LibraryLoaded() const { return library_ != nullptr; }
+  // True when the rich edit library is loaded and registered its class.
+  bool LibraryLoaded() const { return library_ != nullptr && !placeholder_; }
 
   // Prepares control 1002 of the page (format, background, URL detection,
   // link events, client edge, shown); false when the library is missing.
@@ -52,4 +54,9 @@ class RichEditLicenseControl {
   int32_t pendingEnd_ = -1;
   int32_t textLength_ = 0;
   HMODULE library_ = nullptr;
+  // Without a rich edit library the license template could not be created
+  // at all (its control 1002 names the rich edit class): a plain, hidden
+  // window class of that name stands in, and the page shows the plain
+  // license.
+  bool placeholder_ = false;
 };

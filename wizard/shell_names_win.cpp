@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include "base/library_loading.h"
+
 namespace {
 
 // FOLDERID_UserProfiles {0762D272-C50A-4BB0-A382-697DCD729B80}
@@ -22,7 +24,7 @@ ShellNameHelper::ShellNameHelper() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
   if (!GetVersionExA(&version) || version.dwMajorVersion < 6) return;
-  shell_ = LoadLibraryA("shell32.dll");
+  shell_ = static_cast<HMODULE>(LoadSystemLibrary("shell32.dll"));
   if (!shell_) return;
   getKnownFolderIdList_ = Lookup<GetKnownFolderIdListFn>(shell_, "SHGetKnownFolderIDList");
   ilFree_ = Lookup<IlFreeFn>(shell_, "ILFree");
@@ -56,7 +58,11 @@ bool ShellNameHelper::LocalizedName(const WString& folder, WString* name) {
   if (!ExpandEnvironmentStringsW(module_path, expanded, MAX_PATH)) return false;
   if (modulePath_ != expanded) {
     if (module_) FreeLibrary(module_);
-    module_ = LoadLibraryExW(expanded, nullptr, LOAD_LIBRARY_AS_DATAFILE | DONT_RESOLVE_DLL_REFERENCES);
+    // Only a file named by its full path: a bare name would be looked for
+    // along the search path, beside the installer first.
+    module_ = IsFullPath(Narrow(FromWide(expanded)))
+                  ? LoadLibraryExW(expanded, nullptr, LOAD_LIBRARY_AS_DATAFILE | DONT_RESOLVE_DLL_REFERENCES)
+                  : nullptr;
     modulePath_ = expanded;
   }
   if (!module_) return false;

@@ -12,9 +12,6 @@
 namespace {
 
 enum StoreControl { kNext = 1014, kCancel = 2, kRetailerList = 1026, kOptOut = 1027 };
-constexpr int kItemHeight = 18;
-constexpr int kIconSize = 16;
-constexpr int kTextIndent = 20;
 
 struct StorePage : PageBase {
   StoreChoices choices;
@@ -37,11 +34,12 @@ bool ValidSelection(HWND page, const StorePage& self) {
 void Initialize(HWND page, StorePage* self) {
   LayoutButtonsRight(page, kNext);
   HWND list = GetDlgItem(page, kRetailerList);
+  const int icon_size = RetailerItemForDpi(PageDpi(page)).iconSize;
   BrioCommon::InstallConfiguration& config = *self->choices.config;
   for (size_t i = 0; i < config.Retailers.size(); ++i) {
     Retailer& retailer = config.Retailers[i];
     const std::string icon_path = self->choices.configFolder + retailer.DisplayIcon;
-    retailer.icon = LoadImageA(nullptr, icon_path.c_str(), IMAGE_ICON, kIconSize, kIconSize, LR_LOADFROMFILE);
+    retailer.icon = LoadImageA(nullptr, icon_path.c_str(), IMAGE_ICON, icon_size, icon_size, LR_LOADFROMFILE);
     const LRESULT item = SendMessageW(list, CB_ADDSTRING, 0, static_cast<LPARAM>(i));
     SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
     for (const Shortcut& shortcut : retailer.Shortcuts)
@@ -71,11 +69,14 @@ void DrawItem(HWND page, const StorePage& self, const DRAWITEMSTRUCT& item) {
   if (!text.empty() && !disabled) {
     const COLORREF old_colour = SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     const int old_mode = SetBkMode(item.hDC, TRANSPARENT);
+    const RetailerItemLayout layout = RetailerItemForDpi(PageDpi(page));
     RECT text_rect = rect;
-    text_rect.left += kTextIndent;
+    text_rect.left += layout.textIndent;
     DrawTextA(item.hDC, text.c_str(), static_cast<int>(text.size()), &text_rect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    if (icon) DrawIconEx(item.hDC, rect.left + 2, rect.top + 1, icon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
+    if (icon)
+      DrawIconEx(item.hDC, rect.left + layout.iconLeft, rect.top + layout.iconTop, icon, layout.iconSize,
+                 layout.iconSize, 0, nullptr, DI_NORMAL);
     SetBkMode(item.hDC, old_mode);
     SetTextColor(item.hDC, old_colour);
   }
@@ -110,9 +111,18 @@ INT_PTR CALLBACK StoreProcedure(HWND page, UINT message, WPARAM wparam, LPARAM l
       if (item->CtlType != ODT_COMBOBOX) return FALSE;
       RECT client = {};
       GetClientRect(GetDlgItem(page, kRetailerList), &client);
-      item->itemHeight = kItemHeight;
+      // Sent before WM_INITDIALOG: the page's DPI is the window's.
+      item->itemHeight = static_cast<UINT>(RetailerItemForDpi(PageDpi(page)).height);
       item->itemWidth = static_cast<UINT>(client.right);
       return TRUE;
+    }
+    case WM_DPICHANGED: {
+      // The items and the selection field take the new height.
+      HandleCommonPageMessage(page, message, wparam, lparam, &result);
+      const int height = RetailerItemForDpi(PageDpi(page)).height;
+      for (WPARAM part : {static_cast<WPARAM>(-1), static_cast<WPARAM>(0)})
+        SendDlgItemMessageW(page, kRetailerList, CB_SETITEMHEIGHT, part, height);
+      return result;
     }
     case WM_COMPAREITEM: {
       // The list is sorted by configuration order, so that an item's

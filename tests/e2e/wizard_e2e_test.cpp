@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +62,7 @@ struct Control {
   bool visible = false, enabled = false;
   int x = 0, y = 0, w = 0, h = 0;
   std::string text;
+  int needW = -1, needH = -1;  // the room its text needs ("measure"), -1 when not measured
 };
 
 struct Listing {
@@ -84,10 +86,17 @@ struct Driven {
   }
 };
 
+// Where a run shows its pages: the prefix and the X display (empty: the
+// test run's own).
+struct Screen {
+  std::string version = kVersion;
+  std::string display;
+};
+
 // Runs the installer under ui_driver with the script; every "pause NAME"
 // becomes the screenshot NAME.png.
 Driven Drive(const std::string& installer, const std::vector<std::string>& script,
-             const std::vector<std::string>& args = {}) {
+             const std::vector<std::string>& args = {}, const Screen& screen = {}) {
   testsupport::ScratchDir dir;
   const std::string out = dir.file("out.txt"), script_file = dir.file("script.txt");
   std::string text;
@@ -96,7 +105,9 @@ Driven Drive(const std::string& installer, const std::vector<std::string>& scrip
   std::vector<std::string> argv = {e2e::BinDir() + "/ui_driver.exe", e2e::WinePath(out), e2e::WinePath(script_file),
                                    e2e::WinePath(installer)};
   argv.insert(argv.end(), args.begin(), args.end());
-  auto run = std::async(std::launch::async, [&] { return e2e::RunWine(kVersion, argv, 400, {"TZ=UTC"}); });
+  std::vector<std::string> env = {"TZ=UTC"};
+  if (!screen.display.empty()) env.push_back("DISPLAY=" + screen.display);
+  auto run = std::async(std::launch::async, [&] { return e2e::RunWine(screen.version, argv, 400, env); });
   std::set<std::string> shot;
   while (run.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready) {
     std::istringstream lines(testsupport::ReadText(out));
@@ -106,11 +117,13 @@ Driven Drive(const std::string& installer, const std::vector<std::string>& scrip
       if (line.rfind("PAUSE ", 0) != 0 || shot.count(line)) continue;
       shot.insert(line);
       const std::string name = line.substr(6);
-      e2e::Shell("import -window root " + Quote(ScreenDir() + "/" + name + ".png"));
+      e2e::Shell("import " + (screen.display.empty() ? "" : "-display " + screen.display + " ") + "-window root " +
+                 Quote(ScreenDir() + "/" + name + ".png"));
       testsupport::WriteWholeFile(out + "." + name + ".go", "");
     }
   }
   Driven d;
+  Control* last = nullptr;  // the control an "X" line measures
   d.output = run.get().output;
   std::istringstream lines(testsupport::ReadText(out));
   std::string line;
@@ -126,15 +139,20 @@ Driven Drive(const std::string& installer, const std::vector<std::string>& scrip
       std::getline(in, l.caption);
       l.caption.erase(0, 1);
       d.listings.push_back(l);
+      last = nullptr;
     } else if (kind == "C" && !d.listings.empty()) {
       Control c;
       in >> c.id >> c.cls >> c.visible >> c.enabled >> c.x >> c.y >> c.w >> c.h;
       std::getline(in, c.text);
       if (!c.text.empty()) c.text.erase(0, 1);
-      if (c.id == -1)
+      if (c.id == -1) {
         d.listings.back().statics.push_back(c);
-      else
-        d.listings.back().controls[c.id] = c;
+        last = &d.listings.back().statics.back();
+      } else {
+        last = &(d.listings.back().controls[c.id] = c);
+      }
+    } else if (kind == "X" && last) {
+      in >> last->needW >> last->needH;
     } else {
       if (kind == "EXIT") d.exitCode = std::atoi(line.c_str() + 5);
       d.lines.push_back(line);
@@ -226,6 +244,71 @@ void ExpectPaintedHeader(const std::string& shot, const Listing& l) {
       {"product", left + 5, 10, product.Pixel(0, 0)},
   };
   for (const Point& p : points) EXPECT_EQ(screen.Pixel(x + p.px, y + p.py), p.colour) << shot << ": " << p.what;
+}
+
+// Every visible text of a measured page has the room it needs in its
+// control: statics wrap within their width, so that too many lines overflow
+// their height; buttons keep their edges or box beside one line.
+void ExpectTextsFit(const Listing& l) {
+  int measured = 0;
+  auto fits = [&](const Control& c) {
+    if (!c.visible || c.needW < 0) return;
+    ++measured;
+    EXPECT_LE(c.needW, c.w) << l.caption << ": " << c.id << " " << c.text;
+    EXPECT_LE(c.needH, c.h) << l.caption << ": " << c.id << " " << c.text;
+  };
+  for (const auto& c : l.controls) fits(c.second);
+  for (const Control& c : l.statics) fits(c);
+  EXPECT_GT(measured, 0) << l.caption;
+}
+
+// The header at another DPI than 96: the bands and lines at their scaled
+// places, each bitmap at its scaled size (smoothed, so its middle is compared
+// within a tolerance) and the product panel's frame to its left.
+void ExpectScaledHeader(const std::string& shot, const Listing& l, int dpi) {
+  const Image screen = ReadImage(shot);
+  ASSERT_GT(screen.w, 0) << shot;
+  const std::string cfg = e2e::SourceDir() + "/examples/sample-game/cfg/";
+  const Image logo = ReadImage(cfg + "logo.bmp"), product = ReadImage(cfg + "product.bmp");
+  auto s = [dpi](int pixels) { return pixels * dpi / 96; };
+  const int x = l.clientX, y = l.clientY, w = l.clientW, h = l.clientH, depth = s(34);
+  const int lw = s(logo.w), lh = s(logo.h), pw = s(product.w), ph = s(product.h);
+  const int panel = w - s(11) - 2 * s(5) - pw, product_top = 2 * s(5);
+  struct Point {
+    const char* what;
+    int px, py;
+    std::string colour;
+  } points[] = {
+      {"header band", lw + s(20), s(30), "191,191,191"},
+      {"header band's last row", lw + s(20), s(76) - 1, "191,191,191"},
+      {"dark line", lw + s(20), s(76), "125,125,125"},
+      {"white line", lw + s(20), s(76) + 1, "255,255,255"},
+      {"background", 3, s(100), "218,218,218"},
+      {"footer white line", 2, h - depth - 1, "255,255,255"},
+      {"footer band", 2, h - 2, "191,191,191"},
+      {"beside the logo", lw + 1, lh / 2, "191,191,191"},
+      {"below the logo", lw / 2, lh + 1, "191,191,191"},
+      {"panel frame", panel, s(30), "125,125,125"},
+      {"panel inner white", panel + 1, s(30), "255,255,255"},
+      {"panel fill", panel + 3, s(30), "218,218,218"},
+  };
+  for (const Point& p : points) EXPECT_EQ(screen.Pixel(x + p.px, y + p.py), p.colour) << shot << ": " << p.what;
+  struct Sample {
+    const char* what;
+    int px, py;
+    const Image& image;
+    int ix, iy;
+  } samples[] = {
+      {"logo middle", lw / 2, lh / 2, logo, logo.w / 2, logo.h / 2},
+      {"logo near its end", lw - 3, lh - 3, logo, logo.w - 2, logo.h - 2},
+      {"product middle", panel + s(5) + pw / 2, product_top + ph / 2, product, product.w / 2, product.h / 2},
+  };
+  for (const Sample& p : samples) {
+    int a[3] = {}, b[3] = {};
+    std::sscanf(screen.Pixel(x + p.px, y + p.py).c_str(), "%d,%d,%d", &a[0], &a[1], &a[2]);
+    std::sscanf(p.image.Pixel(p.ix, p.iy).c_str(), "%d,%d,%d", &b[0], &b[1], &b[2]);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(a[i], b[i], 40) << shot << ": " << p.what;
+  }
 }
 
 // ---- The sample game ----
@@ -671,6 +754,126 @@ TEST_F(WizardTest, StorePageCreatesTheChosenRetailersShortcutsOnly) {
   EXPECT_TRUE(fs::exists(DefaultFolder() + "/stores/comet.ico"));
   EXPECT_FALSE(fs::exists(links + "Star Courier (Comet).lnk"));
   EXPECT_FALSE(fs::exists(links + "Star Courier (Harbor).lnk"));
+}
+
+// ---- Display scale ----
+
+// Both programs tell Windows that they draw for the display's DPI (per
+// monitor where it can), so that it does not stretch their windows.
+TEST(DpiAwareness, StubAndUninstallerDeclareIt) {
+  for (const char* program : {"InstallerStub.exe", "Uninstall.exe"}) {
+    const std::string bytes = testsupport::ReadText(e2e::BinDir() + "/" + program);
+    EXPECT_NE(bytes.find(">true/pm</dpiAware>"), std::string::npos) << program;
+    EXPECT_NE(bytes.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos) << program;
+  }
+}
+
+// A page told it now shows on a monitor of 144 dots per inch lays itself out
+// again: its client and every control scaled, the fonts made for 144 (every
+// text still fits), the header drawn at 144; told 96 again it is as before.
+TEST_F(WizardTest, PageMovedToAnotherDpiLaysItselfOutAgain) {
+  const Driven d = Drive(Pack(), {kWelcome, "measure", "dpi 144", "measure", "pause moved-to-144dpi", "dpi 96", "list",
+                                  "pause moved-back-to-96dpi", "click 2", "box", "answer 6", kAborted, "click 2",
+                                  "gone"});
+  EXPECT_EQ(d.exitCode, 10) << d.Report();
+  ASSERT_EQ(d.listings.size(), 3u) << d.Report();
+  const Listing &before = d.listings[0], &moved = d.listings[1], &back = d.listings[2];
+  auto scaled = [](int pixels) { return (pixels * 3 + 1) / 2; };  // x 1.5, halves rounded up
+  EXPECT_EQ(moved.clientW, scaled(before.clientW));
+  EXPECT_EQ(moved.clientH, scaled(before.clientH));
+  EXPECT_EQ(back.clientW, before.clientW);
+  EXPECT_EQ(back.clientH, before.clientH);
+  for (const auto& c : before.controls) {
+    const Control &m = moved.controls.at(c.first), &b = back.controls.at(c.first);
+    EXPECT_EQ(std::vector<int>({m.x, m.y, m.x + m.w, m.y + m.h}),
+              std::vector<int>({scaled(c.second.x), scaled(c.second.y), scaled(c.second.x + c.second.w),
+                                scaled(c.second.y + c.second.h)}))
+        << c.first;
+    EXPECT_EQ(std::vector<int>({b.x, b.y, b.w, b.h}), std::vector<int>({c.second.x, c.second.y, c.second.w, c.second.h}))
+        << c.first;
+  }
+  ExpectTextsFit(before);
+  ExpectTextsFit(moved);
+  ExpectScaledHeader(ScreenDir() + "/moved-to-144dpi.png", moved, 144);
+  ExpectPaintedHeader(ScreenDir() + "/moved-back-to-96dpi.png", back);
+}
+
+// A 150 % display as players have them: a Windows 7 prefix of its own with
+// Wine's LogPixels at 144 (read as each program starts), shown on an X
+// display of its own of 1920 x 1200 (the test run's 1024 x 768 could not hold
+// the larger license page at that scale).
+class HighDpiWizardTest : public WizardTest {
+ protected:
+  void SetUp() override {
+    WizardTest::SetUp();
+    if (IsSkipped()) return;
+    // The display first: every program of the prefix, Wine's own included,
+    // shows on it.
+    for (int n = 150; n < 200 && screen_.display.empty(); ++n) {
+      if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+      e2e::Shell("Xvfb :" + std::to_string(n) + " -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 & echo $! >" +
+                 Quote(scratch_.file("xvfb.pid")));
+      for (int i = 0; i < 50 && !fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      screen_.display = ":" + std::to_string(n);
+    }
+    ASSERT_FALSE(screen_.display.empty());
+    const std::string prefix = e2e::PrefixDir(screen_.version);
+    std::string output;
+    ASSERT_EQ(e2e::Shell("DISPLAY=" + screen_.display + " " + Quote(e2e::SourceDir() + "/scripts/make-prefix.sh") + " " +
+                             Quote(prefix) + " win7",
+                         &output),
+              0)
+        << output;
+    e2e::Shell("WINEPREFIX=" + Quote(prefix) + " wineserver -p");
+    const e2e::WineResult set = e2e::RunWine(
+        screen_.version, {"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                          "144", "/f"},
+        60, {"DISPLAY=" + screen_.display});
+    ASSERT_EQ(set.exitCode, 0) << set.output;
+  }
+  void TearDown() override {
+    e2e::Shell("WINEPREFIX=" + Quote(e2e::PrefixDir(screen_.version)) + " wineserver -k");
+    if (fs::exists(scratch_.file("xvfb.pid"))) e2e::Shell("kill $(cat " + Quote(scratch_.file("xvfb.pid")) + ")");
+    WizardTest::TearDown();
+  }
+  std::string InstalledGame() const {
+    return e2e::DriveC(screen_.version) + "/Program Files/Zelkon Games/Star Courier/StarCourier.exe";
+  }
+  Screen screen_{"win7-144dpi", ""};
+};
+
+// Every page at 144 dots per inch, screenshots kept as dpi144-<page>.png:
+// the header, its bitmaps and every text fit; the game is installed.
+TEST_F(HighDpiWizardTest, EveryPageScalesToTheDisplay) {
+  const Driven aborted = Drive(Pack(), {kWelcome, "click 2", "box", "answer 6", kAborted, "measure",
+                                        "pause dpi144-aborted", "click 2", "gone"},
+                               {}, screen_);
+  EXPECT_EQ(aborted.exitCode, 10) << aborted.Report();
+  ASSERT_EQ(aborted.listings.size(), 1u) << aborted.Report();
+  ExpectTextsFit(aborted.listings[0]);
+  ExpectScaledHeader(ScreenDir() + "/dpi144-aborted.png", aborted.listings[0], 144);
+
+  const Driven d = Drive(Pack(SlowConfig(6000)),
+                         {kWelcome, "measure", "pause dpi144-welcome", "click 1018", kOptions, "measure",
+                          "pause dpi144-options", "click 1014", kLicense, "measure", "pause dpi144-license",
+                          "click 1014", kInstalling, "measure", "pause dpi144-progress", kStore, "measure",
+                          "dropdown 1026", "pause dpi144-store", kStoreEsc, kFinish, "measure", "pause dpi144-finish",
+                          "check 1022 0", "click 6", "gone"},
+                         {}, screen_);
+  ASSERT_EQ(d.exitCode, 0) << d.Report();
+  EXPECT_TRUE(fs::exists(InstalledGame()));
+  const char* names[] = {"welcome", "options", "license", "progress", "store", "finish"};
+  ASSERT_EQ(d.listings.size(), std::size(names)) << d.Report();
+  for (size_t i = 0; i < std::size(names); ++i) {
+    SCOPED_TRACE(names[i]);
+    const Listing& page = d.listings[i];
+    ExpectExpanded(page);
+    ExpectTextsFit(page);
+    ExpectScaledHeader(ScreenDir() + "/dpi144-" + names[i] + ".png", page, 144);
+  }
+  // The retailer list's selection field holds an item of 1.5 times the height.
+  EXPECT_GE(d.listings[4].controls.at(1026).h, 27);
 }
 
 }  // namespace

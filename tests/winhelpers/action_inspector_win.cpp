@@ -1,7 +1,9 @@
 // Prints what an install left, for the end-to-end tests on the host side:
 //   action_inspector link PATH       target, arguments, working folder,
 //                                    description and icon of a ".lnk" file
-//   action_inspector filedacl PATH   the DACL of a file or folder
+//   action_inspector filedacl PATH [OUT]  the DACL of a file or folder (into
+//                                    OUT when given: run by an installer, it
+//                                    has no console to print to)
 //   action_inspector keydacl KEY     the DACL of HKLM\..., HKCU\... or HKCR\...
 // One "name=value" line each; exit code 0, or 1 when it cannot be read.
 #include <cstdio>
@@ -35,11 +37,12 @@ HKEY RootOf(const std::string& key, std::string* sub_key) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
+  if (argc != 3 && !(argc == 4 && std::strcmp(argv[1], "filedacl") == 0)) {
     std::fprintf(stderr, "usage: action_inspector link|filedacl|keydacl PATH\n");
     return 2;
   }
   std::string what = argv[1], path = argv[2];
+  if (argc == 4 && !std::freopen(argv[3], "w", stdout)) return 1;
   if (what == "link") {
     CoInitialize(nullptr);
     inspection::LinkInfo link;

@@ -37,6 +37,7 @@
 //   Run without arguments (as a copied game.exe that the installer
 //   launches), it writes the file <its own path>.ran and exits.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -242,11 +243,45 @@ int FileInfo(int argc, char** argv) {
   return 0;
 }
 
+// The program file of the process that started this one, empty when it has
+// ended or cannot be found.
+std::string ParentProgram() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return std::string();
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  DWORD parent = 0;
+  std::vector<PROCESSENTRY32> all;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    all.push_back(entry);
+    if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  }
+  CloseHandle(snapshot);
+  for (const PROCESSENTRY32& process : all)
+    if (process.th32ProcessID == parent) return process.szExeFile;
+  return std::string();
+}
+
+// The token's elevation type: 1 default, 2 full (elevated), 3 limited; 0
+// when the system does not say.
+int ElevationType() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
+  DWORD type = 0, returned = 0;
+  if (!GetTokenInformation(token, static_cast<TOKEN_INFORMATION_CLASS>(18), &type, sizeof type, &returned)) type = 0;
+  CloseHandle(token);
+  return static_cast<int>(type);
+}
+
+// "<its own path>.ran", with who started it and how elevated it runs:
+//   parent=<program file>
+//   elevation=<type>
 int MarkLaunched() {
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   FILE* marker = std::fopen((std::string(self) + ".ran").c_str(), "w");
   if (!marker) return 1;
+  std::fprintf(marker, "parent=%s\nelevation=%d\n", ParentProgram().c_str(), ElevationType());
   std::fclose(marker);
   return 0;
 }

@@ -21,6 +21,14 @@
 //                       W x y w h client-x client-y client-w client-h caption
 //                       C id class visible enabled x y w h text   (client coords;
 //                       CR and LF in texts written as \r and \n, also by get)
+//   measure           as list, and after each control with a text the text's
+//                     extent as the control lays it out, measured inside the
+//                     program with the control's font (ui_measure.dll):
+//                       X width height
+//   dpi N             tell the current window it is now on a monitor of N
+//                     dots per inch (WM_DPICHANGED), with the rectangle Windows
+//                     suggests: its client scaled from the DPI it had, its
+//                     frame and top-left corner kept
 //   click ID          press a button (its parent is told, as by a click)
 //   answer ID         press a button of the current message box, then return to
 //                     the page it came from
@@ -48,7 +56,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,13 +170,79 @@ std::string Rect(HWND window, HWND relative_to) {
   return text;
 }
 
+// Text extents by window handle ("X width height"), from the last measure.
+std::map<HWND, std::string> g_extents;
+
 BOOL CALLBACK ListChild(HWND child, LPARAM parent) {
   if (GetParent(child) != reinterpret_cast<HWND>(parent)) return TRUE;
   char head[160];
   std::snprintf(head, sizeof head, "C %d %s %d %d ", GetDlgCtrlID(child), ClassOf(child).c_str(),
                 IsWindowVisible(child) ? 1 : 0, IsWindowEnabled(child) ? 1 : 0);
   Emit(head + Rect(child, reinterpret_cast<HWND>(parent)) + " " + OneLine(Utf8(TextOf(child))));
+  const auto extent = g_extents.find(child);
+  if (extent != g_extents.end()) Emit(extent->second);
   return TRUE;
+}
+
+// Hooks ui_measure.dll (beside this program) into the page's thread and asks
+// it for the text extents of the page's children.
+void MeasureTexts(HWND page) {
+  g_extents.clear();
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string library_path = path;
+  library_path = library_path.substr(0, library_path.find_last_of("\\/") + 1) + "ui_measure.dll";
+  static HMODULE library = LoadLibraryA(library_path.c_str());
+  const HOOKPROC hook_procedure =
+      library ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(library, "MeasureHook"))) : nullptr;
+  const DWORD size = 65536;
+  HANDLE section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, "ui_driver.extents");
+  char* view = section ? static_cast<char*>(MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, size)) : nullptr;
+  HHOOK hook = view && hook_procedure ? SetWindowsHookExA(WH_CALLWNDPROC, hook_procedure, library,
+                                                           GetWindowThreadProcessId(page, nullptr))
+                                      : nullptr;
+  if (hook) {
+    view[0] = '\0';
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(page, RegisterWindowMessageA("ui_driver.measure"), 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    UnhookWindowsHookEx(hook);
+    std::istringstream lines(std::string(view, strnlen(view, size)));
+    unsigned long handle = 0;
+    long width = 0, height = 0;
+    while (lines >> std::hex >> handle >> std::dec >> width >> height)
+      g_extents[reinterpret_cast<HWND>(static_cast<ULONG_PTR>(handle))] =
+          "X " + std::to_string(width) + " " + std::to_string(height);
+  } else {
+    Emit("NO MEASURE");
+  }
+  if (view) UnmapViewOfFile(view);
+  if (section) CloseHandle(section);
+}
+
+// The DPI each page was last told, for the next "dpi" command.
+std::map<HWND, int> g_toldDpi;
+
+void TellDpi(HWND window, int dpi) {
+  HDC screen = GetDC(nullptr);
+  const int system_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  const int from = g_toldDpi.count(window) ? g_toldDpi[window] : system_dpi;
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  const RECT suggested = {outer.left, outer.top,
+                          outer.right - client.right + MulDiv(client.right, dpi, from),
+                          outer.bottom - client.bottom + MulDiv(client.bottom, dpi, from)};
+  // The rectangle travels by address: it is written into the program.
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, g_process);
+  void* remote = process ? VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE) : nullptr;
+  if (remote && WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr)) {
+    SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
+    g_toldDpi[window] = dpi;
+  }
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (process) CloseHandle(process);
+  Sleep(200);
 }
 
 void List(HWND window) {
@@ -275,7 +351,16 @@ int main(int argc, char** argv) {
       else
         failed = true;
     } else if (verb == "list") {
+      g_extents.clear();
       List(current);
+    } else if (verb == "measure") {
+      MeasureTexts(current);
+      List(current);
+      g_extents.clear();
+    } else if (verb == "dpi") {
+      int dpi = 0;
+      in >> dpi;
+      TellDpi(current, dpi);
     } else if (verb == "click" || verb == "answer") {
       int id = 0;
       in >> id;

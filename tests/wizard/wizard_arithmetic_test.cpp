@@ -2,6 +2,7 @@
 // property fonts, the install-choice checks and the display-path walks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "config/defines_parser.h"
@@ -69,6 +70,52 @@ TEST(PageHeader, BandsAndProductFrame) {
   EXPECT_EQ(frame[6].right, 372);  // white top line, L+1 .. R-1
   EXPECT_EQ(ProductBitmapLeft(384, 48), 320);
   EXPECT_EQ(ProductBitmapTop(), 10);
+}
+
+// At any DPI the header keeps its shape: the lines at least a pixel wide, the
+// sample's 45 x 60 product bitmap (as drawn, scaled) inside the panel's inner
+// lines, and the panel above the band's dark line.
+TEST(PageHeader, ScalesWithTheDpi) {
+  struct Case {
+    int dpi, band, line, depth;
+    RetailerItemLayout item;
+  } cases[] = {
+      {96, 76, 1, 34, {18, 16, 2, 1, 20}},   {120, 95, 1, 42, {22, 20, 2, 1, 25}},
+      {144, 114, 1, 51, {27, 24, 3, 1, 30}}, {192, 152, 2, 68, {36, 32, 4, 2, 40}},
+      {288, 228, 3, 102, {54, 48, 6, 3, 60}},
+  };
+  const int w = 600, h = 500;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dpi);
+    const std::vector<PaintRect> bands = PageBands(w, h, FooterDepth(c.dpi), c.dpi);
+    EXPECT_EQ(bands[0].bottom, c.band);
+    EXPECT_EQ(bands[1].bottom - bands[1].top, c.line);
+    EXPECT_EQ(bands[2].top, bands[1].bottom);
+    EXPECT_EQ(bands[5].top, h - c.depth);
+    EXPECT_EQ(bands[4].bottom, bands[5].top);
+    const RetailerItemLayout item = RetailerItemForDpi(c.dpi);
+    EXPECT_EQ(std::vector<int>({item.height, item.iconSize, item.iconLeft, item.iconTop, item.textIndent}),
+              std::vector<int>({c.item.height, c.item.iconSize, c.item.iconLeft, c.item.iconTop, c.item.textIndent}));
+    EXPECT_LE(item.iconTop + item.iconSize, item.height);
+    EXPECT_LE(item.iconLeft + item.iconSize, item.textIndent);
+
+    const int bw = ScaleForDpi(45, c.dpi), bh = ScaleForDpi(60, c.dpi);
+    const std::vector<PaintRect> frame = ProductFrame(w, bw, bh, c.dpi);
+    const int x = ProductBitmapLeft(w, bw, c.dpi), y = ProductBitmapTop(c.dpi);
+    const PaintRect& panel = frame[0];
+    for (const PaintRect& p : frame) {
+      EXPECT_GE(std::min(p.right - p.left, p.bottom - p.top), c.line) << &p - frame.data();
+      EXPECT_GE(p.left, panel.left);
+      EXPECT_LE(p.right, panel.right + c.line);  // the outer white line lies beside the panel
+      EXPECT_LE(p.bottom, bands[1].top) << &p - frame.data();
+    }
+    // The raised inner lines end where the bitmap begins, on every side.
+    EXPECT_EQ(frame[12].right, x);
+    EXPECT_EQ(frame[11].bottom, y);
+    EXPECT_EQ(frame[9].left, x + bw);
+    EXPECT_EQ(frame[10].top, y + bh);
+  }
+  EXPECT_EQ(ScaleForDpi(45, 144), 67);  // rounded down
 }
 
 TEST_F(WizardVariables, PropertyFontsReadSizeAndWeightOnlyWithAFace) {
