@@ -2,11 +2,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <set>
 
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
+#include "cabinet/cab_parts.h"
 #include "cabinet/fdi.h"
+#include "cabinet/volume_check.h"
 #include "base/string_utils.h"
 
 namespace {
@@ -24,13 +28,27 @@ struct Extraction {
   int64_t overall_written = 0;
   int64_t current_size = 0;
   int64_t current_written = 0;
-  int64_t recorded_file_length = 0;  // set once the cabinet was opened inside a larger file
+  // Handles on the installer's file, where the cabinet starts at
+  // request.cabinetOffset (the volumes beside it start at 0).
+  std::set<fdi::Handle> embedded;
   std::string current_output;
   bool current_open = false;          // current_output is created but not yet complete
   std::set<std::string> folded_names; // entry names under the prefix, lower-cased
   // Folders made (or found) by this extraction: each is created once, not
   // once per file in it.
   std::set<std::string> made_folders;
+
+  // An installer shipped as a set.
+  std::unique_ptr<VolumeChecker> volumes;  // while the writing pass follows the set
+  bool reached_volume = false;             // the copy went on past the first cabinet
+  // Files stored in parts: part count and (from the counting pass) the
+  // joined size, by entry name without the part suffix.
+  std::map<std::string, uint32_t> part_counts;
+  std::map<std::string, int64_t> joined_sizes;
+  // The part being written: its joined file and number (0: not a part).
+  std::string current_joined;
+  uint32_t current_part = 0;
+  fdi::Handle joined_handle = -1;  // the joined file, open between its parts
 
   void Fail(ExtractionFailure failure, const std::string& error) {
     result.failure = failure;
@@ -54,10 +72,10 @@ fdi::Handle OpenCallback(void* context, const char* path, int flags, int permiss
     flags |= fdi::kOpenTruncate;
   }
   fdi::Handle h = cab::io::Open(path, flags, permission);
-  if (!create && h != -1 && (x.request.cabinetOffset != 0 || x.recorded_file_length != 0)) {
+  if (!create && h != -1 && x.request.cabinetOffset != 0 && x.request.cabinetPath == path) {
     // The cabinet lies inside the installer's file: the engine sees it as a
     // file of its own that starts at position 0.
-    x.recorded_file_length = cab::io::Seek(h, 0, 2);
+    x.embedded.insert(h);
     cab::io::Seek(h, x.request.cabinetOffset, fdi::kSeekStart);
   }
   return h;
@@ -71,19 +89,23 @@ uint32_t WriteCallback(void* context, fdi::Handle h, const void* buffer, uint32_
   if (n == 0xFFFFFFFFu) return n;
   x.overall_written += n;
   const int64_t total = x.result.totalBytes;
-  if (total > 0)
-    x.progress.OverallPercent(static_cast<int32_t>(static_cast<double>(x.overall_written) * 100.0 / total));
+  if (total > 0) x.progress.OverallPercent(ProgressPercent(x.overall_written, total));
   x.current_written += n;
-  if (x.current_size > 0)
-    x.progress.FilePercent(static_cast<int32_t>(static_cast<double>(x.current_written) * 100.0 / x.current_size));
+  if (x.current_size > 0) x.progress.FilePercent(ProgressPercent(x.current_written, x.current_size));
   return n;
 }
 
-int CloseCallback(void*, fdi::Handle h) { return cab::io::Close(h); }
+int CloseCallback(void* context, fdi::Handle h) {
+  Extraction& x = *static_cast<Extraction*>(context);
+  x.embedded.erase(h);
+  // The engine closes an output itself when writing it failed.
+  if (h == x.joined_handle) x.joined_handle = -1;
+  return cab::io::Close(h);
+}
 
 int64_t SeekCallback(void* context, fdi::Handle h, int64_t distance, int origin) {
   const Extraction& x = *static_cast<const Extraction*>(context);
-  if (x.recorded_file_length == 0) return cab::io::Seek(h, distance, origin);
+  if (!x.embedded.count(h)) return cab::io::Seek(h, distance, origin);
   const int64_t offset = x.request.cabinetOffset;
   int64_t position = origin == fdi::kSeekStart ? cab::io::Seek(h, distance + offset, fdi::kSeekStart)
                                                : cab::io::Seek(h, distance, origin);
@@ -98,10 +120,48 @@ std::string NativeRelativePath(const std::string& name) {
   return out;
 }
 
+// Whether name is part `*part` of a file the request joins (its name in
+// *joined); false for any other entry.
+bool IsPart(const Extraction& x, const std::string& name, std::string* joined, uint32_t* part) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot + 4 > name.size()) return false;
+  const auto it = x.part_counts.find(name.substr(0, dot));
+  if (it == x.part_counts.end()) return false;
+  uint32_t number = 0;
+  for (size_t i = dot + 1; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9' || number > 100000000u) return false;
+    number = number * 10 + static_cast<uint32_t>(name[i] - '0');
+  }
+  if (number == 0 || number > it->second || cab::PartEntryName(it->first, number, it->second) != name) return false;
+  *joined = it->first;
+  *part = number;
+  return true;
+}
+
 intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
-  const std::string name = n->name1 ? n->name1 : "";
+  std::string name = n->name1 ? n->name1 : "";
   if (x.counting) x.result.requiredSpace += RequiredSpaceForEntry(n->size);
   if (name.compare(0, x.request.prefix.size(), x.request.prefix) != 0) return 0;
+
+  std::string joined;
+  uint32_t part = 0;
+  if (IsPart(x, name, &joined, &part)) {
+    if (x.counting) {
+      x.result.totalBytes += n->size;
+      x.joined_sizes[joined] += n->size;
+      if (part > 1) return 0;  // the joined name is checked once, below
+    } else if (part > 1) {
+      // The parts come in order, each right after the one before it.
+      if (x.current_joined != joined || x.current_part + 1 != part || x.joined_handle == -1) {
+        x.Fail(ExtractionFailure::kCabinet,
+               "Cabinet entry '" + name + "' is out of order: the parts of '" + joined + "' must follow each other");
+        return -1;
+      }
+      x.current_part = part;
+      return x.joined_handle;
+    }
+    name = joined;
+  }
 
   const std::string relative = name.substr(x.request.prefix.size());
   if (!IsSafeEntryPath(relative)) {
@@ -125,14 +185,21 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
              "Refused cabinet entry '" + name + "': another entry has the same name");
       return -1;
     }
-    x.result.totalBytes += n->size;
+    if (part == 0) x.result.totalBytes += n->size;
     return 0;
   }
 
+  if (x.joined_handle != -1) {
+    x.Fail(ExtractionFailure::kCabinet,
+           "Cabinet entry '" + name + "' comes before the last part of '" + x.current_joined + "'");
+    return -1;
+  }
   x.progress.FileStarted(relative);
-  x.current_size = n->size;
+  x.current_size = part ? x.joined_sizes[joined] : n->size;
   x.current_written = 0;
   x.current_output = output;
+  x.current_joined = joined;
+  x.current_part = part;
   fdi::Handle h = OpenCallback(&x, output.c_str(),
                                fdi::kOpenBinary | fdi::kOpenCreate | fdi::kOpenTruncate | fdi::kOpenWriteOnly |
                                    fdi::kOpenSequential,
@@ -142,6 +209,7 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
     return -1;
   }
   x.current_open = true;
+  if (part) x.joined_handle = h;
   return h;
 }
 
@@ -152,10 +220,20 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
 void DiscardIncompleteFile(Extraction& x) {
   if (!x.current_open) return;
   x.current_open = false;
+  if (x.joined_handle != -1) {
+    // Stopped between two parts: the engine holds no handle on it.
+    cab::io::Close(x.joined_handle);
+    x.joined_handle = -1;
+  }
   if (std::remove(x.current_output.c_str()) != 0) x.progress.FileCreated(x.current_output);
 }
 
 intptr_t CloseFileInfo(Extraction& x, fdi::Notification* n) {
+  if (x.current_part != 0) {
+    // A part: the joined file stays open for the next one.
+    if (x.current_part < x.part_counts[x.current_joined]) return 1;
+    x.joined_handle = -1;
+  }
   // Times through the open handle: opening the file again by name would
   // cost more than writing most files.
   cab::io::SetDosFileTime(n->handle, n->date, n->time);
@@ -175,6 +253,23 @@ intptr_t CloseFileInfo(Extraction& x, fdi::Notification* n) {
   return 1;
 }
 
+// A volume of the set is about to be read: checked first, so that nothing
+// from a missing or damaged volume is ever written. The user may put it
+// right and try again; otherwise the extraction stops before it.
+intptr_t NextCabinet(Extraction& x, fdi::Notification* n) {
+  x.reached_volume = true;
+  if (!x.volumes) return 0;  // counting: only the file tables are read
+  const std::string name = n->name1 ? n->name1 : "";
+  for (;;) {
+    const VolumeFault fault = x.volumes->Check(name);
+    if (fault == VolumeFault::kNone) return 0;
+    if (!x.progress.RetryVolume(name)) {
+      x.Fail(ExtractionFailure::kVolume, "Setup volume '" + name + "' is " + VolumeFaultText(fault));
+      return -1;
+    }
+  }
+}
+
 intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
   Extraction& x = *static_cast<Extraction*>(n->user);
   switch (type) {
@@ -182,9 +277,31 @@ intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
       return CopyFile(x, n);
     case fdi::kCloseFileInfo:
       return CloseFileInfo(x, n);
+    case fdi::kNextCabinet:
+      return NextCabinet(x, n);
     default:
       return 0;
   }
+}
+
+// Forgets what a counting pass found.
+void ResetCount(Extraction& x) {
+  x.result = ExtractionResult();
+  x.folded_names.clear();
+  x.joined_sizes.clear();
+}
+
+// Whether every volume is there with its listed size (not its contents:
+// those are checked when the writing pass reaches it).
+bool AllVolumesPresent(const std::string& folder, const std::vector<VolumeExpectation>& volumes) {
+  for (const VolumeExpectation& v : volumes) {
+    const fdi::Handle h = cab::io::Open((folder + v.name).c_str(), fdi::kOpenBinary | fdi::kOpenReadOnly, 0);
+    if (h == -1) return false;
+    const int64_t size = cab::io::Seek(h, 0, 2);
+    cab::io::Close(h);
+    if (size != v.size) return false;
+  }
+  return true;
 }
 
 // Windows opens a device, not a file, for these names in any folder and
@@ -200,6 +317,14 @@ bool IsDeviceName(const std::string& part) {
 }
 
 }  // namespace
+
+int32_t ProgressPercent(int64_t done, int64_t total) {
+  if (total <= 0 || done <= 0) return 0;
+  if (done >= total) return 100;
+  constexpr int64_t kLimit = INT64_MAX / 100;
+  const int64_t percent = done < kLimit ? done * 100 / total : done / (total / 100);
+  return static_cast<int32_t>(percent > 99 ? 99 : percent);  // 100 only when done
+}
 
 int64_t RequiredSpaceForEntry(int64_t size) { return (size + kSpaceUnit) / kSpaceUnit * kSpaceUnit; }
 
@@ -236,7 +361,7 @@ ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProg
   }
 
   std::string folder, name;
-  const size_t slash = request.cabinetPath.rfind('\\');
+  const size_t slash = request.cabinetPath.find_last_of("\\/");
   if (slash == std::string::npos) {
     name = request.cabinetPath;
   } else {
@@ -244,9 +369,30 @@ ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProg
     name = request.cabinetPath.substr(slash + 1);
   }
 
+  for (const JoinedFile& j : request.joinedFiles) x.part_counts[j.name] = j.parts;
+  // A set is counted whole when its volumes are all there and readable
+  // (their contents are checked later, before the writing pass reads from
+  // them); otherwise the count stops at the first cabinet and the writing
+  // pass meets the faulty volume and asks for it.
+  const bool set = !request.volumes.empty();
+  const bool count_set = set && AllVolumesPresent(folder, request.volumes);
   for (bool counting : {true, false}) {
     x.counting = counting;
-    if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, &x)) {
+    const bool follow = counting ? count_set : set && request.entriesInVolumes;
+    if (!counting && follow) {
+      x.volumes.reset(new VolumeChecker(folder, request.volumes));
+      x.volumes->Start();
+    }
+    x.reached_volume = false;
+    const int flags = follow ? fdi::kCopyFollowSet : 0;
+    bool copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), flags, NotifyCallback, nullptr, &x);
+    if (counting && !copied && x.reached_volume) {
+      ResetCount(x);
+      copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, &x);
+    }
+    if (copied && x.joined_handle != -1)
+      x.Fail(ExtractionFailure::kCabinet, "The last part of '" + x.current_joined + "' is missing");
+    if (!copied || x.joined_handle != -1) {
       if (result.ok()) {
         std::string reason = fdi::ErrorText(error.code);
         if (!error.detail.empty()) reason += ": " + error.detail;
@@ -254,10 +400,12 @@ ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProg
       }
       x.counting = false;
       DiscardIncompleteFile(x);
+      x.volumes.reset();
       fdi::FDIDestroy(context);
       return result;
     }
   }
+  x.volumes.reset();
   fdi::FDIDestroy(context);
   return result;
 }

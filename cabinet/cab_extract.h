@@ -11,12 +11,30 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "cabinet/volume_check.h"
+
+// A file stored as parts "<name>.001" ... (cabinet/cab_parts.h), written
+// as one file "<name>".
+struct JoinedFile {
+  std::string name;  // the entry name without the part suffix ("files\big.pak")
+  uint32_t parts = 0;
+};
 
 struct ExtractionRequest {
   std::string cabinetPath;    // the file that holds the cabinet
   int64_t cabinetOffset = 0;  // where the cabinet starts inside that file
   std::string prefix;         // only entries under it, written without it
   std::string destination;    // ends in a path separator
+  // An installer shipped as a set: the cabinets after the first, as files
+  // beside cabinetPath. Each is checked (name, size, SHA-256) before any
+  // byte is read from it; empty for a single cabinet.
+  std::vector<VolumeExpectation> volumes;
+  // False when every entry under the prefix lies in the first cabinet (the
+  // configuration): the volumes are then only counted, never read.
+  bool entriesInVolumes = true;
+  std::vector<JoinedFile> joinedFiles;
 };
 
 // Where an extraction reports its progress, from the thread it runs on. The
@@ -34,6 +52,10 @@ class ExtractionProgress {
   // only list of the created files: the caller keeps them as they come, so
   // that a failed or abandoned extraction still names every file it left.
   virtual void FileCreated(const std::string& path) {}
+  // A volume of the set is missing or damaged (before anything was read
+  // from it): true to check it again (the user put it in place), false to
+  // stop the extraction.
+  virtual bool RetryVolume(const std::string& volume_name) { return false; }
 };
 
 // Why an extraction failed.
@@ -48,6 +70,10 @@ enum class ExtractionFailure {
   kCannotCreateFile,   // an output file could not be created
   kCannotWriteFile,    // an output file could not be completed
   kCabinet,            // the cabinet could not be read or decoded
+  // A volume of the set was missing or damaged and not put right (Cancel,
+  // or a silent run). Nothing was read from it; what was written before it
+  // is complete and was reported.
+  kVolume,
 };
 
 struct ExtractionResult {
@@ -63,11 +89,16 @@ struct ExtractionResult {
 
   bool ok() const { return failure == ExtractionFailure::kNone; }
   bool entryRefused() const { return failure == ExtractionFailure::kEntryRefused; }
+  bool volumeFailed() const { return failure == ExtractionFailure::kVolume; }
 };
 
 // Counting pass, then extraction pass. Files written before a failure stay
 // on disk and were reported as created.
 ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress);
+
+// done as a percentage of total, 0 to 100, in 64-bit integers: right for
+// installs of any size (a byte count times 100 overflows 32 bits past 42 MB).
+int32_t ProgressPercent(int64_t done, int64_t total);
 
 // The disk space one entry of the given size is counted for: its size
 // rounded up to the next 32768-byte unit, a whole extra unit when it is

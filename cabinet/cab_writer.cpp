@@ -8,13 +8,13 @@
 #include <set>
 
 #include "cabinet/cab_checksum.h"
+#include "cabinet/cab_folder_stream.h"
 #include "cabinet/cab_format.h"
-#include "cabinet/deflate_encoder.h"
+#include "cabinet/cab_parts.h"
 
 namespace cab {
 namespace {
 
-constexpr size_t kFrame = kMaxBlockUncompressed;
 constexpr uint64_t kMaxCabinetBytes = 0xFFFFFFFFull;
 constexpr size_t kMaxFolders = kFolderContinuedFromPrev;  // 0xFFFD and up mean continuation
 constexpr size_t kMaxFiles = 0xFFFF;
@@ -60,124 +60,6 @@ uint16_t DosTime(int hour, int minute, int second) {
   return static_cast<uint16_t>((hour << 11) | (minute << 5) | (second / 2));
 }
 
-// One folder's compressed stream: gathers the folder's bytes into 32768-byte
-// frames, compresses each and writes the CFDATA blocks.
-class CabWriter::FolderStream {
- public:
-  FolderStream(std::ostream& out, const CabFolderOptions& options, uint64_t folder_bytes)
-      : out_(out), options_(options), folder_bytes_(folder_bytes) {}
-
-  bool Begin() {
-    frame_.resize(kFrame);
-    if (options_.compression == CabCompression::kMszip) deflate_.Reset();
-    if (options_.compression == CabCompression::kLzx) {
-      LzxEncoderOptions lo;
-      lo.window_bits = options_.lzx_window_bits;
-      lo.level = options_.lzx_level;
-      lo.e8_translation = options_.lzx_e8_translation;
-      lo.threads = options_.lzx_threads;
-      // Translation stops at 1 GB into the folder; a larger size adds nothing.
-      lo.e8_translation_size = options_.lzx_e8_translation_size != 0
-                                   ? options_.lzx_e8_translation_size
-                                   : static_cast<uint32_t>(std::max<uint64_t>(1, std::min<uint64_t>(folder_bytes_, 1u << 30)));
-      if (!lzx_.Start(lo, [this](const uint8_t* data, size_t size, uint32_t uncompressed) {
-            return WriteBlock(data, size, uncompressed);
-          })) {
-        error_ = lzx_.error();
-        return false;
-      }
-    }
-    return true;
-  }
-
-  bool Add(const uint8_t* data, size_t size) {
-    while (size > 0) {
-      size_t take = std::min(size, kFrame - fill_);
-      std::memcpy(frame_.data() + fill_, data, take);
-      fill_ += take;
-      data += take;
-      size -= take;
-      if (fill_ == kFrame && !CompressFrame()) return false;
-    }
-    return true;
-  }
-
-  bool End() {
-    if (fill_ > 0 && !CompressFrame()) return false;
-    if (options_.compression == CabCompression::kLzx && !lzx_.Finish()) {
-      if (error_.empty()) error_ = lzx_.error();
-      return false;
-    }
-    return true;
-  }
-
-  uint32_t blocks() const { return blocks_; }
-  uint64_t bytes_written() const { return bytes_written_; }
-  const std::string& error() const { return error_; }
-  const LzxEncoderStats& lzx_stats() const { return lzx_.stats(); }
-  void set_block_done(std::function<void(uint32_t)> f) { block_done_ = std::move(f); }
-
- private:
-  bool CompressFrame() {
-    const size_t size = fill_;
-    fill_ = 0;
-    switch (options_.compression) {
-      case CabCompression::kStored:
-        return WriteBlock(frame_.data(), size, static_cast<uint32_t>(size));
-      case CabCompression::kMszip:
-        packed_.assign({'C', 'K'});
-        deflate_.CompressBlock(frame_.data(), size, &packed_);
-        return WriteBlock(packed_.data(), packed_.size(), static_cast<uint32_t>(size));
-      case CabCompression::kLzx:
-        if (!lzx_.AddFrame(frame_.data(), size)) {
-          if (error_.empty()) error_ = lzx_.error();
-          return false;
-        }
-        return true;
-    }
-    return false;
-  }
-
-  bool WriteBlock(const uint8_t* data, size_t size, uint32_t uncompressed) {
-    if (size > 0xFFFF) {
-      error_ = "a compressed data block is larger than 65535 bytes";
-      return false;
-    }
-    if (blocks_ == 0xFFFF) {
-      error_ = "a folder holds more than 65535 data blocks";
-      return false;
-    }
-    uint8_t header[kDataHeaderSize];
-    StoreField(header, cfdata::kCompressedSize, static_cast<uint32_t>(size));
-    StoreField(header, cfdata::kUncompressedSize, uncompressed);
-    StoreField(header, cfdata::kChecksum,
-               DataBlockChecksum(data, static_cast<uint16_t>(size), static_cast<uint16_t>(uncompressed)));
-    out_.write(reinterpret_cast<const char*>(header), sizeof header);
-    out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out_) {
-      error_ = "the cabinet could not be written";
-      return false;
-    }
-    ++blocks_;
-    bytes_written_ += sizeof header + size;
-    if (block_done_) block_done_(uncompressed);
-    return true;
-  }
-
-  std::ostream& out_;
-  CabFolderOptions options_;
-  uint64_t folder_bytes_;
-  std::vector<uint8_t> frame_;
-  size_t fill_ = 0;
-  std::vector<uint8_t> packed_;
-  DeflateEncoder deflate_;
-  LzxEncoder lzx_;
-  uint32_t blocks_ = 0;
-  uint64_t bytes_written_ = 0;
-  std::string error_;
-  std::function<void(uint32_t)> block_done_;
-};
-
 CabWriter::CabWriter() = default;
 CabWriter::~CabWriter() = default;
 
@@ -217,6 +99,7 @@ bool CabWriter::AddEntry(Entry entry) {
       return Fail("Entry name '" + entry.name + "' is already in the cabinet");
   }
   if (entry.size > kMaxFolderBytes) return Fail("File '" + entry.name + "' is too large for a cabinet");
+  if (part_size_ == 0 || part_size_ > kMaxFolderBytes) return Fail("the part size must be 1 to 2147450880 bytes");
   if (!folder_open_ && !StartFolder(CabFolderOptions())) return false;
   if (folders_.back().bytes + entry.size > kMaxFolderBytes) {
     CabFolderOptions same = folders_.back().options;
@@ -239,10 +122,35 @@ bool CabWriter::AddFile(const std::string& name, const std::string& source_path,
   e.name = name;
   e.source_path = source_path;
   e.size = size;
+  e.source_size = size;
   e.date = date;
   e.time = time;
   e.attributes = attributes;
+  if (size > part_size_) return AddParts(e);
   return AddEntry(std::move(e));
+}
+
+bool CabWriter::AddParts(const Entry& whole) {
+  const uint64_t count = (whole.size + part_size_ - 1) / part_size_;
+  if (count > kMaxFiles) return Fail("File '" + whole.name + "' would need more parts than a cabinet holds files");
+  const uint32_t parts = static_cast<uint32_t>(count);
+  // An entry that has a part's name already is refused by AddEntry as a
+  // second entry of that name.
+  for (uint32_t i = 1; i <= parts; ++i) {
+    Entry part = whole;
+    part.name = PartEntryName(whole.name, i, parts);
+    part.source_offset = uint64_t{i - 1} * part_size_;
+    part.size = std::min(part_size_, whole.size - part.source_offset);
+    if (!AddEntry(std::move(part))) return false;
+  }
+  joined_.push_back({whole.name, parts});
+  return true;
+}
+
+uint64_t CabWriter::total_bytes() const {
+  uint64_t total = 0;
+  for (const Entry& e : files_) total += e.size;
+  return total;
 }
 
 bool CabWriter::AddFileData(const std::string& name, std::vector<uint8_t> data, uint16_t date,
@@ -257,35 +165,33 @@ bool CabWriter::AddFileData(const std::string& name, std::vector<uint8_t> data, 
   return AddEntry(std::move(e));
 }
 
-bool CabWriter::WriteFolder(std::ostream& out, Folder& folder, uint64_t* written, uint64_t total) {
-  FolderStream stream(out, folder.options, folder.bytes);
-  stream.set_block_done([&](uint32_t n) {
-    *written += n;
-    if (progress_) progress_(*written, total);
-  });
+bool CabWriter::WriteFolder(Folder& folder, const BlockSink& sink) {
+  CabFolderStream stream(folder.options, folder.bytes, sink);
   if (!stream.Begin()) return Fail(stream.error());
   std::vector<uint8_t> chunk(256 * 1024);
   for (size_t index : folder.files) {
     const Entry& e = files_[index];
     if (e.source_path.empty()) {
-      if (!stream.Add(e.data.data(), e.data.size())) return Fail(stream.error());
+      if (!stream.Add(e.data.data(), e.data.size())) return Fail(error_.empty() ? stream.error() : error_);
       continue;
     }
     std::ifstream in(std::filesystem::u8path(e.source_path), std::ios::binary);
     if (!in) return Fail("Failed to read file '" + e.source_path + "'");
+    if (e.source_offset != 0 && !in.seekg(static_cast<std::streamoff>(e.source_offset)))
+      return Fail("File '" + e.source_path + "' changed while the cabinet was written");
     uint64_t left = e.size;
     while (left > 0) {
       size_t want = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
       in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(want));
       if (static_cast<size_t>(in.gcount()) != want)
         return Fail("File '" + e.source_path + "' changed while the cabinet was written");
-      if (!stream.Add(chunk.data(), want)) return Fail(stream.error());
+      if (!stream.Add(chunk.data(), want)) return Fail(error_.empty() ? stream.error() : error_);
       left -= want;
     }
-    if (in.peek() != std::char_traits<char>::eof())
+    if (e.source_offset + e.size == e.source_size && in.peek() != std::char_traits<char>::eof())
       return Fail("File '" + e.source_path + "' changed while the cabinet was written");
   }
-  if (!stream.End()) return Fail(stream.error());
+  if (!stream.End()) return Fail(error_.empty() ? stream.error() : error_);
   folder.blocks = static_cast<uint16_t>(stream.blocks());
   const LzxEncoderStats& s = stream.lzx_stats();
   if (folder.options.compression == CabCompression::kLzx) {
@@ -301,10 +207,7 @@ bool CabWriter::WriteFolder(std::ostream& out, Folder& folder, uint64_t* written
   return true;
 }
 
-bool CabWriter::Write(std::ostream& out) {
-  error_.clear();
-  lzx_stats_ = LzxEncoderStats();
-  if (files_.empty()) return Fail("the cabinet has no files");
+std::vector<CabWriter::Folder*> CabWriter::UsedFolders() {
   // Folders left without files are not written; renumber the others.
   std::vector<Folder*> folders;
   for (Folder& f : folders_) {
@@ -312,6 +215,14 @@ bool CabWriter::Write(std::ostream& out) {
     for (size_t index : f.files) files_[index].folder = static_cast<uint16_t>(folders.size());
     folders.push_back(&f);
   }
+  return folders;
+}
+
+bool CabWriter::Write(std::ostream& out) {
+  error_.clear();
+  lzx_stats_ = LzxEncoderStats();
+  if (files_.empty()) return Fail("the cabinet has no files");
+  std::vector<Folder*> folders = UsedFolders();
 
   const uint64_t files_offset = kHeaderSize + kFolderSize * folders.size();
   uint64_t header_bytes = files_offset;
@@ -354,7 +265,15 @@ bool CabWriter::Write(std::ostream& out) {
   for (Folder* f : folders) {
     f->data_offset = static_cast<uint32_t>(position);
     const std::streampos before = out.tellp();
-    if (!WriteFolder(out, *f, &written, total)) return false;
+    auto sink = [&](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
+      out.write(reinterpret_cast<const char*>(header), kDataHeaderSize);
+      out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+      if (!out) return false;
+      written += uncompressed;
+      if (progress_) progress_(written, total);
+      return true;
+    };
+    if (!WriteFolder(*f, sink)) return false;
     position += static_cast<uint64_t>(out.tellp() - before);
     if (position > kMaxCabinetBytes) return Fail("the cabinet is larger than 4 GB");
   }

@@ -7,6 +7,13 @@
 // written, so payloads far larger than memory are fine; the output stream
 // must be seekable because the folder table, written first, is completed at
 // the end. The same inputs and options always give the same bytes.
+//
+// A payload too large for one file is written as a set (WriteSet): cabinets
+// of a bounded size chained by their previous/next names, a folder running on
+// from one cabinet into the next. A file larger than the part size is stored
+// as consecutive entries "<name>.001", "<name>.002", ..., joined again by
+// whoever extracts the set; every 32-bit field of the format stays in range
+// because a folder never holds more than kMaxFolderBytes.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -15,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
 #include "cabinet/lzx_encoder.h"
 
 namespace cab {
@@ -39,11 +47,56 @@ struct CabFolderOptions {
 uint16_t DosDate(int year, int month, int day);
 uint16_t DosTime(int hour, int minute, int second);
 
+// How a set of cabinets is cut and where its cabinets go. Cabinet 0 is the
+// first of the set; its data is cut at the same rules as the others but with
+// a budget of its own (it shares a file with the program in front of it).
+struct CabSetLayout {
+  uint64_t first_cabinet_bytes = 0xFFFFFFFFull;  // largest size of cabinet 0
+  uint64_t cabinet_bytes = 0xFFFFFFFFull;        // largest size of each later one
+  // This many leading files must lie whole in cabinet 0 (the configuration
+  // the installer reads before it looks for other cabinets).
+  size_t first_cabinet_files = 0;
+  uint16_t set_id = 0;      // written only when the set has more than one cabinet
+  size_t max_cabinets = 65536;  // iCabinet is 16 bits
+  // The name the cabinets' previous/next fields give cabinet i, and the path
+  // it is written to.
+  std::function<std::string(size_t index)> name;
+  std::function<std::string(size_t index)> path;
+  // Holds the data blocks of the cabinet being filled until its header is
+  // known; removed at the end.
+  std::string scratch_path;
+};
+
+// A cabinet of a set as written.
+struct CabSetCabinet {
+  std::string path;
+  uint64_t size = 0;
+  base::Sha256Digest sha256{};
+};
+
+// A file stored as parts, as the installer's payload names it.
+struct CabJoinedFile {
+  std::string name;
+  uint32_t parts = 0;
+};
+
+enum class CabSetError {
+  kNone,
+  kFirstCabinetTooSmall,  // the leading files do not fit cabinet 0
+  kBlockTooLarge,         // one data block with its entries does not fit an empty cabinet
+  kTooManyCabinets,       // more than max_cabinets
+  kWriteFailed,           // a file could not be written or read (error() says which)
+};
+
 class CabWriter {
  public:
   // Largest uncompressed size of one folder: the folder's block count is a
   // 16-bit field. A file that would take a folder past it starts a new one.
   static constexpr uint64_t kMaxFolderBytes = 65535ull * 32768;
+
+  // Files larger than this are stored as parts; 1 to kMaxFolderBytes.
+  // Set before adding files.
+  void SetPartSize(uint64_t part_size) { part_size_ = part_size; }
 
   CabWriter();
   ~CabWriter();
@@ -75,6 +128,17 @@ class CabWriter {
   bool WriteToFile(const std::string& path);
   bool Write(std::ostream& out);
 
+  // Writes the cabinets of a set. Only what the set needs is cut: a payload
+  // that fits cabinet 0 gives exactly the bytes Write gives. On failure the
+  // cabinets written so far are removed.
+  bool WriteSet(const CabSetLayout& layout, std::vector<CabSetCabinet>* cabinets);
+  CabSetError set_error() const { return set_error_; }
+
+  // Files stored as parts, in entry order.
+  const std::vector<CabJoinedFile>& joined_files() const { return joined_; }
+  // Bytes of all files added.
+  uint64_t total_bytes() const;
+
   size_t file_count() const { return files_.size(); }
   const std::string& error() const { return error_; }
   // Compressor statistics of the last Write, summed over the LZX folders.
@@ -85,7 +149,9 @@ class CabWriter {
     std::string name;
     std::string source_path;   // empty when the data is held in memory
     std::vector<uint8_t> data;
-    uint64_t size = 0;         // known once the cabinet is being written
+    uint64_t size = 0;
+    uint64_t source_offset = 0;  // where a part starts in its source file
+    uint64_t source_size = 0;    // the whole source file's size
     uint16_t date = 0, time = 0, attributes = 0;
     uint16_t folder = 0;
   };
@@ -96,11 +162,16 @@ class CabWriter {
     uint32_t data_offset = 0;   // filled while writing
     uint16_t blocks = 0;
   };
-  class FolderStream;
+  class SetCutter;
+  using BlockSink = std::function<bool(const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed)>;
 
   bool AddEntry(Entry entry);
+  bool AddParts(const Entry& whole);
   bool Fail(const std::string& message);
-  bool WriteFolder(std::ostream& out, Folder& folder, uint64_t* written, uint64_t total);
+  // Compresses a folder's files; every block goes to sink.
+  bool WriteFolder(Folder& folder, const BlockSink& sink);
+  // The folders that hold files, their files renumbered.
+  std::vector<Folder*> UsedFolders();
 
   std::vector<Entry> files_;
   std::vector<Folder> folders_;
@@ -108,7 +179,10 @@ class CabWriter {
   uint16_t set_id_ = 0;
   std::function<void(uint64_t, uint64_t)> progress_;
   std::string error_;
+  CabSetError set_error_ = CabSetError::kNone;
   LzxEncoderStats lzx_stats_;
+  uint64_t part_size_ = kMaxFolderBytes;
+  std::vector<CabJoinedFile> joined_;
 };
 
 }  // namespace cab

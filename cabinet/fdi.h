@@ -124,6 +124,17 @@ struct Context;
 Context* FDICreate(AllocFn alloc, FreeFn free, OpenFn open, ReadFn read, WriteFn write, CloseFn close,
                    SeekFn seek, int cpu_type, ErrorRecord* error);
 
+// FDICopy flags. kCopyFollowSet: after the cabinet's own file table, walk
+// the tables of the cabinets that follow it in its set (its next cabinet,
+// that one's next, ...) in the same call. A folder continued across
+// cabinets is then one folder: the files of a later cabinet that lie in it
+// take their offsets in the whole folder, and it is decoded once, in order.
+// kNextCabinet comes once for each following cabinet, before anything is
+// read from it (the caller may check the file then, or refuse it with -1);
+// kCabinetInfo once for each cabinet whose table is walked. Without the
+// flag, the call walks the one table, as the published interface does.
+constexpr int kCopyFollowSet = 0x0001;
+
 // Extracts through the notifications every entry of the cabinet at
 // cabinet_folder + cabinet_name (together at most 256 characters). user
 // reaches every notification and file callback of this call.

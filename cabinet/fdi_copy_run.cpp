@@ -8,8 +8,9 @@
 namespace fdi {
 namespace engine {
 
-bool CopyRun::Run(const std::string& folder, const char* name) {
+bool CopyRun::Run(const std::string& folder, const char* name, bool follow_set) {
   folder_path_ = folder;
+  follow_set_ = follow_set;
   const std::string path = folder + name;
   if (path.size() > kMaxCabinetPath) {
     ctx_.Fail(kErrorCabinetNotFound);
@@ -28,7 +29,17 @@ bool CopyRun::Run(const std::string& folder, const char* name) {
   if (!ReadHeader(ctx_.header_handle, &header_)) return false;
   cabinet_path_ = path;
   data_header_ = header_;
+  announced_ = header_.cabinet_index;
 
+  for (;;) {
+    if (!WalkCabinet()) return false;
+    if (!follow_set_ || !(header_.flags & cab::kFlagNextCabinet)) return true;
+    if (!MoveToNextCabinet()) return false;
+  }
+}
+
+bool CopyRun::WalkCabinet() {
+  last_folder_continues_ = false;
   {
     Notification n;
     n.name1 = header_.next_cabinet.c_str();
@@ -64,6 +75,8 @@ bool CopyRun::Run(const std::string& folder, const char* name) {
     }
     position += entry.entry_size;
     --remaining;
+    if (entry.folder == cab::kFolderContinuedToNext || entry.folder == cab::kFolderContinuedPrevAndNext)
+      last_folder_continues_ = true;
     if (!HandleEntry(entry)) return false;
   }
   Notification n;

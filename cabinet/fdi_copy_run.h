@@ -5,7 +5,8 @@
 //   fdi_folder_cursor.cpp   a folder's data blocks, decoded in order, and
 //                           the writes of one file from them;
 //   fdi_read_ahead.cpp      the thread that decodes ahead of the writes;
-//   fdi_copy_run.cpp        the copy loop over the file entries.
+//   fdi_copy_run.cpp        the copy loop over the file entries;
+//   fdi_cabinet_set.cpp     following a set from one cabinet to the next.
 #pragma once
 
 #include <atomic>
@@ -84,7 +85,7 @@ class CopyRun {
   CopyRun(Context& ctx, NotifyFn notify, void* user) : ctx_(ctx), notify_(notify), user_(user) {}
   ~CopyRun() { StopReadAhead(); }
 
-  bool Run(const std::string& folder, const char* name);
+  bool Run(const std::string& folder, const char* name, bool follow_set);
 
  private:
   // The read-ahead of one folder: the thread, its slots and hand-over.
@@ -130,6 +131,16 @@ class CopyRun {
   }
 
   bool HandleEntry(const FileEntry& entry);
+  // The kCabinetInfo notification and the walk through the file table of
+  // the cabinet in header_.
+  bool WalkCabinet();
+  // Following a set: makes the next cabinet the one whose table is walked.
+  bool MoveToNextCabinet();
+  // The kNextCabinet notification for the cabinet after `from` (following
+  // a set: once per cabinet).
+  bool AnnounceNext(const CabinetHeader& from);
+  // Whether next is the cabinet after previous in its set.
+  bool CheckFollows(const CabinetHeader& previous, const CabinetHeader& next);
   bool StartFolder(unsigned index);
   bool OpenNextCabinet();
   // Reads and decodes the folder's next data block into output. may_span:
@@ -149,6 +160,21 @@ class CopyRun {
                                // or a following one the folder runs on into
   bool data_elsewhere_ = false;
   unsigned data_folder_ = 0;   // the folder's index in data_header_'s cabinet
+
+  // Following a set (kCopyFollowSet).
+  bool follow_set_ = false;
+  int announced_ = -1;                   // the last cabinet index kNextCabinet named
+  bool last_folder_continues_ = false;   // header_'s last folder goes on in the next cabinet
+  bool first_folder_continued_ = false;  // header_'s folder 0 continues the previous one's last
+  // Where the folder that header_'s folder 0 continues began: decoding it
+  // again starts there.
+  struct FolderOrigin {
+    std::string path;
+    CabinetHeader header;
+    unsigned folder = 0;
+  } origin_;
+  bool spanned_ = false;        // the caller's thread decoded into a following cabinet
+  unsigned detail_folder_ = 0;  // the folder named in failure details
 
   // Folder cursor: view_ holds folder bytes [block_start_, block_start_ +
   // block_size_), in ctx_.output or a read-ahead slot. While the read-ahead

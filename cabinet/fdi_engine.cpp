@@ -63,7 +63,7 @@ bool FDICopy(Context* ctx, const char* cabinet_name, const char* cabinet_folder,
   try {
 #endif
     CopyRun run(*ctx, notify, user);
-    ok = run.Run(cabinet_folder ? cabinet_folder : "", cabinet_name);
+    ok = run.Run(cabinet_folder ? cabinet_folder : "", cabinet_name, (flags & kCopyFollowSet) != 0);
 #if __cpp_exceptions
   } catch (const std::bad_alloc&) {
     ctx->decoder.reset();

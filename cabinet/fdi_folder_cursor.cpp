@@ -21,23 +21,44 @@ namespace cfdata = cab::cfdata;
 // sure a decoder for its compression type is ready and reset.
 bool CopyRun::StartFolder(unsigned index) {
   StopReadAhead();
-  if (data_elsewhere_) {
-    // The previous folder ran on into a following cabinet; this one's data
-    // is in the first cabinet again.
+  uint8_t raw[cab::kFolderSize];
+  unsigned data_folder = index;
+  if (index == 0 && first_folder_continued_) {
+    // Folder 0 continues a folder of an earlier cabinet of the set: it is
+    // decoded from where that folder began.
     if (ctx_.data_handle != kNoHandle) ctx_.Close(ctx_.data_handle);
-    ctx_.data_handle = ctx_.Open(cabinet_path_.c_str(), kOpenBinary | kOpenReadOnly, 0);
+    ctx_.data_handle = ctx_.Open(origin_.path.c_str(), kOpenBinary | kOpenReadOnly, 0);
     if (ctx_.data_handle == kNoHandle) {
       ctx_.Fail(kErrorCabinetNotFound);
       return false;
     }
-    data_header_ = header_;
-    data_elsewhere_ = false;
-  }
-  uint8_t raw[cab::kFolderSize];
-  const uint64_t offset = header_.folders_offset + uint64_t{index} * (cab::kFolderSize + header_.folder_reserve);
-  if (offset > 0xFFFFFFFFu || !ReadAt(ctx_.header_handle, static_cast<uint32_t>(offset), raw, sizeof raw)) {
-    ctx_.Fail(kErrorCorruptCabinet);
-    return false;
+    data_header_ = origin_.header;
+    data_elsewhere_ = true;
+    data_folder = origin_.folder;
+    const uint64_t offset =
+        data_header_.folders_offset + uint64_t{data_folder} * (cab::kFolderSize + data_header_.folder_reserve);
+    if (offset > 0xFFFFFFFFu || !ReadAt(ctx_.data_handle, static_cast<uint32_t>(offset), raw, sizeof raw)) {
+      ctx_.Fail(kErrorCorruptCabinet);
+      return false;
+    }
+  } else {
+    if (data_elsewhere_) {
+      // The previous folder ran on into another cabinet; this one's data is
+      // in the cabinet whose table is walked.
+      if (ctx_.data_handle != kNoHandle) ctx_.Close(ctx_.data_handle);
+      ctx_.data_handle = ctx_.Open(cabinet_path_.c_str(), kOpenBinary | kOpenReadOnly, 0);
+      if (ctx_.data_handle == kNoHandle) {
+        ctx_.Fail(kErrorCabinetNotFound);
+        return false;
+      }
+      data_header_ = header_;
+      data_elsewhere_ = false;
+    }
+    const uint64_t offset = header_.folders_offset + uint64_t{index} * (cab::kFolderSize + header_.folder_reserve);
+    if (offset > 0xFFFFFFFFu || !ReadAt(ctx_.header_handle, static_cast<uint32_t>(offset), raw, sizeof raw)) {
+      ctx_.Fail(kErrorCorruptCabinet);
+      return false;
+    }
   }
   folder_ = -1;
   const uint16_t type = LoadField(raw, cffolder::kCompression);
@@ -65,7 +86,8 @@ bool CopyRun::StartFolder(unsigned index) {
     }
   }
   folder_ = static_cast<int>(index);
-  data_folder_ = index;
+  data_folder_ = data_folder;
+  detail_folder_ = data_folder;
   folder_type_ = type;
   next_block_offset_ = LoadField(raw, cffolder::kDataOffset);
   blocks_left_ = LoadField(raw, cffolder::kBlockCount);
@@ -85,16 +107,7 @@ bool CopyRun::OpenNextCabinet() {
     ctx_.Fail(kErrorCorruptCabinet);
     return false;
   }
-  Notification n;
-  n.name1 = data_header_.next_cabinet.c_str();
-  n.name2 = data_header_.next_disk.c_str();
-  n.name3 = folder_path_.c_str();
-  n.setId = data_header_.set_id;
-  n.cabinetIndex = static_cast<uint16_t>(data_header_.cabinet_index + 1);
-  if (Notify(kNextCabinet, n) == -1) {
-    ctx_.Fail(kErrorUserAbort);
-    return false;
-  }
+  if (!AnnounceNext(data_header_)) return false;
   const std::string path = folder_path_ + data_header_.next_cabinet;
   if (ctx_.data_handle != kNoHandle) ctx_.Close(ctx_.data_handle);
   ctx_.data_handle = path.size() > kMaxCabinetPath ? kNoHandle
@@ -105,15 +118,7 @@ bool CopyRun::OpenNextCabinet() {
     return false;
   }
   CabinetHeader next;
-  if (!ReadHeader(ctx_.data_handle, &next)) return false;
-  if (next.set_id != data_header_.set_id || next.cabinet_index != data_header_.cabinet_index + 1) {
-    ctx_.Fail(kErrorWrongCabinet);
-    return false;
-  }
-  if (next.folder_reserve != data_header_.folder_reserve || next.data_reserve != data_header_.data_reserve) {
-    ctx_.Fail(kErrorReserveMismatch);
-    return false;
-  }
+  if (!ReadHeader(ctx_.data_handle, &next) || !CheckFollows(data_header_, next)) return false;
   uint8_t raw[cab::kFolderSize];
   if (next.folder_count == 0 || !ReadAt(ctx_.data_handle, next.folders_offset, raw, sizeof raw)) {
     ctx_.Fail(kErrorCorruptCabinet);
@@ -123,6 +128,7 @@ bool CopyRun::OpenNextCabinet() {
   data_folder_ = 0;
   next_block_offset_ = LoadField(raw, cffolder::kDataOffset);
   blocks_left_ = LoadField(raw, cffolder::kBlockCount);
+  spanned_ = true;
   return true;
 }
 
@@ -166,7 +172,7 @@ BlockResult CopyRun::DecodeNextBlock(uint8_t* output, uint32_t* size, bool may_s
     }
     if (checksum != 0 && cab::DataBlockChecksum(part, compressed, uncompressed) != checksum) {
       failure->code = kErrorCorruptCabinet;
-      failure->detail = "bad block checksum in folder " + std::to_string(folder_);
+      failure->detail = "bad block checksum in folder " + std::to_string(detail_folder_);
       return BlockResult::kFailed;
     }
     next_block_offset_ = static_cast<uint32_t>(data_offset + compressed);
@@ -189,7 +195,7 @@ BlockResult CopyRun::DecodeNextBlock(uint8_t* output, uint32_t* size, bool may_s
     ok = ctx_.decoder->DecodeBlock(ctx_.input, gathered, output, uncompressed);
   }
   if (!ok) {
-    const std::string where = " in folder " + std::to_string(folder_);
+    const std::string where = " in folder " + std::to_string(detail_folder_);
     failure->code = kErrorDecompressorFailure;
     failure->detail = stored ? "stored block of the wrong size" + where
                              : std::string(ctx_.decoder->FormatName()) + ": " +

@@ -123,6 +123,11 @@ bool CopyRun::NextData() {
   view_ = ctx_.output;
   block_start_ += block_size_;
   block_size_ = size;
+  if (spanned_) {
+    // Decoding goes on in a following cabinet: ahead again from here.
+    spanned_ = false;
+    StartReadAhead();
+  }
   return true;
 }
 

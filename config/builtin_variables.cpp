@@ -108,6 +108,16 @@ const std::vector<DefaultString> kDefaultStrings = {
     {u"INSTALLING_PREREQ_MESSAGE", u"Please wait... Installing program prerequisites."},
 };
 
+// The question of an installer shipped as a set of volumes, when one of them
+// is missing or damaged (%VolumeName% is the volume's file name). Kept apart
+// from the list above, which is the set every installer has always had.
+const std::vector<DefaultString> kVolumeSetStrings = {
+    {u"VOLUME_FAULT_TITLE", u"Setup File Missing"},
+    {u"VOLUME_FAULT_TEXT",
+     u"Setup cannot use %VolumeName%: the file is missing or damaged. Copy %VolumeName% from the download of "
+     u"%InstallName% into the folder of Setup (%InstallerExeDir%), then press Retry."},
+};
+
 }  // namespace
 
 const std::vector<WString>& KnownFolderVariableNames() {
@@ -157,7 +167,10 @@ void SetBuiltinVariables(DefinesParser& store, bool vista) {
     StoreRegistryFolderVariables(store);
   }
   for (const DefaultString& s : kDefaultStrings) store.SetVariable(s.id, s.text);
+  for (const DefaultString& s : kVolumeSetStrings) store.SetVariable(s.id, s.text);
 }
+
+const std::vector<DefaultString>& VolumeSetStrings() { return kVolumeSetStrings; }
 
 void SetBuiltinVariables() { SetBuiltinVariables(MainVariables(), IsVista()); }
 

@@ -42,3 +42,6 @@ struct DefaultString {
   const char16_t* text;
 };
 const std::vector<DefaultString>& DefaultStrings();
+// The default texts of the volume prompt (VOLUME_FAULT_TITLE, VOLUME_FAULT_TEXT),
+// stored after DefaultStrings().
+const std::vector<DefaultString>& VolumeSetStrings();

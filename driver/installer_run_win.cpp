@@ -104,6 +104,9 @@ int RunInstaller(const std::string& command_line) {
     run.cabinetOffset = records.cabinetOffset;
     run.cabinetLength = records.cabinetLength;
     run.attachedTexts = std::move(records.attachedTexts);
+    for (const VolumeEntry& v : records.volumeSet.volumes)
+      run.volumes.push_back({v.name, static_cast<int64_t>(v.size), v.sha256});
+    for (const JoinedFileEntry& j : records.volumeSet.joined) run.joinedFiles.push_back({j.name, j.parts});
   }
 
   HRESULT com = CoInitialize(nullptr);

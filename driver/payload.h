@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
+
 constexpr char kPayloadSignature[] = "!zelkoninstallersig!";
 constexpr size_t kPayloadSignatureSize = 20;
 // Only this many bytes at the end of the file are searched for the signature,
@@ -19,7 +21,52 @@ enum PayloadRecordType : uint32_t {
   kRecordDefinesText = 0,
   kRecordCabinet = 1,
   kRecordSkipped = 2,
+  kRecordVolumeSet = 3,
 };
+
+// The volume-set record, present only when the cabinet record holds the first
+// cabinet of a set whose other cabinets lie beside the installer as files, or
+// when a file is stored as parts. It lies inside the installer, so a
+// signature over the installer covers each volume through its hash.
+// Little-endian: u32 version (1); u32 V, then V x {u16 n, n bytes of the
+// volume's file name, u64 size, 32-byte SHA-256 of the whole file}; u32 J,
+// then J x {u16 n, n bytes of the entry name without its part suffix, u32
+// part count}.
+constexpr uint32_t kVolumeSetVersion = 1;
+
+struct VolumeEntry {
+  std::string name;  // a file name beside the installer: no path, no separators
+  uint64_t size = 0;
+  base::Sha256Digest sha256{};
+};
+
+// A file stored as consecutive entries "<name>.001", "<name>.002", ...
+// (cabinet/cab_parts.h)
+struct JoinedFileEntry {
+  std::string name;  // as in the cabinet, e.g. files\big.pak
+  uint32_t parts = 0;
+};
+
+struct VolumeSet {
+  std::vector<VolumeEntry> volumes;  // in chain order: the cabinet after the installer's first
+  std::vector<JoinedFileEntry> joined;
+};
+
+enum class VolumeSetError {
+  kNone,
+  kTruncated,
+  kUnknownVersion,
+  kBadVolumeName,
+  kDuplicateVolumeName,
+  kBadJoinedName,
+  kBadPartCount,
+  kTrailingBytes,
+};
+const char* VolumeSetErrorText(VolumeSetError error);
+
+VolumeSetError ParseVolumeSet(const uint8_t* data, size_t size, VolumeSet* set);
+// The record's bytes; the set must be one ParseVolumeSet accepts.
+std::string SerializeVolumeSet(const VolumeSet& set);
 
 // A read-only file with 64-bit positions, on stdio so that both targets share it.
 class PayloadFile {
@@ -45,6 +92,8 @@ struct PayloadRecords {
   int32_t cabinetOffset = 0;
   uint32_t cabinetLength = 0;
   std::vector<std::string> attachedTexts;  // in file order
+  bool hasVolumeSet = false;
+  VolumeSet volumeSet;
 };
 
 // Offset of the signature's first byte (the last one in the searched tail
@@ -62,7 +111,8 @@ struct PayloadRecordInfo {
 // record, last first; false when a length or type is bad or a read fails.
 bool ListPayloadRecords(PayloadFile& file, int64_t end, std::vector<PayloadRecordInfo>* records);
 
-// Walks the chain backwards from the type field at offset end.
+// Walks the chain backwards from the type field at offset end. A malformed
+// volume-set record, or more than one, fails the walk.
 bool ReadPayloadRecords(PayloadFile& file, int64_t end, PayloadRecords* records);
 
 // The driver's sequence: the signature, or the file's end when there is none,

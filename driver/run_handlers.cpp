@@ -3,6 +3,7 @@
 #include "base/fatal_error.h"
 #include "config/fatal_error_box.h"
 #include "driver/run_state.h"
+#include "engine/install_context.h"
 
 namespace {
 
@@ -12,6 +13,9 @@ class RunProgress : public ExtractionProgress {
   void FilePercent(int32_t percent) override { Run().filePercent = percent; }
   void FileStarted(const std::string& relative_name) override { Run().currentFileName.Set(relative_name); }
   void FileCreated(const std::string& path) override { Run().extractedFiles.push_back(path); }
+  bool RetryVolume(const std::string& volume_name) override {
+    return !Run().silent && TheInstallContext().AskVolumeRetry(volume_name);
+  }
 };
 
 }  // namespace
@@ -30,6 +34,11 @@ ExtractionRequest RunExtractionRequest() {
   request.cabinetOffset = run.cabinetOffset;
   request.prefix = run.entryPrefix;
   request.destination = run.destinationFolder;
+  request.volumes = run.volumes;
+  request.joinedFiles = run.joinedFiles;
+  // The writer puts all of cfg\ first, into the cabinet inside the
+  // installer: the configuration step never needs a volume.
+  request.entriesInVolumes = run.entryPrefix != "cfg\\";
   return request;
 }
 

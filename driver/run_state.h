@@ -36,6 +36,12 @@ class GuardedName {
   char text_[kCapacity] = {};
 };
 
+// The questions the install worker asks the player.
+enum class RunPrompt : int {
+  kProductRunning = 0,  // files could not be written: close the product
+  kVolumeFault = 1,     // a volume of the installer is missing or damaged
+};
+
 struct RunState {
   // Wizard step, 0 to 6.
   int step = 0;
@@ -58,6 +64,9 @@ struct RunState {
   // The user's answer to the not-running prompt that the install worker asks
   // through the ask and answer events (an IDOK/IDCANCEL button code).
   std::atomic<int> promptAnswer{0};
+  // Which question the worker asks (a RunPrompt), and the volume it names.
+  std::atomic<int> promptKind{0};
+  GuardedName promptVolume;
 
   std::string installerPath;      // the running executable, at most 255 characters
   std::string payloadPath;        // the file holding the payload ("_Stub" removed)
@@ -76,6 +85,10 @@ struct RunState {
   // The cabinet record inside the payload file.
   int32_t cabinetOffset = 0;
   uint32_t cabinetLength = 0;
+  // An installer shipped as a set (the volume-set record): the volumes
+  // beside it and the files stored in parts.
+  std::vector<VolumeExpectation> volumes;
+  std::vector<JoinedFile> joinedFiles;
 
   // Registry values given with "-regvalue", in command-line order.
   std::vector<RegValue> commandLineRegValues;

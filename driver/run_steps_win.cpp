@@ -15,11 +15,13 @@
 #include "driver/command_line.h"
 #include "driver/installer_run.h"
 #include "driver/run_handlers.h"
+#include "driver/run_prompts_win.h"
 #include "driver/run_state.h"
 #include "driver/run_steps.h"
 #include "driver/status_thread.h"
 #include "driver/system_checks.h"
 #include "driver/worker_threads.h"
+#include "cabinet/cab_extract.h"
 #include "engine/desktop_launch.h"
 #include "engine/external_programs.h"
 #include "engine/install_config.h"
@@ -65,6 +67,7 @@ WorkerView Worker() {
   view.askEvent = static_cast<HANDLE>(run.askEvent);
   view.answerEvent = static_cast<HANDLE>(run.answerEvent);
   view.promptAnswer = &run.promptAnswer;
+  view.prompt = RunWorkerPrompt;
   view.execPhase = IsExecPhase;
   view.execMessage = ExecMessage;
   return view;

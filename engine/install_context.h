@@ -45,6 +45,10 @@ class InstallContext {
   // Asks the user to close the product before the extraction is tried again
   // (from the worker thread); the answer is an IDOK/IDCANCEL button code.
   virtual int AskProductNotRunning() = 0;
+  // Asks the user to copy a missing or damaged volume of the installer
+  // (named by its file name) beside it; true for Retry, false for Cancel.
+  // Silent runs and contexts without a user answer Cancel.
+  virtual bool AskVolumeRetry(const std::string& volume_name) { return false; }
 };
 
 // The context the engine uses from now on; returns the one it replaces.

@@ -34,6 +34,12 @@ bool ExtractProductFiles() {
       ShowFatalError(LiteralForExpand(Widen(result.error)));
       break;
     }
+    // A volume the user could not supply was asked about already (Retry
+    // or Cancel): the run ends, with the reason in the log.
+    if (result.volumeFailed()) {
+      AppendLogElement(1, "InstallError", Widen(result.error), LogValue::Escaped);
+      break;
+    }
     if (retry == 1) break;
     retry = 1;
     if (run.AskProductNotRunning() != IDOK) break;

@@ -52,6 +52,14 @@ struct StoreChoices {
 };
 int RunStoreSelectionPage(const PageBase& base, const StoreChoices& choices);
 
+// A question the worker asks the player: property IDs of its caption and
+// text, and the message box's buttons and icon.
+struct WorkerPrompt {
+  const char16_t* captionId = u"UNINSTALL_ENSURE_NOT_RUNNING_TITLE";
+  const char16_t* textId = u"UNINSTALL_ENSURE_NOT_RUNNING_TEXT";
+  unsigned flags = MB_OKCANCEL | MB_ICONWARNING;
+};
+
 // The values a worker thread publishes, polled by the progress windows.
 struct WorkerView {
   const std::atomic<bool>* done = nullptr;
@@ -64,6 +72,8 @@ struct WorkerView {
   HANDLE askEvent = nullptr;
   HANDLE answerEvent = nullptr;
   std::atomic<int>* promptAnswer = nullptr;
+  // Which question the ask event stands for; the not-running one when unset.
+  std::function<WorkerPrompt()> prompt;
   // While prerequisite programs run: the flag and the status text.
   bool (*execPhase)() = nullptr;
   WString (*execMessage)() = nullptr;

@@ -38,14 +38,15 @@ std::string CurrentFileName(const WorkerView& worker) {
   return worker.currentFileName ? worker.currentFileName() : std::string();
 }
 
-// The not-running prompt the worker asks for: answered here, on the page's
-// thread, with the page as owner.
+// The prompt the worker asks for (not running, or a volume to copy): answered
+// here, on the page's thread, with the page as owner.
 void AnswerPrompt(HWND page, const WorkerView& worker) {
   ResetEvent(worker.askEvent);
-  const WString text = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TEXT%", true);
-  const WString caption = Expand(u"%UNINSTALL_ENSURE_NOT_RUNNING_TITLE%", true);
+  const WorkerPrompt prompt = worker.prompt ? worker.prompt() : WorkerPrompt();
+  const WString text = Expand(u"%" + WString(prompt.textId) + u"%", true);
+  const WString caption = Expand(u"%" + WString(prompt.captionId) + u"%", true);
   const int answer = MessageBoxW(page, reinterpret_cast<const wchar_t*>(text.c_str()),
-                                 reinterpret_cast<const wchar_t*>(caption.c_str()), MB_OKCANCEL | MB_ICONWARNING);
+                                 reinterpret_cast<const wchar_t*>(caption.c_str()), prompt.flags);
   if (worker.promptAnswer) *worker.promptAnswer = answer;
   SetEvent(worker.answerEvent);
 }

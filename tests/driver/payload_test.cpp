@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "cabinet/cab_parts.h"
 #include "driver/installer_run.h"
 #include "support/test_support.h"
 
@@ -154,6 +157,103 @@ TEST(Payload, TinyFilesHoldAnEmptyChainWithoutCabinet) {
 TEST(Payload, SignatureBeyondTheSearchedTailIsNotFound) {
   Bytes file = Finished(100, Text("cab"), {}, true, Bytes(kSignatureSearchSpan + 10, 0));
   EXPECT_FALSE(Locate(file).ok);
+}
+
+// The volume-set record: a set of two volumes and one joined file, byte by
+// byte as the format lays it out, read back through the chain.
+Bytes TwoVolumeRecord() {
+  Bytes r;
+  PutLE32(&r, 1);  // version
+  PutLE32(&r, 2);  // volumes
+  for (const char* name : {"Game-2.cab", "Game-3.cab"}) {
+    r.push_back(static_cast<uint8_t>(std::strlen(name)));
+    r.push_back(0);
+    r.insert(r.end(), name, name + std::strlen(name));
+    for (int i = 0; i < 8; ++i) r.push_back(i == 4 ? 1 : 0);  // 2^32 bytes
+    for (int i = 0; i < 32; ++i) r.push_back(static_cast<uint8_t>(name[5] + i));
+  }
+  PutLE32(&r, 1);  // joined files
+  const char joined[] = "files\\big.pak";
+  r.push_back(sizeof joined - 1);
+  r.push_back(0);
+  r.insert(r.end(), joined, joined + sizeof joined - 1);
+  PutLE32(&r, 1000);
+  return r;
+}
+
+TEST(VolumeSetRecord, ParsedFromTheChainAndWrittenBackByteForByte) {
+  const Bytes record = TwoVolumeRecord();
+  testsupport::ScratchDir dir;
+  const Bytes file = Build(0, {{kRecordSkipped, Bytes(64, 1)}, {kRecordCabinet, Text("cab")}, {kRecordVolumeSet, record}},
+                           true);
+  ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("g.exe"), file.data(), file.size()));
+  PayloadFile payload;
+  ASSERT_TRUE(payload.Open(dir.file("g.exe")));
+  PayloadRecords records;
+  ASSERT_TRUE(LocatePayload(payload, &records));
+  ASSERT_TRUE(records.hasVolumeSet);
+  const VolumeSet& set = records.volumeSet;
+  ASSERT_EQ(set.volumes.size(), 2u);
+  EXPECT_EQ(set.volumes[1].name, "Game-3.cab");
+  EXPECT_EQ(set.volumes[0].size, 1ull << 32);
+  EXPECT_EQ(set.volumes[1].sha256[31], '3' + 31);
+  ASSERT_EQ(set.joined.size(), 1u);
+  EXPECT_EQ(set.joined[0].name, "files\\big.pak");
+  EXPECT_EQ(set.joined[0].parts, 1000u);
+  EXPECT_EQ(SerializeVolumeSet(set), std::string(record.begin(), record.end()));
+  EXPECT_EQ(cab::PartEntryName("files\\big.pak", 7, 1000), "files\\big.pak.0007");
+  EXPECT_EQ(cab::PartEntryName("a", 12, 999), "a.012");
+}
+
+TEST(VolumeSetRecord, EachMalformedFormIsNamedAndFailsThePayload) {
+  const Bytes good = TwoVolumeRecord();
+  auto with = [&](size_t at, std::initializer_list<uint8_t> bytes) {
+    Bytes r = good;
+    std::copy(bytes.begin(), bytes.end(), r.begin() + at);
+    return r;
+  };
+  const size_t second_name = 8 + 52 + 2, parts = good.size() - 4;
+  struct Case {
+    const char* what;
+    Bytes record;
+    VolumeSetError error;
+  };
+  const std::vector<Case> cases = {
+      {"cut inside a hash", Bytes(good.begin(), good.begin() + 40), VolumeSetError::kTruncated},
+      {"cut before the joined count", Bytes(good.begin(), good.begin() + 8 + 2 * 52), VolumeSetError::kTruncated},
+      {"name length past the end", with(8, {0xFF, 0xFF}), VolumeSetError::kTruncated},
+      {"version 2", with(0, {2}), VolumeSetError::kUnknownVersion},
+      {"volume count past the data", with(4, {3}), VolumeSetError::kTruncated},
+      {"volume name with a folder", with(second_name + 4, {'/'}), VolumeSetError::kBadVolumeName},
+      {"volume name with a backslash", with(second_name, {'\\'}), VolumeSetError::kBadVolumeName},
+      {"volume name with a drive", with(second_name + 1, {':'}), VolumeSetError::kBadVolumeName},
+      {"volume name with a control character", with(second_name + 9, {'\n'}), VolumeSetError::kBadVolumeName},
+      {"empty volume name", with(8, {0, 0}), VolumeSetError::kBadVolumeName},
+      {"the same volume twice", with(second_name + 5, {'2'}), VolumeSetError::kDuplicateVolumeName},
+      {"one part", with(parts, {1, 0, 0, 0}), VolumeSetError::kBadPartCount},
+      {"no parts", with(parts, {0, 0, 0, 0}), VolumeSetError::kBadPartCount},
+      {"empty joined name", [&] {
+         Bytes r(good.begin(), good.begin() + 8 + 2 * 52);
+         PutLE32(&r, 1);
+         r.insert(r.end(), {0, 0, 5, 0, 0, 0});
+         return r;
+       }(), VolumeSetError::kBadJoinedName},
+      {"a byte after the last field", [&] {
+         Bytes r = good;
+         r.push_back(0);
+         return r;
+       }(), VolumeSetError::kTrailingBytes},
+  };
+  for (const Case& c : cases) {
+    VolumeSet set;
+    EXPECT_EQ(ParseVolumeSet(c.record.data(), c.record.size(), &set), c.error) << c.what;
+    const Bytes file = Build(0, {{kRecordSkipped, Bytes(64, 1)}, {kRecordCabinet, Text("cab")}, {kRecordVolumeSet, c.record}},
+                             true);
+    EXPECT_FALSE(Locate(file).ok) << c.what;
+  }
+  // Two records of a set, each good alone.
+  EXPECT_FALSE(Locate(Build(0, {{kRecordCabinet, Text("cab")}, {kRecordVolumeSet, good}, {kRecordVolumeSet, good}},
+                            true)).ok);
 }
 
 TEST(InstallerPaths, StubSuffixNamesThePayloadFile) {

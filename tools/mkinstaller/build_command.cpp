@@ -12,6 +12,7 @@
 #include "tools/mkinstaller/configuration_check.h"
 #include "tools/mkinstaller/installer_packer.h"
 #include "tools/mkinstaller/tool_files.h"
+#include "tools/mkinstaller/volume_set.h"
 #include "tools/mkinstaller/subcommand.h"
 
 namespace {
@@ -20,7 +21,8 @@ const char kUsage[] =
     "usage: mkinstaller build [--stub InstallerStub.exe] --cfg DIR --files DIR\n"
     "                         [--defines-text FILE | --define NAME=VALUE]...\n"
     "                         [--with-uninstaller | --uninstaller FILE]\n"
-    "                         [--compression METHOD] [--attrib ENTRY=FLAGS]... -o Setup.exe\n"
+    "                         [--compression METHOD] [--attrib ENTRY=FLAGS]...\n"
+    "                         [--volume-size SIZE] -o Setup.exe\n"
     "\n"
     "Checks the configuration as 'mkinstaller check' does, then writes the\n"
     "installer: the stub, a cabinet with DIR of --cfg as cfg\\ and DIR of\n"
@@ -35,6 +37,10 @@ const char kUsage[] =
     "  --attrib ENTRY=FLAGS   cabinet attributes of one entry, FLAGS from r h s a\n"
     "                         (e.g. --attrib 'files\\data\\x.bin=rh'); by default\n"
     "                         archive, plus read-only for files nobody may write\n"
+    "  --volume-size SIZE     largest size of each file written (K, M, G: powers of\n"
+    "                         1024; 1M to 4294967295 bytes; default 2G - 1). A payload\n"
+    "                         that does not fit becomes a set: Setup.exe and the volumes\n"
+    "                         Setup-2.cab, Setup-3.cab, ... beside it, which ship together\n"
     "The same inputs give the same bytes.\n";
 
 int Usage(const std::string& problem) {
@@ -144,6 +150,10 @@ int BuildCommand(int argc, char** argv) {
       if (!ParseAttributes(argv[++i], &entry, &attributes))
         return Usage(std::string("bad --attrib '") + argv[i] + "'");
       options.attributes[entry] = attributes;
+    } else if ((arg == "--volume-size" || arg == "--part-size") && has_value) {
+      uint64_t bytes = 0;
+      if (!ParseByteSize(argv[++i], &bytes)) return Usage("bad " + arg + " '" + argv[i] + "'");
+      (arg == "--volume-size" ? options.volume_size : options.part_size) = bytes;
     } else if (arg == "-o" && has_value) {
       options.output_path = argv[++i];
     } else {
@@ -183,10 +193,22 @@ int BuildCommand(int argc, char** argv) {
   ProgressLine progress;
   if (isatty(STDERR_FILENO))
     options.progress = [&progress](uint64_t done, uint64_t total) { progress.Update(done, total); };
+  if (options.part_size == 0 || options.part_size > cab::CabWriter::kMaxFolderBytes)
+    return Usage("the part size must be 1 to " + std::to_string(cab::CabWriter::kMaxFolderBytes) + " bytes");
   std::string error;
-  if (!PackInstaller(options, &error)) {
-    std::fprintf(stderr, "mkinstaller build: %s\n", error.c_str());
+  PackResult result;
+  if (!PackInstaller(options, &error, &result)) {
+    std::fprintf(stderr, "mkinstaller build: %s; nothing written\n", error.c_str());
     return kExitFailure;
+  }
+  // A set says what it wrote; a single installer stays as quiet as before.
+  if (!result.volumes.empty() || !result.joined.empty()) {
+    std::printf("%s: %llu bytes\n", options.output_path.c_str(), static_cast<unsigned long long>(result.installer_size));
+    for (const cab::CabSetCabinet& v : result.volumes)
+      std::printf("%s: %llu bytes, sha256 %s\n", v.path.c_str(), static_cast<unsigned long long>(v.size),
+                  base::Sha256Hex(v.sha256).c_str());
+    for (const cab::CabJoinedFile& j : result.joined)
+      std::printf("%s: stored as %u parts\n", j.name.c_str(), j.parts);
   }
   return kExitOk;
 }

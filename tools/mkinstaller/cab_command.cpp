@@ -6,7 +6,9 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <new>
+#include <vector>
 #include <string>
 
 #include "cabinet/cab_extract.h"
@@ -23,7 +25,10 @@ const char kUsage[] =
     "\n"
     "list     prints size, date, time, attributes and name of every entry\n"
     "extract  writes the entries whose names begin with PREFIX (default: all)\n"
-    "         under DIR, without the prefix, as the installer does\n";
+    "         under DIR, without the prefix, as the installer does\n"
+    "The first cabinet of a set brings the cabinets that follow it (by the next\n"
+    "names in their headers, beside it): their entries are listed and extracted\n"
+    "too. A file stored as parts (NAME.001, NAME.002, ...) stays in its parts.\n";
 
 int Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "mkinstaller cab: %s\n", problem);
@@ -54,7 +59,7 @@ int List(const std::string& cabinet) {
     std::fprintf(stderr, "mkinstaller cab: cannot create the cabinet engine\n");
     return kExitFailure;
   }
-  bool ok = fdi::FDICopy(context, cabinet.c_str(), "", 0, ListNotify, nullptr, nullptr);
+  bool ok = fdi::FDICopy(context, cabinet.c_str(), "", fdi::kCopyFollowSet, ListNotify, nullptr, nullptr);
   fdi::FDIDestroy(context);
   if (!ok) {
     std::string reason = fdi::ErrorText(error.code);
@@ -63,6 +68,49 @@ int List(const std::string& cabinet) {
     return kExitFailure;
   }
   return kExitOk;
+}
+
+// The cabinets that follow a cabinet in its set, by the next names of their
+// headers, as the extraction expects them (their sizes and hashes as they
+// are: a set without an installer has nothing to check them against).
+bool FollowingCabinets(const std::string& first, std::vector<VolumeExpectation>* volumes, std::string* error) {
+  const size_t slash = first.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : first.substr(0, slash + 1);
+  std::string path = first;
+  for (size_t count = 0; count < 65535; ++count) {
+    std::ifstream in(path, std::ios::binary);
+    uint8_t head[cab::kHeaderSize];
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) ||
+        std::memcmp(head, cab::kSignature, sizeof cab::kSignature) != 0)
+      return count == 0 || (*error = "'" + path + "' is not a cabinet", false);
+    const uint32_t flags = cab::LoadField(head, cab::cfheader::kFlags);
+    if (!(flags & cab::kFlagNextCabinet) || (flags & cab::kFlagReservePresent)) return true;
+    std::string names[4];
+    const int fields = (flags & cab::kFlagPrevCabinet) ? 4 : 2;
+    for (int i = 0; i < fields; ++i) std::getline(in, names[i], '\0');
+    const std::string next = names[fields - 2];
+    if (next.empty() || next.find_first_of("/\\") != std::string::npos) {
+      *error = "'" + path + "' names a bad next cabinet";
+      return false;
+    }
+    path = folder + next;
+    std::ifstream volume(path, std::ios::binary);
+    if (!volume) {
+      *error = "the next cabinet '" + path + "' is missing";
+      return false;
+    }
+    VolumeExpectation v;
+    v.name = next;
+    base::Sha256 hash;
+    std::vector<char> buffer(1 << 20);
+    while (volume.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || volume.gcount() > 0) {
+      hash.Update(buffer.data(), static_cast<size_t>(volume.gcount()));
+      v.size += volume.gcount();
+    }
+    v.sha256 = hash.Finish();
+    volumes->push_back(v);
+  }
+  return true;
 }
 
 int Extract(const std::string& cabinet, std::string destination, const std::string& prefix) {
@@ -88,6 +136,11 @@ int Extract(const std::string& cabinet, std::string destination, const std::stri
   request.cabinetPath = cabinet;
   request.prefix = prefix;
   request.destination = destination;
+  std::string error;
+  if (!FollowingCabinets(cabinet, &request.volumes, &error)) {
+    std::fprintf(stderr, "mkinstaller cab: %s\n", error.c_str());
+    return kExitFailure;
+  }
   const ExtractionResult result = ExtractCabinet(request, counter);
   if (!result.ok()) {
     std::fprintf(stderr, "mkinstaller cab: extraction failed: %s\n", result.error.c_str());

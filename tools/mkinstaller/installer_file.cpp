@@ -30,6 +30,16 @@ bool ReadInstallerContents(const std::string& path, InstallerContents* contents,
         return false;
       }
       contents->defines_texts.push_back(text);
+    } else if (record.type == kRecordVolumeSet) {
+      std::vector<uint8_t> data(record.length);
+      VolumeSetError why = VolumeSetError::kTruncated;
+      if (contents->has_volume_set || !file.ReadAt(record.offset, data.data(), record.length) ||
+          (why = ParseVolumeSet(data.data(), data.size(), &contents->volume_set)) != VolumeSetError::kNone) {
+        *error = "'" + path + "' holds a bad volume-set record: " +
+                 (contents->has_volume_set ? "more than one" : VolumeSetErrorText(why));
+        return false;
+      }
+      contents->has_volume_set = true;
     } else if (record.type == kRecordCabinet && !found_cabinet) {
       found_cabinet = true;
       contents->cabinet = static_cast<size_t>(&record - contents->records.data());
@@ -40,6 +50,11 @@ bool ReadInstallerContents(const std::string& path, InstallerContents* contents,
     return false;
   }
   return true;
+}
+
+std::string InstallerFolder(const std::string& installer) {
+  const size_t slash = installer.rfind('/');
+  return slash == std::string::npos ? std::string() : installer.substr(0, slash + 1);
 }
 
 ExtractedCabinet::~ExtractedCabinet() {

@@ -12,6 +12,7 @@
 #include "cabinet/cab_format.h"
 #include "base/string_utils.h"
 #include "driver/payload.h"
+#include "tools/mkinstaller/volume_set.h"
 
 namespace {
 
@@ -104,12 +105,44 @@ uint16_t HostFileAttributes(const std::string& path) {
   return attributes;
 }
 
-bool PackInstaller(const PackOptions& options, std::string* error) {
+namespace {
+
+// The set ID of a set's cabinets: the same inputs give the same one.
+uint16_t SetIdOf(const std::vector<PackedEntry>& entries, uint64_t bytes) {
+  base::Sha256 hash;
+  for (const PackedEntry& e : entries) hash.Update(e.name.c_str(), e.name.size() + 1);
+  hash.Update(&bytes, sizeof bytes);
+  const base::Sha256Digest d = hash.Finish();
+  return static_cast<uint16_t>(d[0] | (d[1] << 8));
+}
+
+// Largest size of the volume-set record for at most `volumes` volumes.
+uint64_t VolumeRecordBound(const VolumeNames& names, uint64_t volumes, const std::vector<cab::CabJoinedFile>& joined) {
+  uint64_t bytes = 8 + 12 + volumes * (2 + names.Name(volumes + 1).size() + 8 + 32);
+  for (const cab::CabJoinedFile& j : joined) bytes += 2 + j.name.size() + 4;
+  return bytes;
+}
+
+}  // namespace
+
+bool PackInstaller(const PackOptions& options, std::string* error, PackResult* result) {
+  PackResult scratch_result;
+  if (!result) result = &scratch_result;
+  *result = PackResult();
+  const uint64_t volume_size = options.volume_size ? options.volume_size : kDefaultVolumeSize;
+  if (volume_size < kMinVolumeSize || volume_size > kMaxVolumeSize) {
+    *error = "the volume size must be 1M (1048576 bytes) to 4294967295 bytes";
+    return false;
+  }
   std::vector<PackedEntry> entries;
   if (!CollectEntries(options.cfg_dir, options.files_dir, options.added_entries, &entries, error)) return false;
 
   cab::CabWriter writer;
+  writer.SetPartSize(options.part_size);
   writer.StartFolder(options.compression);
+  size_t cfg_files = 0;
+  uint64_t entry_table_bytes = 0;
+  std::vector<std::string> inputs;
   for (const PackedEntry& e : entries) {
     struct stat st;
     if (stat(e.source_path.c_str(), &st) != 0) {
@@ -129,15 +162,82 @@ bool PackInstaller(const PackOptions& options, std::string* error) {
       *error = writer.error();
       return false;
     }
+    if (e.name.compare(0, 4, "cfg\\") == 0) cfg_files = writer.file_count();
+    entry_table_bytes += cab::kFileEntrySize + e.name.size() + 5;
+    inputs.push_back(e.source_path);
   }
   if (options.progress) writer.SetProgress(options.progress);
 
-  std::string cabinet_path = options.output_path + ".cab.tmp";
-  if (!writer.WriteToFile(cabinet_path)) {
-    *error = "cannot write the cabinet: " + writer.error();
-    std::remove(cabinet_path.c_str());
+  // What the installer holds besides its cabinet.
+  struct stat stub_stat;
+  if (stat(options.stub_path.c_str(), &stub_stat) != 0) {
+    *error = "cannot read the stub '" + options.stub_path + "'";
     return false;
   }
+  uint64_t around_cabinet = static_cast<uint64_t>(stub_stat.st_size) + 8 + 8 + kPayloadSignatureSize;
+  for (const std::string& text : options.defines_texts)
+    if (!text.empty()) around_cabinet += text.size() + 8;
+  const VolumeNames names(options.output_path);
+  const uint64_t payload_bytes = writer.total_bytes();
+  uint64_t most = around_cabinet < volume_size
+                      ? MostVolumes(payload_bytes, entry_table_bytes, volume_size - around_cabinet, volume_size)
+                      : 1;
+  most = std::min<uint64_t>(most, kMaxSetCabinets - 1);
+  if (most == 0 && !writer.joined_files().empty()) most = 1;
+  // Stored, the payload takes at least its own size; compressed, the count
+  // is known only while writing.
+  if (options.compression.compression == cab::CabCompression::kStored &&
+      payload_bytes / volume_size >= kMaxSetCabinets) {
+    *error = "the payload needs more than " + std::to_string(kMaxSetCabinets - 1) +
+             " volumes of " + std::to_string(volume_size) + " bytes, more than a set can chain; choose a larger --volume-size";
+    return false;
+  }
+  const uint64_t reserved = most ? VolumeRecordBound(names, most, writer.joined_files()) : 0;
+  if (around_cabinet + reserved + 4096 > volume_size) {
+    if (most == kMaxSetCabinets - 1)
+      *error = "the payload may need more than " + std::to_string(kMaxSetCabinets - 1) + " volumes of " +
+               std::to_string(volume_size) + " bytes, more than a set can chain; choose a larger --volume-size";
+    else
+      *error = "the volume size " + std::to_string(volume_size) + " leaves no room for the first cabinet beside the stub (" +
+             std::to_string(around_cabinet + reserved) + " bytes); choose a larger --volume-size";
+    return false;
+  }
+  const std::string problem = VolumeOverwriteProblem(names, std::min<uint64_t>(most, kMaxSetCabinets - 1), inputs);
+  if (!problem.empty()) {
+    *error = problem;
+    return false;
+  }
+
+  cab::CabSetLayout layout;
+  layout.first_cabinet_bytes = volume_size - around_cabinet - reserved;
+  layout.cabinet_bytes = volume_size;
+  layout.first_cabinet_files = cfg_files;
+  layout.set_id = SetIdOf(entries, payload_bytes);
+  layout.max_cabinets = kMaxSetCabinets;
+  layout.name = [&](size_t i) { return names.Name(i); };
+  const std::string cabinet_path = options.output_path + ".cab.tmp";
+  layout.path = [&](size_t i) { return i == 0 ? cabinet_path : names.Path(i) + ".tmp"; };
+  layout.scratch_path = options.output_path + ".data.tmp";
+  std::vector<cab::CabSetCabinet> cabinets;
+  if (!writer.WriteSet(layout, &cabinets)) {
+    switch (writer.set_error()) {
+      case cab::CabSetError::kFirstCabinetTooSmall:
+        *error = "cfg\\ does not fit the installer's own cabinet at a volume size of " + std::to_string(volume_size) +
+                 " bytes; choose a larger --volume-size";
+        break;
+      case cab::CabSetError::kTooManyCabinets:
+        *error = "the payload needs more than " + std::to_string(kMaxSetCabinets - 1) +
+                 " volumes, more than a set can chain; choose a larger --volume-size";
+        break;
+      default:
+        *error = "cannot write the cabinet: " + writer.error();
+    }
+    return false;
+  }
+  const bool is_set = cabinets.size() > 1 || !writer.joined_files().empty();
+  auto remove_all = [&] {
+    for (const cab::CabSetCabinet& c : cabinets) std::remove(c.path.c_str());
+  };
 
   std::string temp_output = options.output_path + ".tmp";
   std::ofstream out(temp_output, std::ios::binary | std::ios::trunc);
@@ -162,6 +262,20 @@ bool PackInstaller(const PackOptions& options, std::string* error) {
     header.clear();
     AppendLE32(&header, static_cast<uint32_t>(cabinet_size));
     AppendLE32(&header, kRecordCabinet);
+    if (is_set) {
+      VolumeSet set;
+      for (size_t i = 1; i < cabinets.size(); ++i)
+        set.volumes.push_back({names.Name(i), cabinets[i].size, cabinets[i].sha256});
+      for (const cab::CabJoinedFile& j : writer.joined_files()) set.joined.push_back({j.name, j.parts});
+      const std::string record = SerializeVolumeSet(set);
+      if (record.size() + 8 > reserved) {
+        *error = "the set has more volumes than its first file has room to name; choose a larger --volume-size";
+        ok = false;
+      }
+      header += record;
+      AppendLE32(&header, static_cast<uint32_t>(record.size()));
+      AppendLE32(&header, kRecordVolumeSet);
+    }
     for (const std::string& text : options.defines_texts) {
       if (text.empty()) continue;  // a record is never empty
       header += text;
@@ -171,15 +285,38 @@ bool PackInstaller(const PackOptions& options, std::string* error) {
     header.append(kPayloadSignature, kPayloadSignatureSize);
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
     out.close();
-    ok = static_cast<bool>(out);
-    if (!ok) *error = "cannot write '" + temp_output + "'";
+    if (ok && !out) {
+      *error = "cannot write '" + temp_output + "'";
+      ok = false;
+    }
+    result->installer_size = stub_size + 8 + cabinet_size + header.size();
+    if (ok && is_set && result->installer_size > volume_size) {
+      *error = "internal error: the installer would be larger than the volume size";
+      ok = false;
+    }
   }
   std::remove(cabinet_path.c_str());
+  cabinets.erase(cabinets.begin());
+  // The volumes take their names first: the installer that names them comes last.
+  for (size_t i = 0; ok && i < cabinets.size(); ++i) {
+    if (std::rename(cabinets[i].path.c_str(), names.Path(i + 1).c_str()) != 0) {
+      *error = "cannot write '" + names.Path(i + 1) + "'";
+      ok = false;
+    }
+    cabinets[i].path = names.Path(i + 1);
+  }
   if (ok && std::rename(temp_output.c_str(), options.output_path.c_str()) != 0) {
     *error = "cannot write '" + options.output_path + "'";
     ok = false;
   }
-  if (!ok) std::remove(temp_output.c_str());
-  if (ok) chmod(options.output_path.c_str(), 0755);
-  return ok;
+  if (!ok) {
+    std::remove(temp_output.c_str());
+    remove_all();
+    return false;
+  }
+  chmod(options.output_path.c_str(), 0755);
+  RemoveStaleVolumes(names, cabinets.size());
+  result->volumes = cabinets;
+  result->joined = writer.joined_files();
+  return true;
 }

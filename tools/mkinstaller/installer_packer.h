@@ -1,6 +1,9 @@
 // Packs a finished installer: the stub's image as a skipped record, the
 // cabinet of cfg\ and files\ as the cabinet record, each defines text as a
-// text record, then the signature.
+// text record, then the signature. A payload that does not fit one file of
+// the volume size, or holds a file larger than the part size, is written as a
+// set (tools/mkinstaller/volume_set.h): the cabinet record holds the set's
+// first cabinet and a volume-set record names the volumes beside it.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +32,16 @@ struct PackOptions {
   // replacing an entry of the same name, compared without case as Windows does.
   std::vector<PackedEntry> added_entries;
   std::string output_path;
+  uint64_t volume_size = 0;  // 0: kDefaultVolumeSize
+  uint64_t part_size = cab::CabWriter::kMaxFolderBytes;
   std::function<void(uint64_t done, uint64_t total)> progress;
+};
+
+// What a build wrote: the installer's size and each volume.
+struct PackResult {
+  uint64_t installer_size = 0;
+  std::vector<cab::CabSetCabinet> volumes;  // final paths, beside the installer
+  std::vector<cab::CabJoinedFile> joined;
 };
 
 // Every file under cfg_dir and files_dir (none when files_dir is empty) and
@@ -43,4 +55,4 @@ bool CollectEntries(const std::string& cfg_dir, const std::string& files_dir, co
 // may write it.
 uint16_t HostFileAttributes(const std::string& path);
 
-bool PackInstaller(const PackOptions& options, std::string* error);
+bool PackInstaller(const PackOptions& options, std::string* error, PackResult* result = nullptr);

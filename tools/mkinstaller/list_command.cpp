@@ -1,6 +1,9 @@
 // "mkinstaller list [--json] Setup.exe": the payload records, the attached
 // defines texts and the cabinet's entries.
+#include <sys/stat.h>
+
 #include <cinttypes>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,6 +23,10 @@ const char kUsage[] =
     "  {\"signature\": true, \"records\": [{\"type\", \"offset\", \"length\"}...],\n"
     "   \"definesTexts\": [\"...\"], \"entries\": [{\"name\", \"size\", \"time\",\n"
     "   \"attributes\"}...]}\n"
+    "An installer with volumes (Setup-2.cab, ... beside it) lists the entries of\n"
+    "every cabinet of the set, and adds \"volumes\": [{\"name\", \"size\",\n"
+    "\"sha256\", \"present\"}...] and \"joinedFiles\": [{\"name\", \"parts\"}...]\n"
+    "(files stored as entries NAME.001, NAME.002, ... and joined on install).\n"
     "Names and texts are the payload's bytes; \"time\" is the packing machine's\n"
     "local time as the cabinet keeps it.\n";
 
@@ -28,6 +35,7 @@ const char* TypeName(uint32_t type) {
     case kRecordDefinesText: return "defines text";
     case kRecordCabinet: return "cabinet";
     case kRecordSkipped: return "skipped";
+    case kRecordVolumeSet: return "volume set";
   }
   return "unknown";
 }
@@ -51,7 +59,14 @@ std::string JsonString(const std::string& bytes) {
   return out + "\"";
 }
 
-void PrintJson(const InstallerContents& contents, const std::vector<CabinetEntry>& entries) {
+// Whether a volume lies beside the installer with its recorded size.
+const char* VolumeState(const std::string& folder, const VolumeEntry& v) {
+  struct stat st;
+  if (stat((folder + v.name).c_str(), &st) != 0) return "missing";
+  return static_cast<uint64_t>(st.st_size) == v.size ? "present" : "wrong size";
+}
+
+void PrintJson(const InstallerContents& contents, const std::vector<CabinetEntry>& entries, const std::string& folder) {
   std::printf("{\n  \"signature\": %s,\n  \"records\": [", contents.signed_payload ? "true" : "false");
   for (size_t i = 0; i < contents.records.size(); ++i) {
     const PayloadRecordInfo& r = contents.records[i];
@@ -68,15 +83,38 @@ void PrintJson(const InstallerContents& contents, const std::vector<CabinetEntry
                 i ? "," : "", JsonString(e.name).c_str(), e.size, DosDateTimeText(e.date, e.time).c_str(),
                 AttributeLetters(e.attributes).c_str());
   }
-  std::printf("\n  ]\n}\n");
+  std::printf("\n  ]");
+  if (contents.has_volume_set) {
+    std::printf(",\n  \"volumes\": [");
+    const std::vector<VolumeEntry>& volumes = contents.volume_set.volumes;
+    for (size_t i = 0; i < volumes.size(); ++i)
+      std::printf("%s\n    {\"name\": %s, \"size\": %" PRIu64 ", \"sha256\": \"%s\", \"present\": %s}", i ? "," : "",
+                  JsonString(volumes[i].name).c_str(), volumes[i].size, base::Sha256Hex(volumes[i].sha256).c_str(),
+                  std::strcmp(VolumeState(folder, volumes[i]), "present") == 0 ? "true" : "false");
+    std::printf("\n  ],\n  \"joinedFiles\": [");
+    const std::vector<JoinedFileEntry>& joined = contents.volume_set.joined;
+    for (size_t i = 0; i < joined.size(); ++i)
+      std::printf("%s\n    {\"name\": %s, \"parts\": %u}", i ? "," : "", JsonString(joined[i].name).c_str(),
+                  joined[i].parts);
+    std::printf("\n  ]");
+  }
+  std::printf("\n}\n");
 }
 
-void PrintText(const InstallerContents& contents, const std::vector<CabinetEntry>& entries) {
+void PrintText(const InstallerContents& contents, const std::vector<CabinetEntry>& entries, const std::string& folder) {
   std::printf("signature: %s\n", contents.signed_payload ? "present" : "absent (chain ends at the end of the file)");
   std::printf("%-14s %12s %12s\n", "record", "offset", "length");
   for (const PayloadRecordInfo& r : contents.records)
     std::printf("%-14s %12" PRId64 " %12u\n", TypeName(r.type), r.offset, r.length);
   for (const std::string& text : contents.defines_texts) std::printf("\ndefines text:\n%s\n", text.c_str());
+  if (contents.has_volume_set) {
+    std::printf("\nvolumes beside the installer:\n");
+    for (const VolumeEntry& v : contents.volume_set.volumes)
+      std::printf("%12" PRIu64 " %s %s %s\n", v.size, base::Sha256Hex(v.sha256).c_str(), VolumeState(folder, v),
+                  v.name.c_str());
+    std::printf("\njoined files:\n");
+    for (const JoinedFileEntry& j : contents.volume_set.joined) std::printf("%12u parts %s\n", j.parts, j.name.c_str());
+  }
   std::printf("\ncabinet entries:\n");
   for (const CabinetEntry& e : entries)
     std::printf("%12" PRId64 " %s %s %s\n", e.size, DosDateTimeText(e.date, e.time).c_str(),
@@ -115,9 +153,19 @@ int ListCommand(int argc, char** argv) {
     std::fprintf(stderr, "mkinstaller list: %s\n", error.c_str());
     return kExitFailure;
   }
+  // Each volume lists the entries that begin in it.
+  const std::string folder = InstallerFolder(path);
+  for (const VolumeEntry& v : contents.volume_set.volumes) {
+    std::vector<CabinetEntry> more;
+    if (!ReadCabinetEntries(folder + v.name, &more, &error)) {
+      std::fprintf(stderr, "mkinstaller list: volume '%s%s': %s\n", folder.c_str(), v.name.c_str(), error.c_str());
+      return kExitFailure;
+    }
+    entries.insert(entries.end(), more.begin(), more.end());
+  }
   if (json)
-    PrintJson(contents, entries);
+    PrintJson(contents, entries, folder);
   else
-    PrintText(contents, entries);
+    PrintText(contents, entries, folder);
   return kExitOk;
 }
