@@ -61,8 +61,8 @@ echo "machine: $(nproc) cores, load average $(load) (1, 5, 15 min) at start"
 # ---- The game ---------------------------------------------------------
 game=$work/game
 mkdir -p "$game/Data/Archives" "$game/Bin"
-stream() {  # key size file
-  openssl enc -aes-128-ctr -nosalt -pass "pass:$1" -pbkdf2 -in /dev/zero 2>/dev/null | head -c "$2" >"$3"
+stream() {  # key size file (openssl ends on the closed pipe)
+  { openssl enc -aes-128-ctr -nosalt -pass "pass:$1" -pbkdf2 -in /dev/zero 2>/dev/null || true; } | head -c "$2" >"$3"
 }
 total=$((gb * 1024 * 1024 * 1024))
 big=$(python3 -c "print(max(int(5.1 * 2**30), $total // 3))")

@@ -17,8 +17,6 @@
 #include <set>
 #include <sstream>
 
-#include "base/sha256.h"
-#include "driver/payload.h"
 #include "e2e/wine_harness.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_set_builder.h"
@@ -30,7 +28,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 const std::string kVersion = e2e::kWin7;
 constexpr int kExitAborted = 10;
-const std::vector<std::string> kNames = {"Setup.exe", "Setup-2.cab", "Setup-3.cab", "Setup-4.cab"};
 
 const char kInstallXml[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -42,67 +39,57 @@ Bytes FileBytes(const std::string& path) {
   return b;
 }
 
-// The product: a.dat, big.bin (three parts, from the first cabinet into the
-// third), c.dat (third into fourth), d.txt and e.dat (fourth).
+// The product, in cabinet order: big.bin (1.5 MB) is stored as three
+// parts of 512 KB at most, the volumes are 1 MB: Setup.exe (the stub and
+// the first cabinet), Setup-2.cab, Setup-3.cab, Setup-4.cab.
 const std::vector<std::pair<std::string, size_t>> kProduct = {
-    {"a.dat", 40000}, {"big.bin.001", 50000}, {"big.bin.002", 50000}, {"big.bin.003", 20000},
-    {"c.dat", 30000}, {"d.txt", 100},         {"e.dat", 60000}};
+    {"a.dat", 100000}, {"big.bin", 1500000}, {"c.dat", 700000}, {"d.txt", 100}, {"e.dat", 900000}};
+const std::vector<std::string> kVolumes = {"Setup-2.cab", "Setup-3.cab", "Setup-4.cab"};
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
 
 struct Installer {
   testsupport::ScratchDir dir;
-  cabtest::CabinetSet set;
   std::string exe;
-  std::map<std::string, Bytes> installed;  // file name below the install folder -> contents
+  std::map<std::string, Bytes> product;  // by file name
+  std::map<std::string, Bytes> volumes;  // as packed, by name
 
-  // cfg from cfg_dir (install.xml replaced when given), the product, the
-  // install folder as a defines text.
+  // Packed by mkinstaller, stored, from cfg_dir with install.xml replaced,
+  // installing to install_path.
   Installer(const std::string& cfg_dir, const std::string& install_xml, const std::string& install_path) {
-    cabtest::SetEntries entries;
-    size_t cfg_bytes = 0;
-    for (const auto& e : fs::directory_iterator(cfg_dir)) {
-      const std::string name = e.path().filename().string();
-      Bytes data = FileBytes(e.path().string());
-      if (name == "install.xml" && !install_xml.empty()) data.assign(install_xml.begin(), install_xml.end());
-      cfg_bytes += data.size();
-      entries.push_back({"cfg\\" + name, data});
-    }
-    std::sort(entries.begin(), entries.end());
+    const std::string cfg = dir.file("src/cfg"), files = dir.file("src/files");
+    fs::create_directories(files);
+    fs::copy(cfg_dir, cfg, fs::copy_options::recursive);
+    testsupport::WriteWholeFile(cfg + "/install.xml", install_xml);
     uint32_t seed = 7;
-    Bytes big;
     for (const auto& p : kProduct) {
-      Bytes data = cabtest::Pattern(p.second, seed++);
-      entries.push_back({"files\\" + p.first, data});
-      if (p.first.rfind("big.bin", 0) == 0) big.insert(big.end(), data.begin(), data.end());
-      else installed[p.first] = data;
+      product[p.first] = cabtest::Pattern(p.second, seed++);
+      testsupport::WriteWholeFile(files + "/" + p.first, product[p.first].data(), product[p.first].size());
     }
-    installed["big.bin"] = big;
-    const size_t first = (cfg_bytes + 60000 + 999) / 1000;
-    set = cabtest::BuildStoredSetOf(entries, {first, 60, 60, 80}, kNames);
-
-    VolumeSet record;
-    for (size_t i = 1; i < kNames.size(); ++i) {
-      const Bytes& v = set.cabinets.at(kNames[i]);
-      testsupport::WriteWholeFile(dir.file(kNames[i]), v.data(), v.size());
-      record.volumes.push_back({kNames[i], v.size(), base::Sha256Of(v.data(), v.size())});
-    }
-    record.joined.push_back({"files\\big.bin", 3});
-    const std::string record_bytes = SerializeVolumeSet(record);
-    const std::string defines =
-        "<Defines><Define><Name>InstallPath</Name><Value>" + install_path + "</Value></Define></Defines>";
-    Bytes stub = FileBytes(e2e::BinDir() + "/InstallerStub.exe");
-    const Bytes out = e2e::AssembleInstaller({}, {{2, stub},
-                                                  {1, set.cabinets.at("Setup.exe")},
-                                                  {3, Bytes(record_bytes.begin(), record_bytes.end())},
-                                                  {0, Bytes(defines.begin(), defines.end())}});
-    exe = dir.file("Setup.exe");
-    testsupport::WriteWholeFile(exe, out.data(), out.size());
+    const std::string defines = dir.file("src/defines.txt");
+    testsupport::WriteWholeFile(defines, "<Defines><Define><Name>InstallPath</Name><Value>" + install_path +
+                                             "</Value></Define></Defines>");
+    fs::create_directories(dir.file("set"));
+    exe = dir.file("set/Setup.exe");
+    std::string output;
+    const int status = e2e::Shell("TZ=UTC " + Quote(e2e::BinDir() + "/mkinstaller") + " build --stub " +
+                                      Quote(e2e::BinDir() + "/InstallerStub.exe") + " --cfg " + Quote(cfg) +
+                                      " --files " + Quote(files) + " --defines-text " + Quote(defines) +
+                                      " --compression none --volume-size 1M --part-size 512K -o " + Quote(exe),
+                                  &output);
+    EXPECT_EQ(status, 0) << output;
+    for (const std::string& v : kVolumes) volumes[v] = FileBytes(Volume(v));
   }
-  std::string Volume(const std::string& name) const { return dir.file(name); }
+  std::string Volume(const std::string& name) const { return dir.file("set/" + name); }
   void Put(const std::string& name, const Bytes& b) const { testsupport::WriteWholeFile(Volume(name), b.data(), b.size()); }
   // Every file beside Setup.exe with its size: what a run must leave as it was.
   std::map<std::string, uintmax_t> Source() const {
     std::map<std::string, uintmax_t> out;
-    for (const auto& e : fs::directory_iterator(dir.path())) out[e.path().filename().string()] = e.file_size();
+    for (const auto& e : fs::directory_iterator(dir.file("set"))) out[e.path().filename().string()] = e.file_size();
     return out;
   }
 };
@@ -134,28 +121,27 @@ TEST(VolumeSetE2E, SilentInstallsAndFaults) {
     const char* name;
     std::function<void(Installer&)> damage;
     int exit;
-    std::string reason;            // the log's InstallError line
-    std::vector<std::string> kept;  // the product files installed
+    std::string reason;  // the log's InstallError line
   };
-  const std::vector<std::string> all = {"a.dat", "big.bin", "c.dat", "d.txt", "e.dat"};
   const std::vector<Case> cases = {
-      {"intact", [](Installer&) {}, 0, "", all},
+      {"intact", [](Installer&) {}, 0, ""},
       {"missing", [](Installer& i) { fs::remove(i.Volume("Setup-4.cab")); }, kExitAborted,
-       "Setup volume 'Setup-4.cab' is missing", {"a.dat", "big.bin"}},
-      {"truncated",
-       [](Installer& i) { fs::resize_file(i.Volume("Setup-3.cab"), fs::file_size(i.Volume("Setup-3.cab")) / 2); },
-       kExitAborted, "Setup volume 'Setup-3.cab' is of the wrong size (cut short or another file)", {"a.dat"}},
+       "Setup volume 'Setup-4.cab' is missing"},
+      {"truncated", [](Installer& i) { fs::resize_file(i.Volume("Setup-3.cab"), 1000); }, kExitAborted,
+       "Setup volume 'Setup-3.cab' is of the wrong size (cut short or another file)"},
+      // Volumes of the same size: only the hash tells them apart.
       {"swapped",
        [](Installer& i) {
-         i.Put("Setup-2.cab", i.set.cabinets.at("Setup-3.cab"));
-         i.Put("Setup-3.cab", i.set.cabinets.at("Setup-2.cab"));
+         i.Put("Setup-2.cab", i.volumes.at("Setup-3.cab"));
+         i.Put("Setup-3.cab", i.volumes.at("Setup-2.cab"));
        },
-       kExitAborted, "Setup volume 'Setup-2.cab' is damaged or replaced (its contents differ)", {"a.dat"}},
+       kExitAborted, "Setup volume 'Setup-2.cab' is damaged or replaced (its contents differ)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string folder = std::string("VolumeSet\\") + c.name;
     Installer installer(SampleCfg(), kInstallXml, "C:\\" + folder);
+    ASSERT_EQ(installer.volumes.at("Setup-2.cab").size(), installer.volumes.at("Setup-3.cab").size());
     c.damage(installer);
     const auto source = installer.Source();
     const auto temporary = e2e::LeftoverTemporaryFolders(kVersion);
@@ -165,21 +151,52 @@ TEST(VolumeSetE2E, SilentInstallsAndFaults) {
     EXPECT_EQ(r.exitCode, c.exit) << r.output;
     std::map<std::string, Bytes> tree = Tree(target);
     const std::string log(tree["install.log"].begin(), tree["install.log"].end());
-    std::vector<std::string> logged;
-    for (const std::string& name : c.kept) {
-      EXPECT_EQ(tree[name], installer.installed.at(name)) << name;  // bit-exact, big.bin joined
-      logged.push_back("C:\\" + folder + "\\" + name);
-    }
     tree.erase("install.log");
     tree.erase("install_props.xml");
-    EXPECT_EQ(tree.size(), c.kept.size());  // nothing incomplete left
-    // One File line per complete file (the joined one once), nothing else.
+    // The files before the faulty volume, complete and bit-exact (big.bin
+    // joined), each logged once; none from the faulty volume on.
+    std::vector<std::string> installed, logged;
+    for (const auto& p : kProduct) {
+      if (!tree.count(p.first)) break;
+      EXPECT_EQ(tree.at(p.first), installer.product.at(p.first)) << p.first;
+      installed.push_back(p.first);
+      logged.push_back("C:\\" + folder + "\\" + p.first);
+    }
+    EXPECT_EQ(tree.size(), installed.size());  // a prefix of the cabinet's order, nothing incomplete
     EXPECT_EQ(LogLines(log, "File"), logged);
-    EXPECT_EQ(LogLines(log, "InstallError"), c.reason.empty() ? std::vector<std::string>{}
-                                                                : std::vector<std::string>{c.reason});
+    if (c.exit == 0) {
+      EXPECT_EQ(installed.size(), kProduct.size());
+      EXPECT_TRUE(LogLines(log, "InstallError").empty());
+    } else {
+      EXPECT_GE(installed.size(), 1u);  // a.dat lies in Setup.exe
+      EXPECT_LT(installed.size(), kProduct.size());
+      std::string escaped;  // as the log writes values
+      for (char ch : c.reason) escaped += ch == '\'' ? std::string("&apos;") : std::string(1, ch);
+      EXPECT_EQ(LogLines(log, "InstallError"), std::vector<std::string>{escaped});
+    }
     EXPECT_EQ(installer.Source(), source);
     EXPECT_EQ(e2e::LeftoverTemporaryFolders(kVersion), temporary);
+    if (c.exit != 0) continue;
+    // The uninstaller removes the joined file like any other.
+    const e2e::WineResult u = e2e::RunWine(
+        kVersion, {e2e::BinDir() + "/Uninstall.exe", "C:\\" + folder + "\\install.log", "-silent"}, 120);
+    EXPECT_EQ(u.exitCode, 0) << u.output;
+    for (const auto& p : kProduct) EXPECT_FALSE(fs::exists(target + "/" + p.first)) << p.first;
   }
+}
+
+// A file larger than the part size comes back whole from mkinstaller
+// extract too.
+TEST(VolumeSetE2E, ExtractJoinsParts) {
+  Installer installer(SampleCfg(), kInstallXml, "C:\\VolumeSet\\extract");
+  testsupport::ScratchDir out;
+  std::string output;
+  ASSERT_EQ(e2e::Shell(Quote(e2e::BinDir() + "/mkinstaller") + " extract " + Quote(installer.exe) + " " +
+                           Quote(out.file("x")),
+                       &output),
+            0)
+      << output;
+  for (const auto& p : kProduct) EXPECT_EQ(FileBytes(out.file("x/files/" + p.first)), installer.product.at(p.first)) << p.first;
 }
 
 // ---- Through the wizard ---------------------------------------------------
@@ -238,14 +255,12 @@ TEST(VolumeSetE2E, WizardInstallsAndAsksForAMissingVolume) {
     bool remove_third;
     std::vector<std::string> on_box;  // after the volume question appeared
     int exit;
-    std::vector<std::string> kept;  // the product files installed
   };
-  const std::vector<std::string> all = {"a.dat", "big.bin", "c.dat", "d.txt", "e.dat"};
   const std::vector<Case> cases = {
-      {"intact", false, {}, 0, all},
+      {"intact", false, {}, 0},
       // IDRETRY after Setup-3.cab was copied beside Setup.exe.
-      {"retry", true, {"pause copy", "answer 4", kFinish, "click 6", "gone"}, 0, all},
-      {"cancel", true, {"answer 2", kAborted, "click 2", "gone"}, kExitAborted, {"a.dat"}},
+      {"retry", true, {"pause copy", "answer 4", kFinish, "click 6", "gone"}, 0},
+      {"cancel", true, {"answer 2", kAborted, "click 2", "gone"}, kExitAborted},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -262,7 +277,7 @@ TEST(VolumeSetE2E, WizardInstallsAndAsksForAMissingVolume) {
       script.insert(script.end(), c.on_box.begin(), c.on_box.end());
     }
     const Driven d = Drive(installer.exe, script, [&](const std::string&) {
-      installer.Put("Setup-3.cab", installer.set.cabinets.at("Setup-3.cab"));
+      installer.Put("Setup-3.cab", installer.volumes.at("Setup-3.cab"));
     });
     std::string report;
     for (const std::string& line : d.lines) report += line + "\n";
@@ -275,10 +290,17 @@ TEST(VolumeSetE2E, WizardInstallsAndAsksForAMissingVolume) {
       EXPECT_TRUE(asked) << report;
     }
     std::map<std::string, Bytes> tree = Tree(target);
-    for (const std::string& name : c.kept) EXPECT_EQ(tree[name], installer.installed.at(name)) << name;
     tree.erase("install.log");
     tree.erase("install_props.xml");
-    EXPECT_EQ(tree.size(), c.kept.size());
+    size_t installed = 0;
+    for (const auto& p : kProduct) {
+      if (!tree.count(p.first)) break;
+      EXPECT_EQ(tree.at(p.first), installer.product.at(p.first)) << p.first;
+      ++installed;
+    }
+    EXPECT_EQ(tree.size(), installed);
+    if (c.exit == 0) EXPECT_EQ(installed, kProduct.size());
+    else EXPECT_LT(installed, kProduct.size());
   }
 }
 
