@@ -4,11 +4,11 @@
 #include "config/expand.h"
 #include "driver/run_handlers.h"
 #include "driver/run_state.h"
-#include "engine/install_context.h"
+#include "engine/install_job.h"
 
 namespace {
 
-class RunInstallContext : public InstallContext {
+class RunContext : public InstallContext {
  public:
   bool Aborted() const override { return Run().aborted; }
   void SetAborted(bool aborted) override { Run().aborted = aborted; }
@@ -45,7 +45,12 @@ class RunInstallContext : public InstallContext {
 
 }  // namespace
 
-void ConnectInstallContext() {
-  static RunInstallContext context;
-  SetInstallContext(&context);
+InstallContext& RunInstallContext() {
+  static RunContext context;
+  return context;
+}
+
+InstallJob& RunJob() {
+  static InstallJob job(RunInstallContext(), MainVariables());
+  return job;
 }
