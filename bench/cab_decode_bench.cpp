@@ -26,7 +26,7 @@ int64_t g_bytes = 0;
 void* Alloc(uint32_t size) { return std::malloc(size ? size : 1); }
 void Free(void* p) { std::free(p); }
 // Output goes nowhere: only the decoding is timed.
-uint32_t DiscardWrite(fdi::Handle, const void*, uint32_t count) {
+uint32_t DiscardWrite(void*, fdi::Handle, const void*, uint32_t count) {
   g_bytes += count;
   return count;
 }
@@ -44,8 +44,8 @@ int Test(const char* cabinet, int repeat) {
   double best = 1e30;
   for (int i = 0; i < repeat; ++i) {
     fdi::ErrorRecord error;
-    fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, DiscardWrite, cab::io::Close,
-                                       cab::io::Seek, fdi::kCpu80386, &error);
+    fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cab::io::EngineOpen, cab::io::EngineRead, DiscardWrite,
+                                       cab::io::EngineClose, cab::io::EngineSeek, fdi::kCpu80386, &error);
     g_bytes = 0;
     auto start = std::chrono::steady_clock::now();
     bool ok = ctx && fdi::FDICopy(ctx, cabinet, "", 0, DecodeAll, nullptr, nullptr);
@@ -67,11 +67,12 @@ int Extract(const char* cabinet, const std::string& dir) {
   request.destination = dir + "/";
   ExtractionProgress ignored;
   auto start = std::chrono::steady_clock::now();
-  if (!ExtractCabinet(request, ignored)) {
-    std::fprintf(stderr, "cab_decode_bench: %s\n", CabinetExtractionError().c_str());
+  const ExtractionResult result = ExtractCabinet(request, ignored);
+  if (!result.ok()) {
+    std::fprintf(stderr, "cab_decode_bench: %s\n", result.error.c_str());
     return 1;
   }
-  std::printf("%.6f %" PRId64 "\n", Seconds(start), CabinetTotalBytes());
+  std::printf("%.6f %" PRId64 "\n", Seconds(start), result.totalBytes);
   return 0;
 }
 

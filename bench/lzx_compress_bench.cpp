@@ -289,7 +289,7 @@ uint64_t g_entries = 0, g_bytes = 0, g_mismatches = 0;
 
 void* Alloc(uint32_t n) { return ::operator new(n ? n : 1); }
 void Free(void* p) { ::operator delete(p); }
-uint32_t CompareWrite(fdi::Handle h, const void* buffer, uint32_t count) {
+uint32_t CompareWrite(void*, fdi::Handle h, const void* buffer, uint32_t count) {
   auto it = g_comparers.find(h);
   if (it == g_comparers.end()) return cab::io::Write(h, buffer, count);
   std::vector<char> expected(count);
@@ -299,7 +299,7 @@ uint32_t CompareWrite(fdi::Handle h, const void* buffer, uint32_t count) {
   g_bytes += count;
   return count;
 }
-int CompareClose(fdi::Handle h) {
+int CompareClose(void*, fdi::Handle h) {
   auto it = g_comparers.find(h);
   if (it == g_comparers.end()) return cab::io::Close(h);
   if (it->second.source.peek() != std::char_traits<char>::eof()) it->second.same = false;
@@ -322,14 +322,15 @@ intptr_t Notify(fdi::NotificationType type, fdi::Notification* n) {
     ++g_entries;
     return h;
   }
-  if (type == fdi::kCloseFileInfo) return CompareClose(n->handle) == 0 ? 1 : 0;
+  if (type == fdi::kCloseFileInfo) return CompareClose(nullptr, n->handle) == 0 ? 1 : 0;
   return 0;
 }
 
 int Verify(const std::string& cabinet, const fs::path& dir) {
   g_dir = dir;
   fdi::ErrorRecord error;
-  fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, CompareWrite, CompareClose, cab::io::Seek,
+  fdi::Context* ctx = fdi::FDICreate(Alloc, Free, cab::io::EngineOpen, cab::io::EngineRead, CompareWrite, CompareClose,
+                                     cab::io::EngineSeek,
                                      fdi::kCpu80386, &error);
   if (!ctx) return 1;
   auto start = std::chrono::steady_clock::now();

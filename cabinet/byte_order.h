@@ -1,5 +1,7 @@
 // Little-endian loads and stores: the byte order of every multi-byte field of
-// the cabinet format, of LZX and of deflate. One copy for the whole folder.
+// the cabinet format, of LZX and of deflate; and the reversal of a prefix
+// code's bits, which deflate sends first bit lowest. One copy for the whole
+// folder.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,16 @@ inline void Store16(uint8_t* p, uint16_t v) {
 inline void Store32(uint8_t* p, uint32_t v) {
   Store16(p, static_cast<uint16_t>(v));
   Store16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+
+// Reverses the low `bits` bits of `code`.
+inline uint32_t ReverseBits(uint32_t code, unsigned bits) {
+  uint32_t out = 0;
+  for (unsigned i = 0; i < bits; ++i) {
+    out = (out << 1) | (code & 1);
+    code >>= 1;
+  }
+  return out;
 }
 
 }  // namespace cab

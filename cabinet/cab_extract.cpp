@@ -13,37 +13,36 @@ namespace {
 
 constexpr int64_t kSpaceUnit = 32768;
 
-// The values of the extraction in progress (or the last one).
+// The values of one extraction, for its callbacks (their context).
 struct Extraction {
-  ExtractionRequest request;
-  ExtractionProgress* progress = nullptr;
+  Extraction(const ExtractionRequest& r, ExtractionProgress& p, ExtractionResult& out)
+      : request(r), progress(p), result(out) {}
+  const ExtractionRequest& request;
+  ExtractionProgress& progress;
+  ExtractionResult& result;
   bool counting = false;
-  int64_t required_space = 0;
-  int64_t total_bytes = 0;
   int64_t overall_written = 0;
   int64_t current_size = 0;
   int64_t current_written = 0;
   int64_t recorded_file_length = 0;  // set once the cabinet was opened inside a larger file
   std::string current_output;
-  bool entry_refused = false;         // the failure is a refused entry name
   bool current_open = false;          // current_output is created but not yet complete
   std::set<std::string> folded_names; // entry names under the prefix, lower-cased
-  std::string error;
   // Folders made (or found) by this extraction: each is created once, not
   // once per file in it.
   std::set<std::string> made_folders;
-};
 
-Extraction& State() {
-  static Extraction state;
-  return state;
-}
+  void Fail(ExtractionFailure failure, const std::string& error) {
+    result.failure = failure;
+    result.error = error;
+  }
+};
 
 void* AllocCallback(uint32_t size) { return std::malloc(size ? size : 1); }
 void FreeCallback(void* block) { std::free(block); }
 
-fdi::Handle OpenCallback(const char* path, int flags, int permission) {
-  Extraction& x = State();
+fdi::Handle OpenCallback(void* context, const char* path, int flags, int permission) {
+  Extraction& x = *static_cast<Extraction*>(context);
   const bool create = (flags & fdi::kOpenCreate) != 0;
   if (create) {
     // Every folder on the way to the file, from the first separator on;
@@ -64,25 +63,26 @@ fdi::Handle OpenCallback(const char* path, int flags, int permission) {
   return h;
 }
 
-uint32_t ReadCallback(fdi::Handle h, void* buffer, uint32_t count) { return cab::io::Read(h, buffer, count); }
+uint32_t ReadCallback(void*, fdi::Handle h, void* buffer, uint32_t count) { return cab::io::Read(h, buffer, count); }
 
-uint32_t WriteCallback(fdi::Handle h, const void* buffer, uint32_t count) {
-  Extraction& x = State();
+uint32_t WriteCallback(void* context, fdi::Handle h, const void* buffer, uint32_t count) {
+  Extraction& x = *static_cast<Extraction*>(context);
   uint32_t n = cab::io::Write(h, buffer, count);
   if (n == 0xFFFFFFFFu) return n;
   x.overall_written += n;
-  if (x.total_bytes > 0)
-    x.progress->OverallPercent(static_cast<int32_t>(static_cast<double>(x.overall_written) * 100.0 / x.total_bytes));
+  const int64_t total = x.result.totalBytes;
+  if (total > 0)
+    x.progress.OverallPercent(static_cast<int32_t>(static_cast<double>(x.overall_written) * 100.0 / total));
   x.current_written += n;
   if (x.current_size > 0)
-    x.progress->FilePercent(static_cast<int32_t>(static_cast<double>(x.current_written) * 100.0 / x.current_size));
+    x.progress.FilePercent(static_cast<int32_t>(static_cast<double>(x.current_written) * 100.0 / x.current_size));
   return n;
 }
 
-int CloseCallback(fdi::Handle h) { return cab::io::Close(h); }
+int CloseCallback(void*, fdi::Handle h) { return cab::io::Close(h); }
 
-int64_t SeekCallback(fdi::Handle h, int64_t distance, int origin) {
-  Extraction& x = State();
+int64_t SeekCallback(void* context, fdi::Handle h, int64_t distance, int origin) {
+  const Extraction& x = *static_cast<const Extraction*>(context);
   if (x.recorded_file_length == 0) return cab::io::Seek(h, distance, origin);
   const int64_t offset = x.request.cabinetOffset;
   int64_t position = origin == fdi::kSeekStart ? cab::io::Seek(h, distance + offset, fdi::kSeekStart)
@@ -98,22 +98,21 @@ std::string NativeRelativePath(const std::string& name) {
   return out;
 }
 
-intptr_t CopyFile(fdi::Notification* n) {
-  Extraction& x = State();
+intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
   const std::string name = n->name1 ? n->name1 : "";
-  if (x.counting) x.required_space += RequiredSpaceForEntry(n->size);
+  if (x.counting) x.result.requiredSpace += RequiredSpaceForEntry(n->size);
   if (name.compare(0, x.request.prefix.size(), x.request.prefix) != 0) return 0;
 
   const std::string relative = name.substr(x.request.prefix.size());
   if (!IsSafeEntryPath(relative)) {
-    x.entry_refused = true;
-    x.error = "Refused cabinet entry '" + name + "': it would be written outside the destination";
+    x.Fail(ExtractionFailure::kEntryRefused,
+           "Refused cabinet entry '" + name + "': it would be written outside the destination");
     return -1;
   }
   const std::string output = x.request.destination + NativeRelativePath(relative);
   if (output.size() >= kMaxOutputPath) {
-    x.entry_refused = true;
-    x.error = "Refused cabinet entry '" + name + "': output path too long '" + output + "'";
+    x.Fail(ExtractionFailure::kEntryRefused,
+           "Refused cabinet entry '" + name + "': output path too long '" + output + "'");
     return -1;
   }
   if (x.counting) {
@@ -122,24 +121,24 @@ intptr_t CopyFile(fdi::Notification* n) {
     std::string folded = relative;
     for (char& c : folded) c = c == '/' ? '\\' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
     if (!x.folded_names.insert(folded).second) {
-      x.entry_refused = true;
-      x.error = "Refused cabinet entry '" + name + "': another entry has the same name";
+      x.Fail(ExtractionFailure::kEntryRefused,
+             "Refused cabinet entry '" + name + "': another entry has the same name");
       return -1;
     }
-    x.total_bytes += n->size;
+    x.result.totalBytes += n->size;
     return 0;
   }
 
-  x.progress->FileStarted(relative);
+  x.progress.FileStarted(relative);
   x.current_size = n->size;
   x.current_written = 0;
   x.current_output = output;
-  fdi::Handle h = OpenCallback(output.c_str(),
+  fdi::Handle h = OpenCallback(&x, output.c_str(),
                                fdi::kOpenBinary | fdi::kOpenCreate | fdi::kOpenTruncate | fdi::kOpenWriteOnly |
                                    fdi::kOpenSequential,
                                fdi::kPermissionRead | fdi::kPermissionWrite);
   if (h == -1) {
-    x.error = "Unable to create '" + output + "'";
+    x.Fail(ExtractionFailure::kCannotCreateFile, "Unable to create '" + output + "'");
     return -1;
   }
   x.current_open = true;
@@ -150,26 +149,24 @@ intptr_t CopyFile(fdi::Notification* n) {
 // cabinet) is removed, so that no truncated file is left looking like an
 // installed one. Only when it cannot be removed is it listed, so that the
 // uninstaller still deletes it.
-void DiscardIncompleteFile() {
-  Extraction& x = State();
+void DiscardIncompleteFile(Extraction& x) {
   if (!x.current_open) return;
   x.current_open = false;
-  if (std::remove(x.current_output.c_str()) != 0) x.progress->FileCreated(x.current_output);
+  if (std::remove(x.current_output.c_str()) != 0) x.progress.FileCreated(x.current_output);
 }
 
-intptr_t CloseFileInfo(fdi::Notification* n) {
-  Extraction& x = State();
+intptr_t CloseFileInfo(Extraction& x, fdi::Notification* n) {
   // Times through the open handle: opening the file again by name would
   // cost more than writing most files.
   cab::io::SetDosFileTime(n->handle, n->date, n->time);
-  if (CloseCallback(n->handle) != 0) {
-    x.error = "Unable to write '" + x.current_output + "'";
+  if (cab::io::Close(n->handle) != 0) {
+    x.Fail(ExtractionFailure::kCannotWriteFile, "Unable to write '" + x.current_output + "'");
     return 0;
   }
   // Listed once complete: the uninstaller deletes what the list names, and
   // the install log must not name a file that is not all there.
   x.current_open = false;
-  x.progress->FileCreated(x.current_output);
+  x.progress.FileCreated(x.current_output);
   // A file just created (or truncated) carries the archive attribute alone
   // and is writable: only other values need another call.
   const uint16_t attributes =
@@ -179,11 +176,12 @@ intptr_t CloseFileInfo(fdi::Notification* n) {
 }
 
 intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
+  Extraction& x = *static_cast<Extraction*>(n->user);
   switch (type) {
     case fdi::kCopyFile:
-      return CopyFile(n);
+      return CopyFile(x, n);
     case fdi::kCloseFileInfo:
-      return CloseFileInfo(n);
+      return CloseFileInfo(x, n);
     default:
       return 0;
   }
@@ -225,27 +223,16 @@ bool IsSafeEntryPath(const std::string& relative_name) {
   }
 }
 
-bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress) {
-  Extraction& x = State();
-  x.request = request;
-  x.progress = &progress;
-  x.required_space = 0;
-  x.total_bytes = 0;
-  x.overall_written = 0;
-  x.current_size = 0;
-  x.current_written = 0;
-  x.current_open = false;
-  x.entry_refused = false;
-  x.folded_names.clear();
-  x.error.clear();
-  x.made_folders.clear();
+ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress) {
+  ExtractionResult result;
+  Extraction x(request, progress, result);
 
   fdi::ErrorRecord error;
   fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,
                                          CloseCallback, SeekCallback, fdi::kCpu80386, &error);
   if (!context) {
-    x.error = "Unable to create the cabinet engine";
-    return false;
+    x.Fail(ExtractionFailure::kEngineUnavailable, "Unable to create the cabinet engine");
+    return result;
   }
 
   std::string folder, name;
@@ -259,21 +246,18 @@ bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progre
 
   for (bool counting : {true, false}) {
     x.counting = counting;
-    if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, nullptr)) {
-      std::string reason = fdi::ErrorText(error.code);
-      if (!error.detail.empty()) reason += ": " + error.detail;
-      x.error = x.error.empty() ? "Cabinet '" + request.cabinetPath + "': " + reason : x.error;
+    if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, &x)) {
+      if (result.ok()) {
+        std::string reason = fdi::ErrorText(error.code);
+        if (!error.detail.empty()) reason += ": " + error.detail;
+        x.Fail(ExtractionFailure::kCabinet, "Cabinet '" + request.cabinetPath + "': " + reason);
+      }
       x.counting = false;
-      DiscardIncompleteFile();
+      DiscardIncompleteFile(x);
       fdi::FDIDestroy(context);
-      return false;
+      return result;
     }
   }
-  x.counting = false;
-  return fdi::FDIDestroy(context);
+  fdi::FDIDestroy(context);
+  return result;
 }
-
-int64_t CabinetRequiredSpace() { return State().required_space; }
-int64_t CabinetTotalBytes() { return State().total_bytes; }
-const std::string& CabinetExtractionError() { return State().error; }
-bool CabinetEntryRefused() { return State().entry_refused; }

@@ -4,8 +4,9 @@
 // progress goes (an ExtractionProgress); the installer's driver passes its
 // run-wide values, mkinstaller its own.
 //
-// One extraction runs at a time; its results below stay readable after the
-// call until the next one starts.
+// Every value of an extraction lives in the call, and its result is
+// returned: two extractions (each with its own progress sink) may run at
+// the same time on two threads.
 #pragma once
 
 #include <cstdint>
@@ -29,26 +30,44 @@ class ExtractionProgress {
   virtual void FilePercent(int32_t percent) {}
   // The next file, by its name under the prefix (as in the cabinet).
   virtual void FileStarted(const std::string& relative_name) {}
-  // A file was created at this path (the uninstaller later deletes it).
+  // A file was created at this path (the uninstaller later deletes it). The
+  // only list of the created files: the caller keeps them as they come, so
+  // that a failed or abandoned extraction still names every file it left.
   virtual void FileCreated(const std::string& path) {}
 };
 
-// Counting pass, then extraction pass. False on any failure; files written
-// before it stay on disk and were reported as created.
-bool ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress);
+// Why an extraction failed.
+enum class ExtractionFailure {
+  kNone,
+  kEngineUnavailable,  // the cabinet engine could not be created
+  // The cabinet names an entry that must never be written (outside the
+  // destination, a device, too long, or the same file as another entry).
+  // Nothing under the prefix was written then, and trying again cannot
+  // help: the installer itself is broken.
+  kEntryRefused,
+  kCannotCreateFile,   // an output file could not be created
+  kCannotWriteFile,    // an output file could not be completed
+  kCabinet,            // the cabinet could not be read or decoded
+};
 
-// Bytes the whole cabinet needs on disk (every entry, whatever its prefix,
-// rounded up per entry), from the last ExtractCabinet() call.
-int64_t CabinetRequiredSpace();
-// Sum of the sizes of the entries under the prefix, from the last call.
-int64_t CabinetTotalBytes();
-// Why the last call failed; empty after a success.
-const std::string& CabinetExtractionError();
-// Whether the last call failed because the cabinet names an entry that must
-// never be written (outside the destination, a device, too long, or the same
-// file as another entry). Nothing under the prefix was written then, and
-// trying again cannot help: the installer itself is broken.
-bool CabinetEntryRefused();
+struct ExtractionResult {
+  ExtractionFailure failure = ExtractionFailure::kNone;
+  // Why it failed, with the cabinet engine's detail where it has one; empty
+  // after a success.
+  std::string error;
+  // Sum of the sizes of the entries under the prefix.
+  int64_t totalBytes = 0;
+  // Bytes the whole cabinet needs on disk (every entry, whatever its
+  // prefix, rounded up per entry).
+  int64_t requiredSpace = 0;
+
+  bool ok() const { return failure == ExtractionFailure::kNone; }
+  bool entryRefused() const { return failure == ExtractionFailure::kEntryRefused; }
+};
+
+// Counting pass, then extraction pass. Files written before a failure stay
+// on disk and were reported as created.
+ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress);
 
 // The disk space one entry of the given size is counted for: its size
 // rounded up to the next 32768-byte unit, a whole extra unit when it is

@@ -23,6 +23,22 @@ int Close(fdi::Handle handle);
 // origin 0 start, 1 current, 2 end; the new position or -1.
 int64_t Seek(fdi::Handle handle, int64_t distance, int origin);
 
+// The engine's file callbacks straight onto the functions above, for a copy
+// that keeps no values of its own (the user pointer is not used).
+inline fdi::Handle EngineOpen(void*, const char* path, int flags, int permission) {
+  return Open(path, flags, permission);
+}
+inline uint32_t EngineRead(void*, fdi::Handle handle, void* buffer, uint32_t count) {
+  return Read(handle, buffer, count);
+}
+inline uint32_t EngineWrite(void*, fdi::Handle handle, const void* buffer, uint32_t count) {
+  return Write(handle, buffer, count);
+}
+inline int EngineClose(void*, fdi::Handle handle) { return Close(handle); }
+inline int64_t EngineSeek(void*, fdi::Handle handle, int64_t distance, int origin) {
+  return Seek(handle, distance, origin);
+}
+
 // Gives an existing file the plain archive attribute (on the host: makes it
 // writable) so that a read-only, hidden or system file can be replaced.
 void MakeReplaceable(const std::string& path);

@@ -7,7 +7,6 @@
 #include <ostream>
 #include <set>
 
-#include "cabinet/byte_order.h"
 #include "cabinet/cab_checksum.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/deflate_encoder.h"
@@ -149,9 +148,10 @@ class CabWriter::FolderStream {
       return false;
     }
     uint8_t header[kDataHeaderSize];
-    Store16(header + 4, static_cast<uint16_t>(size));
-    Store16(header + 6, static_cast<uint16_t>(uncompressed));
-    Store32(header, CabChecksum(header + 4, 4, CabChecksum(data, size, 0)));
+    StoreField(header, cfdata::kCompressedSize, static_cast<uint32_t>(size));
+    StoreField(header, cfdata::kUncompressedSize, uncompressed);
+    StoreField(header, cfdata::kChecksum,
+               DataBlockChecksum(data, static_cast<uint16_t>(size), static_cast<uint16_t>(uncompressed)));
     out_.write(reinterpret_cast<const char*>(header), sizeof header);
     out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     if (!out_) {
@@ -332,12 +332,12 @@ bool CabWriter::Write(std::ostream& out) {
     for (size_t index : f->files) {
       const Entry& e = files_[index];
       uint8_t entry[kFileEntrySize];
-      Store32(entry, static_cast<uint32_t>(e.size));
-      Store32(entry + 4, static_cast<uint32_t>(offset));
-      Store16(entry + 8, e.folder);
-      Store16(entry + 10, e.date);
-      Store16(entry + 12, e.time);
-      Store16(entry + 14, e.attributes);
+      StoreField(entry, cffile::kSize, static_cast<uint32_t>(e.size));
+      StoreField(entry, cffile::kFolderOffset, static_cast<uint32_t>(offset));
+      StoreField(entry, cffile::kFolderIndex, e.folder);
+      StoreField(entry, cffile::kDate, e.date);
+      StoreField(entry, cffile::kTime, e.time);
+      StoreField(entry, cffile::kAttributes, e.attributes);
       table.insert(table.end(), entry, entry + sizeof entry);
       table.insert(table.end(), e.name.begin(), e.name.end());
       table.push_back(0);
@@ -359,25 +359,25 @@ bool CabWriter::Write(std::ostream& out) {
     if (position > kMaxCabinetBytes) return Fail("the cabinet is larger than 4 GB");
   }
 
-  std::memcpy(head.data(), kSignature, 4);
-  Store32(head.data() + 8, static_cast<uint32_t>(position));    // cbCabinet
-  Store32(head.data() + 16, static_cast<uint32_t>(files_offset));  // coffFiles
-  head[24] = 3;                                                // versionMinor
-  head[25] = 1;                                                // versionMajor
-  Store16(head.data() + 26, static_cast<uint16_t>(folders.size()));
-  Store16(head.data() + 28, static_cast<uint16_t>(files_.size()));
-  Store16(head.data() + 30, 0);                                  // flags
-  Store16(head.data() + 32, set_id_);
-  Store16(head.data() + 34, 0);                                  // iCabinet
+  uint8_t* h = head.data();
+  std::memcpy(h + cfheader::kSignature.offset, kSignature, cfheader::kSignature.size);
+  StoreField(h, cfheader::kCabinetSize, static_cast<uint32_t>(position));
+  StoreField(h, cfheader::kFilesOffset, static_cast<uint32_t>(files_offset));
+  StoreField(h, cfheader::kVersion, kVersion);
+  StoreField(h, cfheader::kFolderCount, static_cast<uint32_t>(folders.size()));
+  StoreField(h, cfheader::kFileCount, static_cast<uint32_t>(files_.size()));
+  StoreField(h, cfheader::kFlags, 0);
+  StoreField(h, cfheader::kSetId, set_id_);
+  StoreField(h, cfheader::kCabinetIndex, 0);
   for (size_t i = 0; i < folders.size(); ++i) {
-    uint8_t* p = head.data() + kHeaderSize + kFolderSize * i;
+    uint8_t* p = h + kHeaderSize + kFolderSize * i;
     const CabFolderOptions& o = folders[i]->options;
     uint16_t type = o.compression == CabCompression::kStored  ? kCompressNone
                     : o.compression == CabCompression::kMszip ? kCompressMszip
                                                               : MakeLzxType(o.lzx_window_bits);
-    Store32(p, folders[i]->data_offset);
-    Store16(p + 4, folders[i]->blocks);
-    Store16(p + 6, type);
+    StoreField(p, cffolder::kDataOffset, folders[i]->data_offset);
+    StoreField(p, cffolder::kBlockCount, folders[i]->blocks);
+    StoreField(p, cffolder::kCompression, type);
   }
   const std::streampos end = out.tellp();
   out.seekp(start);

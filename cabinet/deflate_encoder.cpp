@@ -128,14 +128,13 @@ struct CodeLengthCoding {
 };
 
 void FixedCode(Code* c) {
-  for (unsigned i = 0; i < kNumLitLen; ++i) c->lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-  for (unsigned i = 0; i < kNumDist; ++i) c->lengths[kNumLitLen + i] = 5;
   // Symbols 286 and 287 exist in the fixed code (never used) and shape it.
-  uint8_t lit[288];
-  std::memcpy(lit, c->lengths, kNumLitLen);
-  lit[286] = lit[287] = 8;
-  uint16_t codes[288];
-  BuildCanonicalCodes(lit, 288, codes);
+  uint8_t lit[kNumFixedLitLenCodes];
+  for (unsigned i = 0; i < kNumFixedLitLenCodes; ++i) lit[i] = FixedLitLenLength(i);
+  std::memcpy(c->lengths, lit, kNumLitLen);
+  for (unsigned i = 0; i < kNumDist; ++i) c->lengths[kNumLitLen + i] = kFixedDistanceLength;
+  uint16_t codes[kNumFixedLitLenCodes];
+  BuildCanonicalCodes(lit, kNumFixedLitLenCodes, codes);
   std::memcpy(c->codes, codes, kNumLitLen * sizeof(uint16_t));
   BuildCanonicalCodes(c->lengths + kNumLitLen, kNumDist, c->codes + kNumLitLen);
 }

@@ -1,7 +1,7 @@
 // The deflate format (RFC 1951) as MSZIP blocks carry it, written down once
 // for the decoder (mszip_decoder) and the encoder (deflate_encoder): the
-// length and distance codes with their extra bits, and the order of the
-// code length code.
+// length and distance codes with their extra bits, the order of the code
+// length code, and the fixed codes.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,16 @@ inline constexpr uint8_t kDistanceExtra[kNumDistanceCodes] = {0, 0, 0, 0, 1, 1, 
 // Order in which a dynamic block sends the code length code's lengths.
 inline constexpr uint8_t kCodeLengthOrder[kNumCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                                   11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+// The fixed codes of a block of type 1 (RFC 1951, 3.2.6) by their code
+// lengths. Both alphabets hold two reserved symbols that shape the code
+// though no stream uses them: 288 literal/length and 32 distance symbols.
+constexpr unsigned kNumFixedLitLenCodes = kNumLitLenCodes + 2;
+constexpr unsigned kNumFixedDistanceCodes = kNumDistanceCodes + 2;
+constexpr uint8_t FixedLitLenLength(unsigned symbol) {
+  return symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
+}
+constexpr uint8_t kFixedDistanceLength = 5;
 
 }  // namespace deflate
 }  // namespace cab

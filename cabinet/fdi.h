@@ -39,13 +39,16 @@ constexpr int kCpu80386 = 1;
 // Callbacks. Read and write return the byte count done, or 0xFFFFFFFF on
 // error; close returns 0 on success; seek returns the new position or -1.
 // Positions are 64-bit so that cabinets near the format's 4 GB limit work.
+// The file callbacks get the user pointer of the FDICopy call they serve
+// (as the notifications do), so that copies with values of their own can
+// run at the same time in one process.
 using AllocFn = void* (*)(uint32_t size);
 using FreeFn = void (*)(void* block);
-using OpenFn = Handle (*)(const char* path, int flags, int permission);
-using ReadFn = uint32_t (*)(Handle handle, void* buffer, uint32_t count);
-using WriteFn = uint32_t (*)(Handle handle, const void* buffer, uint32_t count);
-using CloseFn = int (*)(Handle handle);
-using SeekFn = int64_t (*)(Handle handle, int64_t distance, int origin);
+using OpenFn = Handle (*)(void* user, const char* path, int flags, int permission);
+using ReadFn = uint32_t (*)(void* user, Handle handle, void* buffer, uint32_t count);
+using WriteFn = uint32_t (*)(void* user, Handle handle, const void* buffer, uint32_t count);
+using CloseFn = int (*)(void* user, Handle handle);
+using SeekFn = int64_t (*)(void* user, Handle handle, int64_t distance, int origin);
 
 enum ErrorCode : int32_t {
   kErrorNone = 0,
@@ -122,7 +125,8 @@ Context* FDICreate(AllocFn alloc, FreeFn free, OpenFn open, ReadFn read, WriteFn
                    SeekFn seek, int cpu_type, ErrorRecord* error);
 
 // Extracts through the notifications every entry of the cabinet at
-// cabinet_folder + cabinet_name (together at most 256 characters).
+// cabinet_folder + cabinet_name (together at most 256 characters). user
+// reaches every notification and file callback of this call.
 bool FDICopy(Context* context, const char* cabinet_name, const char* cabinet_folder, int flags,
              NotifyFn notify, DecryptFn decrypt, void* user);
 

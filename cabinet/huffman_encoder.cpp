@@ -91,13 +91,4 @@ void EnsureTwoSymbols(uint32_t* freqs, size_t num_symbols) {
   }
 }
 
-uint32_t ReverseBits(uint32_t code, unsigned bits) {
-  uint32_t out = 0;
-  for (unsigned i = 0; i < bits; ++i) {
-    out = (out << 1) | (code & 1);
-    code >>= 1;
-  }
-  return out;
-}
-
 }  // namespace cab

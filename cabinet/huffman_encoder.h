@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cabinet/byte_order.h"  // ReverseBits, which the encoders use beside these
+
 namespace cab {
 
 // The longest code any caller asks for (LZX main and length trees).
@@ -27,8 +29,5 @@ void BuildCanonicalCodes(const uint8_t* lengths, size_t num_symbols, uint16_t* c
 // lowest-numbered unused ones to 1. Decoders accept only complete codes, and a
 // code of one symbol is not complete.
 void EnsureTwoSymbols(uint32_t* freqs, size_t num_symbols);
-
-// Reverses the low `bits` bits of `code` (deflate sends codes LSB first).
-uint32_t ReverseBits(uint32_t code, unsigned bits);
 
 }  // namespace cab

@@ -1,18 +1,8 @@
 #include "cabinet/huffman_table.h"
 
+#include "cabinet/byte_order.h"
+
 namespace cab {
-namespace {
-
-uint32_t ReverseBits(uint32_t code, unsigned bits) {
-  uint32_t r = 0;
-  for (unsigned i = 0; i < bits; ++i) {
-    r = (r << 1) | (code & 1);
-    code >>= 1;
-  }
-  return r;
-}
-
-}  // namespace
 
 HuffmanTable::HuffmanTable(unsigned max_symbols, unsigned root_bits)
     : max_symbols_(max_symbols), root_bits_(root_bits) {

@@ -12,10 +12,9 @@ namespace {
 
 constexpr unsigned kLiteralRootBits = 10;
 constexpr unsigned kDistanceRootBits = 8;
-// The tables hold the two reserved codes of each alphabet too (RFC 1951,
-// 3.2.6): 288 literal/length and 32 distance codes.
-constexpr unsigned kLiteralTableSize = kNumLitLenCodes + 2;
-constexpr unsigned kDistanceTableSize = kNumDistanceCodes + 2;
+// The tables hold the two reserved codes of each alphabet too.
+constexpr unsigned kLiteralTableSize = kNumFixedLitLenCodes;
+constexpr unsigned kDistanceTableSize = kNumFixedDistanceCodes;
 
 }  // namespace
 
@@ -27,12 +26,9 @@ MszipDecoder::MszipDecoder()
       distances_(kDistanceTableSize, kDistanceRootBits),
       code_lengths_(kNumCodeLengthCodes, 7) {
   uint8_t lengths[kLiteralTableSize];
-  for (unsigned i = 0; i < 144; ++i) lengths[i] = 8;
-  for (unsigned i = 144; i < 256; ++i) lengths[i] = 9;
-  for (unsigned i = 256; i < 280; ++i) lengths[i] = 7;
-  for (unsigned i = 280; i < 288; ++i) lengths[i] = 8;
+  for (unsigned i = 0; i < kLiteralTableSize; ++i) lengths[i] = FixedLitLenLength(i);
   fixed_literals_.Build(lengths, kLiteralTableSize, true);
-  for (unsigned i = 0; i < kDistanceTableSize; ++i) lengths[i] = 5;
+  for (unsigned i = 0; i < kDistanceTableSize; ++i) lengths[i] = kFixedDistanceLength;
   fixed_distances_.Build(lengths, kDistanceTableSize, true);
 }
 

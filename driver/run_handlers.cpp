@@ -38,4 +38,12 @@ ExtractionProgress& RunExtractionProgress() {
   return progress;
 }
 
-bool ExtractRunCabinet() { return ExtractCabinet(RunExtractionRequest(), RunExtractionProgress()); }
+bool ExtractRunCabinet() {
+  Run().extraction = ExtractCabinet(RunExtractionRequest(), RunExtractionProgress());
+  return Run().extraction.ok();
+}
+
+int64_t CabinetRequiredSpace() { return Run().extraction.requiredSpace; }
+int64_t CabinetTotalBytes() { return Run().extraction.totalBytes; }
+const std::string& CabinetExtractionError() { return Run().extraction.error; }
+bool CabinetEntryRefused() { return Run().extraction.entryRefused(); }

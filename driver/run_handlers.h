@@ -29,8 +29,16 @@ ExtractionRequest RunExtractionRequest();
 // and the extracted-files list of the run-wide state.
 ExtractionProgress& RunExtractionProgress();
 
-// ExtractCabinet with the two above.
+// ExtractCabinet with the two above; true on success. The result stays in
+// the run state for the accessors below.
 bool ExtractRunCabinet();
+
+// The last ExtractRunCabinet()'s values (cabinet/cab_extract.h says what
+// each one means).
+int64_t CabinetRequiredSpace();
+int64_t CabinetTotalBytes();
+const std::string& CabinetExtractionError();
+bool CabinetEntryRefused();
 
 // Windows: the driver's InstallContext (engine/install_context.h) over the
 // run-wide state; the engine's tests build their jobs on it.

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cabinet/cab_extract.h"
 #include "engine/reg_value.h"
 
 // A short text written by one thread and read by others. A spin lock guards
@@ -73,6 +74,9 @@ struct RunState {
   std::string savedInstallGroup;
 
   std::vector<std::string> extractedFiles;  // every file an extraction wrote
+  // The last ExtractRunCabinet()'s result: written by the worker thread,
+  // read once it is done.
+  ExtractionResult extraction;
   std::vector<std::string> attachedTexts;   // defines texts of the payload, in file order
 
   // The cabinet record inside the payload file.

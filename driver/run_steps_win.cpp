@@ -19,7 +19,6 @@
 #include "driver/status_thread.h"
 #include "driver/system_checks.h"
 #include "driver/worker_threads.h"
-#include "cabinet/cab_extract.h"
 #include "engine/external_programs.h"
 #include "engine/install_job.h"
 #include "engine/install_worker.h"

@@ -21,13 +21,14 @@ bool ExtractProductFiles(InstallContext& run) {
   run.SetExtractionFailed(false);
   int retry = 0;
   for (;;) {
-    if (ExtractCabinet(run.ProductFiles(), run.Progress())) return true;
+    const ExtractionResult result = ExtractCabinet(run.ProductFiles(), run.Progress());
+    if (result.ok()) return true;
     // A refused entry name is a broken installer, not a file in use: asking
     // to close the game and trying again would only fail the same way.
     // The message quotes the entry's name as the cabinet has it: shown as
     // it is, never expanded ("%...%" in a name is no reference).
-    if (CabinetEntryRefused()) {
-      ShowFatalError(LiteralForExpand(Widen(CabinetExtractionError())));
+    if (result.entryRefused()) {
+      ShowFatalError(LiteralForExpand(Widen(result.error)));
       break;
     }
     if (retry == 1) break;

@@ -19,11 +19,11 @@ const intptr_t kSink = 3;
 
 void* Alloc(uint32_t size) { return std::malloc(size ? size : 1); }
 void Free(void* p) { std::free(p); }
-fdi::Handle Open(const char*, int, int) {
+fdi::Handle Open(void*, const char*, int, int) {
   g_positions[g_next] = 0;
   return g_next++;
 }
-uint32_t Read(fdi::Handle h, void* buffer, uint32_t count) {
+uint32_t Read(void*, fdi::Handle h, void* buffer, uint32_t count) {
   int64_t& pos = g_positions.at(h);
   if (pos >= static_cast<int64_t>(g_size)) return 0;
   uint32_t n = static_cast<uint32_t>(std::min<int64_t>(count, static_cast<int64_t>(g_size) - pos));
@@ -31,16 +31,16 @@ uint32_t Read(fdi::Handle h, void* buffer, uint32_t count) {
   pos += n;
   return n;
 }
-uint32_t Write(fdi::Handle h, const void*, uint32_t count) {
+uint32_t Write(void*, fdi::Handle h, const void*, uint32_t count) {
   if (h != kSink) std::abort();  // the engine may only write to the sink
   return count;
 }
-int Close(fdi::Handle h) {
+int Close(void*, fdi::Handle h) {
   if (h == kSink) return 0;
   if (g_positions.erase(h) != 1) std::abort();  // closed twice or never opened
   return 0;
 }
-int64_t Seek(fdi::Handle h, int64_t distance, int origin) {
+int64_t Seek(void*, fdi::Handle h, int64_t distance, int origin) {
   int64_t& pos = g_positions.at(h);
   int64_t p = origin == fdi::kSeekStart ? distance : pos + distance;
   if (p < 0) return -1;

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
 #include "cabinet/cab_format.h"
 #include "base/string_utils.h"
+#include "base/thread_primitives.h"
 #include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "support/test_support.h"
@@ -225,6 +227,72 @@ TEST(CabExtract, AttributesAndTimesFollowTheCabinet) {
   cabtest::ExpectAttributes(out.file("plain.txt"), false, false);
   cabtest::ExpectLocalDosTime(out.file("ro-hidden.txt"), entries[0].date, entries[0].time);
   cabtest::ExpectLocalDosTime(out.file("plain.txt"), entries[1].date, entries[1].time);
+}
+
+// Two extractions of two cabinets on two threads, both under way at once
+// (each waits in its first file until the other has begun one): each keeps
+// its own totals, error and created files, and one's failure is not the
+// other's.
+struct ConcurrentExtraction : ExtractionProgress {
+  ExtractionRequest request;
+  ExtractionResult result;
+  std::vector<std::string> created;
+  std::atomic<bool> started{false}, finished{false};
+  bool met_other = false;
+  ConcurrentExtraction* other = nullptr;
+
+  void FileStarted(const std::string&) override {
+    if (started.exchange(true)) return;
+    while (!other->started && !other->finished) {
+    }
+    met_other = other->started;
+  }
+  void FileCreated(const std::string& path) override { created.push_back(path); }
+  static void Body(void* self) {
+    auto* x = static_cast<ConcurrentExtraction*>(self);
+    x->result = ExtractCabinet(x->request, *x);
+    x->finished = true;
+  }
+};
+
+TEST(CabExtract, TwoExtractionsRunAtOnce) {
+  testsupport::ScratchDir dir, out_a, out_b;
+  auto a = BuildCabinet({{"a1.bin", Pattern(300000, 1)}, {"sub\\a2.bin", Pattern(70000, 2)}});
+  auto b = BuildCabinet({{"b1.bin", Pattern(200000, 3)}, {"b2.bin", Pattern(100000, 4)}});
+  b.bytes[b.block_offsets.back() + cab::kDataHeaderSize] ^= 0xFF;  // b2's last block fails its checksum
+  ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("a.cab"), a.bytes.data(), a.bytes.size()));
+  ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("b.cab"), b.bytes.data(), b.bytes.size()));
+  ConcurrentExtraction x[2];
+  x[0].request.cabinetPath = dir.file("a.cab");
+  x[0].request.destination = out_a.path() + kSep;
+  x[1].request.cabinetPath = dir.file("b.cab");
+  x[1].request.destination = out_b.path() + kSep;
+  x[0].other = &x[1];
+  x[1].other = &x[0];
+  {
+    base::Thread threads[2];
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(threads[i].Start(ConcurrentExtraction::Body, &x[i]));
+  }  // joined here
+
+  EXPECT_TRUE(x[0].met_other && x[1].met_other);
+  EXPECT_TRUE(x[0].result.ok()) << x[0].result.error;
+  EXPECT_EQ(x[0].result.totalBytes, 370000);
+  EXPECT_EQ(x[0].result.requiredSpace, RequiredSpaceForEntry(300000) + RequiredSpaceForEntry(70000));
+  EXPECT_EQ(x[0].created,
+            (std::vector<std::string>{out_a.file("a1.bin"), out_a.path() + kSep + "sub" + kSep + "a2.bin"}));
+  std::vector<uint8_t> data;
+  ASSERT_TRUE(testsupport::ReadWholeFile(out_a.file("a1.bin"), &data));
+  EXPECT_EQ(data, Pattern(300000, 1));
+  ASSERT_TRUE(testsupport::ReadWholeFile(x[0].created[1], &data));
+  EXPECT_EQ(data, Pattern(70000, 2));
+
+  EXPECT_EQ(x[1].result.failure, ExtractionFailure::kCabinet);
+  EXPECT_NE(x[1].result.error.find("bad block checksum in folder 0"), std::string::npos) << x[1].result.error;
+  EXPECT_EQ(x[1].result.totalBytes, 300000);
+  EXPECT_EQ(x[1].created, std::vector<std::string>{out_b.file("b1.bin")});
+  EXPECT_EQ(FilesUnder(out_b.path()), std::vector<std::string>{"b1.bin"});
+  ASSERT_TRUE(testsupport::ReadWholeFile(out_b.file("b1.bin"), &data));
+  EXPECT_EQ(data, Pattern(200000, 3));
 }
 
 }  // namespace

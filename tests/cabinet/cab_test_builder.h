@@ -57,6 +57,13 @@ inline void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
 inline void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
 }
+// Sets a field of the record that starts at v[record].
+inline void PutField(std::vector<uint8_t>& v, size_t record, cab::Field f, uint32_t x) {
+  cab::StoreField(v.data() + record, f, x);
+}
+inline uint32_t GetField(const std::vector<uint8_t>& v, size_t record, cab::Field f) {
+  return cab::LoadField(v.data() + record, f);
+}
 inline void Append(std::vector<uint8_t>& v, const void* p, size_t n) {
   v.insert(v.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
 }
@@ -66,23 +73,24 @@ inline BuiltCabinet BuildCabinet(const std::vector<TestEntry>& entries, const Ca
   BuiltCabinet out;
   std::vector<uint8_t>& v = out.bytes;
   v.assign(cab::kHeaderSize, 0);
-  std::memcpy(v.data(), cab::kSignature, 4);
-  Put16(v, 24, cab::kVersion);
-  Put16(v, 26, static_cast<uint16_t>(layout.folder_types.size()));
-  Put16(v, 28, static_cast<uint16_t>(entries.size()));
+  std::memcpy(v.data() + cab::cfheader::kSignature.offset, cab::kSignature, cab::cfheader::kSignature.size);
+  PutField(v, 0, cab::cfheader::kVersion, cab::kVersion);
+  PutField(v, 0, cab::cfheader::kFolderCount, static_cast<uint32_t>(layout.folder_types.size()));
+  PutField(v, 0, cab::cfheader::kFileCount, static_cast<uint32_t>(entries.size()));
   uint16_t flags = 0;
   const bool reserve = layout.reserve_field || layout.header_reserve || layout.folder_reserve || layout.data_reserve;
   if (!layout.prev_cabinet.empty()) flags |= cab::kFlagPrevCabinet;
   if (!layout.next_cabinet.empty()) flags |= cab::kFlagNextCabinet;
   if (reserve) flags |= cab::kFlagReservePresent;
-  Put16(v, 30, flags);
-  Put16(v, 32, layout.set_id);
-  Put16(v, 34, layout.cabinet_index);
+  PutField(v, 0, cab::cfheader::kFlags, flags);
+  PutField(v, 0, cab::cfheader::kSetId, layout.set_id);
+  PutField(v, 0, cab::cfheader::kCabinetIndex, layout.cabinet_index);
   if (reserve) {
-    v.push_back(static_cast<uint8_t>(layout.header_reserve));
-    v.push_back(static_cast<uint8_t>(layout.header_reserve >> 8));
-    v.push_back(layout.folder_reserve);
-    v.push_back(layout.data_reserve);
+    const size_t at = v.size();
+    v.insert(v.end(), cab::cfheader::kReserveSizesSize, 0);
+    PutField(v, at, cab::cfheader::kHeaderReserve, layout.header_reserve);
+    PutField(v, at, cab::cfheader::kFolderReserve, layout.folder_reserve);
+    PutField(v, at, cab::cfheader::kDataReserve, layout.data_reserve);
     v.insert(v.end(), layout.header_reserve, 0xAB);
   }
   if (flags & cab::kFlagPrevCabinet) {
@@ -110,24 +118,24 @@ inline BuiltCabinet BuildCabinet(const std::vector<TestEntry>& entries, const Ca
   out.folders_offset = v.size();
   v.insert(v.end(), folder_count * (cab::kFolderSize + layout.folder_reserve), 0);
   out.files_offset = v.size();
-  Put32(v, 16, static_cast<uint32_t>(out.files_offset));
+  PutField(v, 0, cab::cfheader::kFilesOffset, static_cast<uint32_t>(out.files_offset));
   for (size_t i = 0; i < entries.size(); ++i) {
     const TestEntry& e = entries[i];
     size_t at = v.size();
     v.insert(v.end(), cab::kFileEntrySize, 0);
-    Put32(v, at, static_cast<uint32_t>(e.data.size()));
-    Put32(v, at + 4, entry_offsets[i]);
-    Put16(v, at + 8, e.folder);
-    Put16(v, at + 10, e.date);
-    Put16(v, at + 12, e.time);
-    Put16(v, at + 14, e.attribs);
+    PutField(v, at, cab::cffile::kSize, static_cast<uint32_t>(e.data.size()));
+    PutField(v, at, cab::cffile::kFolderOffset, entry_offsets[i]);
+    PutField(v, at, cab::cffile::kFolderIndex, e.folder);
+    PutField(v, at, cab::cffile::kDate, e.date);
+    PutField(v, at, cab::cffile::kTime, e.time);
+    PutField(v, at, cab::cffile::kAttributes, e.attribs);
     AppendString(v, e.name);
   }
 
   for (size_t f = 0; f < folder_count; ++f) {
     const size_t folder_at = out.folders_offset + f * (cab::kFolderSize + layout.folder_reserve);
-    Put32(v, folder_at, static_cast<uint32_t>(v.size()));
-    Put16(v, folder_at + 6, layout.folder_types[f]);
+    PutField(v, folder_at, cab::cffolder::kDataOffset, static_cast<uint32_t>(v.size()));
+    PutField(v, folder_at, cab::cffolder::kCompression, layout.folder_types[f]);
     uint16_t blocks = 0;
     const std::vector<uint8_t>& s = streams[f];
     for (size_t pos = 0; pos < s.size(); pos += layout.block_size, ++blocks) {
@@ -143,16 +151,17 @@ inline BuiltCabinet BuildCabinet(const std::vector<TestEntry>& entries, const Ca
       out.block_offsets.push_back(v.size());
       const size_t at = v.size();
       v.insert(v.end(), cab::kDataHeaderSize, 0);
-      Put16(v, at + 4, static_cast<uint16_t>(data.size()));
-      Put16(v, at + 6, static_cast<uint16_t>(n));
+      PutField(v, at, cab::cfdata::kCompressedSize, static_cast<uint32_t>(data.size()));
+      PutField(v, at, cab::cfdata::kUncompressedSize, static_cast<uint32_t>(n));
       if (layout.checksums)
-        Put32(v, at, cab::DataBlockChecksum(data.data(), static_cast<uint16_t>(data.size()), static_cast<uint16_t>(n)));
+        PutField(v, at, cab::cfdata::kChecksum,
+                 cab::DataBlockChecksum(data.data(), static_cast<uint16_t>(data.size()), static_cast<uint16_t>(n)));
       v.insert(v.end(), layout.data_reserve, 0xCD);
       Append(v, data.data(), data.size());
     }
-    Put16(v, folder_at + 4, blocks);
+    PutField(v, folder_at, cab::cffolder::kBlockCount, blocks);
   }
-  Put32(v, 8, static_cast<uint32_t>(v.size()));
+  PutField(v, 0, cab::cfheader::kCabinetSize, static_cast<uint32_t>(v.size()));
   return out;
 }
 
@@ -178,57 +187,57 @@ inline std::vector<uint8_t> BuildRawCabinet(const CabinetLayout& layout,
   // The header and names from the builder, then everything else by hand.
   std::vector<uint8_t> v = BuildCabinet(none, empty_layout).bytes;
   const size_t folders_offset = v.size() - folders.size() * (cab::kFolderSize + layout.folder_reserve);
-  Put16(v, 28, static_cast<uint16_t>(files.size()));
-  Put32(v, 16, static_cast<uint32_t>(v.size()));
+  PutField(v, 0, cab::cfheader::kFileCount, static_cast<uint32_t>(files.size()));
+  PutField(v, 0, cab::cfheader::kFilesOffset, static_cast<uint32_t>(v.size()));
   for (const RawFile& f : files) {
     size_t at = v.size();
     v.insert(v.end(), cab::kFileEntrySize, 0);
-    Put32(v, at, f.size);
-    Put32(v, at + 4, f.offset);
-    Put16(v, at + 8, f.folder);
-    Put16(v, at + 14, cab::kAttribArchive);
+    PutField(v, at, cab::cffile::kSize, f.size);
+    PutField(v, at, cab::cffile::kFolderOffset, f.offset);
+    PutField(v, at, cab::cffile::kFolderIndex, f.folder);
+    PutField(v, at, cab::cffile::kAttributes, cab::kAttribArchive);
     AppendString(v, f.name);
   }
   for (size_t i = 0; i < folders.size(); ++i) {
     const size_t folder_at = folders_offset + i * (cab::kFolderSize + layout.folder_reserve);
-    Put32(v, folder_at, static_cast<uint32_t>(v.size()));
-    Put16(v, folder_at + 4, static_cast<uint16_t>(folders[i].size()));
+    PutField(v, folder_at, cab::cffolder::kDataOffset, static_cast<uint32_t>(v.size()));
+    PutField(v, folder_at, cab::cffolder::kBlockCount, static_cast<uint32_t>(folders[i].size()));
     for (const RawBlock& b : folders[i]) {
       const size_t at = v.size();
       v.insert(v.end(), cab::kDataHeaderSize, 0);
-      Put16(v, at + 4, static_cast<uint16_t>(b.data.size()));
-      Put16(v, at + 6, b.uncompressed);
-      Put32(v, at, cab::DataBlockChecksum(b.data.data(), static_cast<uint16_t>(b.data.size()), b.uncompressed));
+      PutField(v, at, cab::cfdata::kCompressedSize, static_cast<uint32_t>(b.data.size()));
+      PutField(v, at, cab::cfdata::kUncompressedSize, b.uncompressed);
+      PutField(v, at, cab::cfdata::kChecksum,
+               cab::DataBlockChecksum(b.data.data(), static_cast<uint16_t>(b.data.size()), b.uncompressed));
       v.insert(v.end(), layout.data_reserve, 0xCD);
       Append(v, b.data.data(), b.data.size());
     }
   }
-  Put32(v, 8, static_cast<uint32_t>(v.size()));
+  PutField(v, 0, cab::cfheader::kCabinetSize, static_cast<uint32_t>(v.size()));
   return v;
 }
 
 // Zeroes every data block's checksum so that damage reaches the decoders.
 inline void ClearChecksums(std::vector<uint8_t>& v) {
-  auto le16 = [&](size_t at) { return static_cast<size_t>(v[at] | (v[at + 1] << 8)); };
-  auto le32 = [&](size_t at) { return le16(at) | (le16(at + 2) << 16); };
   if (v.size() < cab::kHeaderSize) return;
-  const size_t folders = le16(26);
-  const uint16_t flags = static_cast<uint16_t>(le16(30));
+  const size_t folders = GetField(v, 0, cab::cfheader::kFolderCount);
+  const uint32_t flags = GetField(v, 0, cab::cfheader::kFlags);
   size_t at = cab::kHeaderSize, folder_reserve = 0, data_reserve = 0;
   if (flags & cab::kFlagReservePresent) {
-    folder_reserve = v[at + 2];
-    data_reserve = v[at + 3];
-    at += 4 + le16(at);
+    folder_reserve = GetField(v, at, cab::cfheader::kFolderReserve);
+    data_reserve = GetField(v, at, cab::cfheader::kDataReserve);
+    at += cab::cfheader::kReserveSizesSize + GetField(v, at, cab::cfheader::kHeaderReserve);
   }
   for (int names = ((flags & cab::kFlagPrevCabinet) ? 2 : 0) + ((flags & cab::kFlagNextCabinet) ? 2 : 0); names > 0;
        --names)
     while (at < v.size() && v[at++] != 0) {
     }
   for (size_t f = 0; f < folders; ++f, at += cab::kFolderSize + folder_reserve) {
-    size_t block = le32(at);
-    for (size_t n = le16(at + 4); n > 0 && block + cab::kDataHeaderSize <= v.size(); --n) {
-      v[block] = v[block + 1] = v[block + 2] = v[block + 3] = 0;
-      block += cab::kDataHeaderSize + data_reserve + le16(block + 4);
+    size_t block = GetField(v, at, cab::cffolder::kDataOffset);
+    for (size_t n = GetField(v, at, cab::cffolder::kBlockCount); n > 0 && block + cab::kDataHeaderSize <= v.size();
+         --n) {
+      PutField(v, block, cab::cfdata::kChecksum, 0);
+      block += cab::kDataHeaderSize + data_reserve + GetField(v, block, cab::cfdata::kCompressedSize);
     }
   }
 }
@@ -284,7 +293,7 @@ inline MemoryState& State() {
 
 inline void* Alloc(uint32_t size) { return ::operator new(size ? size : 1); }
 inline void Free(void* p) { ::operator delete(p); }
-inline fdi::Handle Open(const char* path, int, int) {
+inline fdi::Handle Open(void*, const char* path, int, int) {
   MemoryState& s = State();
   const std::vector<uint8_t>* input = s.cabinet;
   if (s.set) {
@@ -296,7 +305,7 @@ inline fdi::Handle Open(const char* path, int, int) {
   s.open[h].input = input;
   return h;
 }
-inline uint32_t Read(fdi::Handle h, void* buffer, uint32_t count) {
+inline uint32_t Read(void*, fdi::Handle h, void* buffer, uint32_t count) {
   MemoryFile& f = State().open.at(h);
   const int64_t size = static_cast<int64_t>(f.input->size());
   if (f.position >= size) return 0;
@@ -305,13 +314,13 @@ inline uint32_t Read(fdi::Handle h, void* buffer, uint32_t count) {
   f.position += n;
   return n;
 }
-inline uint32_t Write(fdi::Handle h, const void* buffer, uint32_t count) {
+inline uint32_t Write(void*, fdi::Handle h, const void* buffer, uint32_t count) {
   MemoryFile& f = State().open.at(h);
   Append(State().run->files[f.output_name], buffer, count);
   return count;
 }
-inline int Close(fdi::Handle h) { return State().open.erase(h) == 1 ? 0 : -1; }
-inline int64_t Seek(fdi::Handle h, int64_t distance, int origin) {
+inline int Close(void*, fdi::Handle h) { return State().open.erase(h) == 1 ? 0 : -1; }
+inline int64_t Seek(void*, fdi::Handle h, int64_t distance, int origin) {
   MemoryFile& f = State().open.at(h);
   int64_t p = origin == fdi::kSeekStart ? distance : f.position + distance;
   if (p < 0) return -1;
@@ -340,7 +349,7 @@ inline intptr_t Notify(fdi::NotificationType type, fdi::Notification* n) {
     fdi::Notification copy = *n;
     copy.name1 = copy.name2 = copy.name3 = nullptr;
     s.run->closed[n->name1] = copy;
-    return Close(n->handle) == 0 ? 1 : 0;
+    return Close(nullptr, n->handle) == 0 ? 1 : 0;
   }
   return 0;
 }

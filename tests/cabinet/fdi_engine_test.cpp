@@ -237,7 +237,7 @@ TEST(FdiEngine, DamageFoundAheadCountsOnlyWhereTheWritesReachIt) {
 
 TEST(FdiEngine, MissingCabinetAndOverlongPath) {
   fdi::ErrorRecord error;
-  auto open_fails = [](const char*, int, int) -> fdi::Handle { return -1; };
+  auto open_fails = [](void*, const char*, int, int) -> fdi::Handle { return -1; };
   fdi::Context* ctx = fdi::FDICreate(cabtest::internal::Alloc, cabtest::internal::Free, open_fails,
                                      cabtest::internal::Read, cabtest::internal::Write, cabtest::internal::Close,
                                      cabtest::internal::Seek, fdi::kCpu80386, &error);

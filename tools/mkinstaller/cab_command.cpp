@@ -48,8 +48,8 @@ intptr_t ListNotify(fdi::NotificationType type, fdi::Notification* n) {
 
 int List(const std::string& cabinet) {
   fdi::ErrorRecord error;
-  fdi::Context* context = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, cab::io::Write, cab::io::Close,
-                                         cab::io::Seek, fdi::kCpu80386, &error);
+  fdi::Context* context = fdi::FDICreate(Alloc, Free, cab::io::EngineOpen, cab::io::EngineRead,
+                                         cab::io::EngineWrite, cab::io::EngineClose, cab::io::EngineSeek, fdi::kCpu80386, &error);
   if (!context) {
     std::fprintf(stderr, "mkinstaller cab: cannot create the cabinet engine\n");
     return kExitFailure;
@@ -88,11 +88,12 @@ int Extract(const std::string& cabinet, std::string destination, const std::stri
   request.cabinetPath = cabinet;
   request.prefix = prefix;
   request.destination = destination;
-  if (!ExtractCabinet(request, counter)) {
-    std::fprintf(stderr, "mkinstaller cab: extraction failed: %s\n", CabinetExtractionError().c_str());
+  const ExtractionResult result = ExtractCabinet(request, counter);
+  if (!result.ok()) {
+    std::fprintf(stderr, "mkinstaller cab: extraction failed: %s\n", result.error.c_str());
     return kExitFailure;
   }
-  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", counter.files, CabinetTotalBytes(),
+  std::printf("%zu files, %" PRId64 " bytes extracted to %s\n", counter.files, result.totalBytes,
               destination.c_str());
   return kExitOk;
 }

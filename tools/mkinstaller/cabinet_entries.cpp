@@ -24,8 +24,8 @@ intptr_t Collect(fdi::NotificationType type, fdi::Notification* n) {
 bool ReadCabinetEntries(const std::string& cabinet, std::vector<CabinetEntry>* entries, std::string* error) {
   entries->clear();
   fdi::ErrorRecord record;
-  fdi::Context* context = fdi::FDICreate(Alloc, Free, cab::io::Open, cab::io::Read, cab::io::Write, cab::io::Close,
-                                         cab::io::Seek, fdi::kCpu80386, &record);
+  fdi::Context* context = fdi::FDICreate(Alloc, Free, cab::io::EngineOpen, cab::io::EngineRead,
+                                         cab::io::EngineWrite, cab::io::EngineClose, cab::io::EngineSeek, fdi::kCpu80386, &record);
   if (!context) {
     *error = "cannot create the cabinet engine";
     return false;
