@@ -6,6 +6,7 @@
 #include <map>
 #include <tuple>
 
+#include "base/known_folders.h"
 #include "base/system_seam.h"
 
 namespace seam {
@@ -32,24 +33,15 @@ struct KnownFolder {
 
 // The folders of a Windows 7 (32-bit) installation for the user "User".
 const KnownFolder kWindows7Folders[] = {
-    {{0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9, 0x9A, 0x87, 0xC6, 0x41}},
-     "C:\\Users\\User\\Desktop"},
-    {{0xC4AA340D, 0xF20F, 0x4863, {0xAF, 0xEF, 0xF8, 0x7E, 0xF2, 0xE6, 0xBA, 0x25}},
-     "C:\\Users\\Public\\Desktop"},
-    {{0x1777F761, 0x68AD, 0x4D8A, {0x87, 0xBD, 0x30, 0xB7, 0x59, 0xFA, 0x33, 0xDD}},
-     "C:\\Users\\User\\Favorites"},
-    {{0xA77F5D77, 0x2E2B, 0x44C3, {0xA6, 0xA2, 0xAB, 0xA6, 0x01, 0x05, 0x4A, 0x51}},
-     "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"},
-    {{0x0139D44E, 0x6AFE, 0x49F2, {0x86, 0x90, 0x3D, 0xAF, 0xCA, 0xE6, 0xFF, 0xB8}},
-     "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
-    {{0x8983036C, 0x27C0, 0x404B, {0x8F, 0x08, 0x10, 0x2D, 0x10, 0xDC, 0xFD, 0x74}},
-     "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"},
-    {{0x625B53C3, 0xAB48, 0x4EC1, {0xBA, 0x1F, 0xA1, 0xEF, 0x41, 0x46, 0xFC, 0x19}},
-     "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
-    {{0x7C5A40EF, 0xA0FB, 0x4BFC, {0x87, 0x4A, 0xC0, 0xF2, 0xE0, 0xB9, 0xFA, 0x8E}},
-     "C:\\Program Files"},
-    {{0xDE974D24, 0xD9C6, 0x4D3E, {0xBF, 0x91, 0xF4, 0x45, 0x51, 0x20, 0xB9, 0x17}},
-     "C:\\Program Files\\Common Files"},
+    {kFolderDesktop, "C:\\Users\\User\\Desktop"},
+    {kFolderPublicDesktop, "C:\\Users\\Public\\Desktop"},
+    {kFolderFavorites, "C:\\Users\\User\\Favorites"},
+    {kFolderPrograms, "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"},
+    {kFolderCommonPrograms, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
+    {kFolderSendTo, "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"},
+    {kFolderStartMenu, "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+    {kFolderProgramFilesX86, "C:\\Program Files"},
+    {kFolderProgramFilesCommonX86, "C:\\Program Files\\Common Files"},
 };
 
 bool SameId(const FolderId& a, const FolderId& b) {

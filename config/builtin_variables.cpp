@@ -1,6 +1,7 @@
 #include "config/builtin_variables.h"
 
 #include "config/defines_parser.h"
+#include "base/known_folders.h"
 #include "base/system_seam.h"
 
 namespace {
@@ -15,26 +16,16 @@ struct KnownFolderVariable {
 // _SendTo, _StartMenu, _ProgramFilesX86 and _ProgramFilesCommonX86. There is
 // no common favorites folder: CommonFavorites uses the user's one again.
 const KnownFolderVariable kKnownFolderVariables[] = {
-    {u"Desktop",
-     {0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9, 0x9A, 0x87, 0xC6, 0x41}}, nullptr},
-    {u"CommonDesktop",
-     {0xC4AA340D, 0xF20F, 0x4863, {0xAF, 0xEF, 0xF8, 0x7E, 0xF2, 0xE6, 0xBA, 0x25}}, u"Desktop"},
-    {u"Favorites",
-     {0x1777F761, 0x68AD, 0x4D8A, {0x87, 0xBD, 0x30, 0xB7, 0x59, 0xFA, 0x33, 0xDD}}, nullptr},
-    {u"CommonFavorites",
-     {0x1777F761, 0x68AD, 0x4D8A, {0x87, 0xBD, 0x30, 0xB7, 0x59, 0xFA, 0x33, 0xDD}}, u"Favorites"},
-    {u"ProgramGroup",
-     {0xA77F5D77, 0x2E2B, 0x44C3, {0xA6, 0xA2, 0xAB, 0xA6, 0x01, 0x05, 0x4A, 0x51}}, nullptr},
-    {u"CommonProgramGroup",
-     {0x0139D44E, 0x6AFE, 0x49F2, {0x86, 0x90, 0x3D, 0xAF, 0xCA, 0xE6, 0xFF, 0xB8}}, u"ProgramGroup"},
-    {u"SendTo",
-     {0x8983036C, 0x27C0, 0x404B, {0x8F, 0x08, 0x10, 0x2D, 0x10, 0xDC, 0xFD, 0x74}}, nullptr},
-    {u"StartMenu",
-     {0x625B53C3, 0xAB48, 0x4EC1, {0xBA, 0x1F, 0xA1, 0xEF, 0x41, 0x46, 0xFC, 0x19}}, nullptr},
-    {u"ProgramFiles",
-     {0x7C5A40EF, 0xA0FB, 0x4BFC, {0x87, 0x4A, 0xC0, 0xF2, 0xE0, 0xB9, 0xFA, 0x8E}}, nullptr},
-    {u"CommonFiles",
-     {0xDE974D24, 0xD9C6, 0x4D3E, {0xBF, 0x91, 0xF4, 0x45, 0x51, 0x20, 0xB9, 0x17}}, nullptr},
+    {u"Desktop", seam::kFolderDesktop, nullptr},
+    {u"CommonDesktop", seam::kFolderPublicDesktop, u"Desktop"},
+    {u"Favorites", seam::kFolderFavorites, nullptr},
+    {u"CommonFavorites", seam::kFolderFavorites, u"Favorites"},
+    {u"ProgramGroup", seam::kFolderPrograms, nullptr},
+    {u"CommonProgramGroup", seam::kFolderCommonPrograms, u"ProgramGroup"},
+    {u"SendTo", seam::kFolderSendTo, nullptr},
+    {u"StartMenu", seam::kFolderStartMenu, nullptr},
+    {u"ProgramFiles", seam::kFolderProgramFilesX86, nullptr},
+    {u"CommonFiles", seam::kFolderProgramFilesCommonX86, nullptr},
 };
 
 struct RegistryFolder {

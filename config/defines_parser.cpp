@@ -138,8 +138,3 @@ DefinesParser& MainVariables() {
   static DefinesParser store;
   return store;
 }
-
-DefinesParser& DefinesRecord() {
-  static DefinesParser store;
-  return store;
-}

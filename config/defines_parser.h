@@ -5,9 +5,12 @@
 //     <Define><Name>InstallPath</Name><Value>%ProgramFiles%\Game</Value></Define>
 //   </Defines>
 //
-// Two stores live for the whole run: the main variable store, which the
-// expansion language reads, and the defines record, which holds only what
-// the defines documents said and is written into the install log.
+// An install keeps two stores: the variables its texts expand in, and the
+// defines record, which holds only what the defines documents said and is
+// written into the install log (both in engine/install_job.h). The main
+// variable store below is the one store of the process that the expansion
+// language reads when no store is named (Expand(text, collapse)): the stub
+// binds its install job to it, the uninstaller and mkinstaller fill it.
 #pragma once
 
 #include <map>
@@ -57,6 +60,5 @@ class DefinesParser {
   VariableMap variables_;
 };
 
-// The two run-wide stores.
+// The process's main variable store.
 DefinesParser& MainVariables();
-DefinesParser& DefinesRecord();

@@ -12,6 +12,8 @@ namespace {
 // What one top-level Expand call may spend. Nested expansions (variable
 // values and command arguments) share it with their caller.
 struct Budget {
+  explicit Budget(const DefinesParser& store) : variables(store) {}
+  const DefinesParser& variables;  // the store that %Name% reads
   int steps = 0;
   int depth = 0;
   bool exhausted = false;
@@ -127,7 +129,7 @@ WString ExpandWithin(const WString& text, bool collapse, Budget& budget) {
     WString value;
     if (!budget.IsActive(key)) {
       budget.activeNames.push_back(key);
-      value = ExpandWithin(MainVariables().GetVariable(name), false, budget);
+      value = ExpandWithin(budget.variables.GetVariable(name), false, budget);
       budget.activeNames.pop_back();
       if (budget.exhausted) break;
     }
@@ -180,10 +182,12 @@ std::map<WString, DefineCommand>& AddedCommands() {
 
 }  // namespace
 
-WString Expand(const WString& text, bool collapse) {
-  Budget budget;
+WString Expand(const DefinesParser& variables, const WString& text, bool collapse) {
+  Budget budget(variables);
   return ExpandWithin(text, collapse, budget);
 }
+
+WString Expand(const WString& text, bool collapse) { return Expand(MainVariables(), text, collapse); }
 
 WString LiteralForExpand(const WString& text) {
   WString out;

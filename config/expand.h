@@ -1,6 +1,6 @@
 // The expansion language of every configurable text.
 //
-//   %Name%            the value of Name in the main variable store (names are
+//   %Name%            the value of Name in the variable store (names are
 //                     case-insensitive), itself expanded before it is inserted
 //   %%                a literal "%" (turned into one "%" only when collapsing)
 //   #Command args | alternative
@@ -17,6 +17,8 @@
 
 #include "base/string_utils.h"
 
+class DefinesParser;
+
 // Expands `text`. `collapse` turns each "%%" into "%" at the very end; every
 // caller outside this file passes true. Never fails: unknown variables are
 // empty and a command without a value falls back to its alternative.
@@ -30,6 +32,12 @@
 //    a text longer than kMaxExpansionLength characters (a registry value that
 //    names itself, exponential growth), the whole call returns the empty
 //    string.
+WString Expand(const DefinesParser& variables, const WString& text, bool collapse);
+
+// The same in the main variable store (MainVariables()): the texts of the
+// wizard pages, of the message boxes and of the uninstaller, which have one
+// store for the whole process. Code that works for one install job expands
+// in the job's variables instead (InstallJob::Expand).
 WString Expand(const WString& text, bool collapse);
 
 // The form of a plain text (a file name, an error text that quotes one) that

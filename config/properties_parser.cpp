@@ -155,11 +155,6 @@ void PropertiesParser::RecordError(XMLParser& xml, const WString& message) {
 
 }  // namespace BrioCommon
 
-BrioCommon::PropertiesParser& PropertyTable() {
-  static BrioCommon::PropertiesParser table;
-  return table;
-}
-
 void CopyPropertyStrings(const BrioCommon::PropertiesParser& table, DefinesParser& store) {
   for (const auto& entry : table.Strings()) store.SetVariable(entry.first, entry.second);
 }

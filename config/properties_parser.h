@@ -62,9 +62,6 @@ class PropertiesParser {
 
 }  // namespace BrioCommon
 
-// The run-wide property table.
-BrioCommon::PropertiesParser& PropertyTable();
-
 // Stores every string of the table into `store` under its ID, in ID order,
 // so that the texts become %ID% references (case-insensitive there).
 void CopyPropertyStrings(const BrioCommon::PropertiesParser& table, DefinesParser& store);

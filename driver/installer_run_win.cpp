@@ -57,16 +57,15 @@ void ReadOperatingSystemVersion() {
 }
 
 // Result codes of the pages (and of the silent replacements).
-constexpr int kResultCancel = 2;
-constexpr int kResultBack = 110;
-constexpr int kResultNext = 1014;
+constexpr int kResultCancel = IDC_CANCEL;
+constexpr int kResultBack = IDC_BACK;
+constexpr int kResultNext = IDC_NEXT;
 
 }  // namespace
 
 int RunInstaller(const std::string& command_line) {
   RunState& run = Run();
   ConnectRunHandlers();
-  ConnectInstallContext();
 
   ReadOperatingSystemVersion();
   LoadWindowIcons();
@@ -118,48 +117,46 @@ int RunInstaller(const std::string& command_line) {
   while (!run.aborted) {
     int result = kResultCancel;
     switch (run.step) {
-      case 0:
+      case RunStep::kConfiguration:
         result = RunConfigurationStep();
         break;
-      case 1:
+      case RunStep::kWelcome:
         result = RunWelcomeStep();
         // Next leads past the options to the license, Change Settings to
         // the options.
-        ++run.step;
+        run.step = RunStep::kOptions;
         break;
-      case 2:
+      case RunStep::kOptions:
         result = RunOptionsStep();
         break;
-      case 3:
+      case RunStep::kLicense:
         result = RunLicenseStep();
         break;
-      case 4:
+      case RunStep::kInstall:
         result = RunInstallStep();
         break;
-      case 5:
+      case RunStep::kStoreSelection:
         result = RunStoreSelectionStep();
         break;
-      case 6:
+      case RunStep::kFinish:
         RunFinishStep();
         break;
-      default:
-        break;
     }
-    if (run.step == 6) break;
+    if (run.step == RunStep::kFinish) break;
     if (result == kResultNext) {
-      ++run.step;
+      run.step = NextStep(run.step);
     } else if (result == kResultBack) {
-      --run.step;
+      run.step = PreviousStep(run.step);
     } else if (result == kResultCancel) {
       run.aborted = true;
     }
-    if (run.step == 3 && !run.aborted && !ValidateChoicesForRun()) {
+    if (run.step == RunStep::kLicense && !run.aborted && !ValidateChoicesForRun()) {
       // Without pages (silent, or only the progress page) there is no
       // options page to return to: the run ends.
       if (run.silent || run.progressOnly)
         run.aborted = true;
       else
-        run.step = 2;
+        run.step = RunStep::kOptions;
     }
   }
 

@@ -3,7 +3,6 @@
 #include "base/fatal_error.h"
 #include "config/fatal_error_box.h"
 #include "driver/run_state.h"
-#include "engine/install_context.h"
 
 namespace {
 
@@ -14,7 +13,7 @@ class RunProgress : public ExtractionProgress {
   void FileStarted(const std::string& relative_name) override { Run().currentFileName.Set(relative_name); }
   void FileCreated(const std::string& path) override { Run().extractedFiles.push_back(path); }
   bool RetryVolume(const std::string& volume_name) override {
-    return !Run().silent && TheInstallContext().AskVolumeRetry(volume_name);
+    return !Run().silent && AskRunVolumeRetry(volume_name);
   }
 };
 

@@ -1,13 +1,17 @@
 // How the driver connects its run-wide state (run_state.h) to the layers
 // below it. Lower layers never see RunState: the cabinet extraction gets an
-// ExtractionRequest and an ExtractionProgress, the engine an InstallContext,
-// and every fatal error goes to the handler installed here.
+// ExtractionRequest and an ExtractionProgress, the engine the run's
+// InstallJob (with an InstallContext over the run-wide state), and every
+// fatal error goes to the handler installed here.
 #pragma once
 
 #include <string>
 
 #include "base/string_utils.h"
 #include "cabinet/cab_extract.h"
+
+class InstallContext;
+class InstallJob;
 
 // The run's fatal-error handler: sets the aborted flag and, unless the run
 // is silent, shows the expanded message box.
@@ -40,7 +44,16 @@ int64_t CabinetTotalBytes();
 const std::string& CabinetExtractionError();
 bool CabinetEntryRefused();
 
-// Windows: installs the driver's InstallContext (engine/install_context.h)
-// over the run-wide state. The stub calls it first thing, beside
-// ConnectRunHandlers; the engine's tests call it in their set-up.
-void ConnectInstallContext();
+// Windows: the driver's InstallContext (engine/install_context.h) over the
+// run-wide state; the engine's tests build their jobs on it.
+InstallContext& RunInstallContext();
+
+// Asks the player for a missing or damaged volume of the installer (Retry
+// or Cancel) through the run's context; true to try again. The host has no
+// one to ask.
+bool AskRunVolumeRetry(const std::string& volume_name);
+
+// Windows: the run's install job (engine/install_job.h), over the context
+// above and the main variable store; the driver owns it and hands it to the
+// install worker, the actions it calls itself and the pages' structures.
+InstallJob& RunJob();

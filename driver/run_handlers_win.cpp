@@ -6,11 +6,11 @@
 #include "driver/run_handlers.h"
 #include "driver/run_prompts_win.h"
 #include "driver/run_state.h"
-#include "engine/install_context.h"
+#include "engine/install_job.h"
 
 namespace {
 
-class RunInstallContext : public InstallContext {
+class RunContext : public InstallContext {
  public:
   bool Aborted() const override { return Run().aborted; }
   void SetAborted(bool aborted) override { Run().aborted = aborted; }
@@ -74,7 +74,16 @@ int ShowNotRunningPrompt() {
                      reinterpret_cast<const wchar_t*>(caption.c_str()), prompt.flags);
 }
 
-void ConnectInstallContext() {
-  static RunInstallContext context;
-  SetInstallContext(&context);
+InstallContext& RunInstallContext() {
+  static RunContext context;
+  return context;
+}
+
+InstallJob& RunJob() {
+  static InstallJob job(RunInstallContext(), MainVariables());
+  return job;
+}
+
+bool AskRunVolumeRetry(const std::string& volume_name) {
+  return RunInstallContext().AskVolumeRetry(volume_name);
 }

@@ -42,9 +42,15 @@ enum class RunPrompt : int {
   kVolumeFault = 1,     // a volume of the installer is missing or damaged
 };
 
+// The steps of the driver's loop, in their order: a page's Next moves to the
+// following step, Back to the one before.
+enum class RunStep { kConfiguration, kWelcome, kOptions, kLicense, kInstall, kStoreSelection, kFinish };
+
+inline RunStep NextStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) + 1); }
+inline RunStep PreviousStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) - 1); }
+
 struct RunState {
-  // Wizard step, 0 to 6.
-  int step = 0;
+  RunStep step = RunStep::kConfiguration;
 
   std::atomic<bool> aborted{false};
   bool silent = false;

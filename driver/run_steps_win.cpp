@@ -24,8 +24,7 @@
 #include "cabinet/cab_extract.h"
 #include "engine/desktop_launch.h"
 #include "engine/external_programs.h"
-#include "engine/install_config.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 #include "engine/install_worker.h"
 #include "wizard/install_choices.h"
 #include "engine/install_actions.h"
@@ -68,8 +67,7 @@ WorkerView Worker() {
   view.answerEvent = static_cast<HANDLE>(run.answerEvent);
   view.promptAnswer = &run.promptAnswer;
   view.prompt = RunWorkerPrompt;
-  view.execPhase = IsExecPhase;
-  view.execMessage = ExecMessage;
+  view.exec = &RunJob().exec;
   return view;
 }
 
@@ -129,14 +127,15 @@ std::string CommonAppDataFolder() {
 // ends); a failed attached text only stops the list.
 bool LoadDefines(const std::string& config_folder) {
   const std::string defines_file = config_folder + "defines.xml";
-  for (DefinesParser* store : {&MainVariables(), &DefinesRecord()}) {
+  InstallJob& job = RunJob();
+  for (DefinesParser* store : {&job.variables, &job.defines}) {
     if (!store->ParseFile(defines_file)) {
       ShowFatalError(Widen(store->ErrorText()));
       return false;
     }
   }
   for (const std::string& text : Run().attachedTexts) {
-    for (DefinesParser* store : {&MainVariables(), &DefinesRecord()}) {
+    for (DefinesParser* store : {&job.variables, &job.defines}) {
       if (!store->ParseText(text)) {
         ShowFatalError(u"Attached Defines: " + Widen(store->ErrorText()));
         return true;
@@ -157,7 +156,7 @@ void CheckDirectX() {
 // A product that must already be installed: its folder becomes the install
 // folder, or the run ends with exit code 300 when it is not there.
 void CheckRequiredInstallation() {
-  const BrioCommon::InstallConfigParser& config = InstallConfig();
+  const BrioCommon::InstallConfigParser& config = RunJob().config;
   if (config.InstallLocation.empty()) return;
   const WString location = Expand(Widen(config.InstallLocation), true);
   const WString file = Expand(Widen(config.FileNameAppend), true);
@@ -211,7 +210,7 @@ int RunConfigurationStep() {
   }
   if (run.aborted) return result;
 
-  BrioCommon::PropertiesParser& properties = PropertyTable();
+  BrioCommon::PropertiesParser properties;  // read into the variables below
   if (!properties.ParseFile(run.tempFolder + "\\props.xml")) {
     if (!run.silent)
       ShowMessage(Expand(u"%INSTALL_ERROR%", true), u"Properties file error: '" + Widen(properties.ErrorText()) + u"'",
@@ -225,7 +224,7 @@ int RunConfigurationStep() {
     g_wizard = CreateWizardResources(run.destinationFolder, static_cast<HICON>(run.iconLarge),
                                      static_cast<HICON>(run.iconSmall));
 
-  BrioCommon::InstallConfigParser& config = InstallConfig();
+  BrioCommon::InstallConfigParser& config = RunJob().config;
   if (!config.ParseFile(run.destinationFolder + "install.xml")) {
     ShowFatalError(Widen(config.GetErrorText()));
     return result;
@@ -254,15 +253,15 @@ int RunInstallStep() {
   const WString install_group = variables.GetVariable(u"InstallGroup");
   variables.SetVariable(u"AppFolder", Widen(RemoveTrailingSlash(Narrow(variables.GetVariable(u"CommonProgramGroup")) +
                                                                 "\\" + Narrow(install_group))));
-  DefinesRecord().SetVariable(u"InstallPath", install_path);
-  DefinesRecord().SetVariable(u"InstallGroup", install_group);
+  RunJob().defines.SetVariable(u"InstallPath", install_path);
+  RunJob().defines.SetVariable(u"InstallGroup", install_group);
 
   run.entryPrefix = "files\\";
   std::string destination = Narrow(Expand(install_path, true));
   if (!destination.empty() && destination.back() != '\\' && destination.back() != '/') destination += '\\';
   run.destinationFolder = destination;
   run.extractedFiles.clear();
-  StartInstallWorker();
+  StartInstallWorker(RunJob());
   if (run.silent) {
     WaitForWorker();
     return kResultNext;
@@ -283,13 +282,13 @@ int RunLicenseStep() {
 
 int RunStoreSelectionStep() {
   RunState& run = Run();
-  BrioCommon::InstallConfigParser& config = InstallConfig();
+  BrioCommon::InstallConfigParser& config = RunJob().config;
   if (config.Retailers.empty() || run.silent || run.progressOnly) return kResultNext;
   StoreChoices choices;
   choices.config = &config;
   choices.configFolder = run.tempFolder + "\\";
   choices.initialString = Narrow(MainVariables().GetVariable(u"STORESELECT_INITIAL_STRING"));
-  choices.createShortcuts = [] { CreateShortcuts(); };
+  choices.createShortcuts = [] { CreateShortcuts(RunJob()); };
   // The page has no Cancel of its own: whatever ends it, the run goes on.
   RunStoreSelectionPage(Pages(), choices);
   return kResultNext;
@@ -305,7 +304,7 @@ int RunOptionsStep() {
   if (run.silent || run.progressOnly) return kResultNext;
   OptionsChoices choices;
   choices.variables = &MainVariables();
-  choices.withFileAssociation = !InstallConfig().FileAssociations.empty();
+  choices.withFileAssociation = !RunJob().config.FileAssociations.empty();
   choices.fileAssociation = &run.fileAssociations;
   choices.savedInstallPath = run.savedInstallPath;
   choices.savedInstallGroup = run.savedInstallGroup;
@@ -313,10 +312,11 @@ int RunOptionsStep() {
 }
 
 void RunFinishStep() {
-  FinishInstallLog();
+  InstallJob& job = RunJob();
+  job.log.Finish(job.defines);
   RunState& run = Run();
   if (run.silent) return;
-  const std::string& run_exe = InstallConfig().RunExe;
+  const std::string& run_exe = job.config.RunExe;
   const int result = run.progressOnly ? kResultFinishLaunch
                                       : RunFinishPage(Pages(), FindReadme(run.tempFolder, MainVariables()),
                                                       !run_exe.empty());
@@ -354,9 +354,10 @@ void ReleaseWizard() {
 }
 
 void FinishRun() {
-  if (IsInstallLogOpen()) FinishInstallLog();
+  InstallJob& job = RunJob();
+  if (job.log.HasFile()) job.log.Finish(job.defines);
   if (!Run().aborted) Expand(u"%PostEval%", true);
-  for (const std::string& resource : InstallConfig().TemporaryInstallResources)
+  for (const std::string& resource : job.config.TemporaryInstallResources)
     DeleteFileA(Narrow(Expand(Widen(resource), true)).c_str());
 }
 

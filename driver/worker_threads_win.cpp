@@ -14,21 +14,21 @@ DWORD WINAPI ConfigExtractionThread(LPVOID) {
   return 0;
 }
 
-DWORD WINAPI InstallWorkerThread(LPVOID) {
-  InstallWorker();
+DWORD WINAPI InstallWorkerThread(LPVOID job) {
+  InstallWorker(*static_cast<InstallJob*>(job));
   Run().done = true;
   return 0;
 }
 
 }  // namespace
 
-bool StartWorkerThread(unsigned long(__stdcall* body)(void*)) {
+bool StartWorkerThread(unsigned long(__stdcall* body)(void*), void* argument) {
   RunState& run = Run();
   run.done = false;
   run.overallPercent = 0;
   run.filePercent = 0;
   run.currentFileName.Set("");
-  HANDLE thread = CreateThread(nullptr, 0, body, nullptr, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, body, argument, 0, nullptr);
   if (!thread) {
     run.failed = true;
     run.aborted = true;
@@ -42,7 +42,7 @@ bool StartWorkerThread(unsigned long(__stdcall* body)(void*)) {
 
 void StartConfigExtraction() { StartWorkerThread(ConfigExtractionThread); }
 
-void StartInstallWorker() { StartWorkerThread(InstallWorkerThread); }
+void StartInstallWorker(InstallJob& job) { StartWorkerThread(InstallWorkerThread, &job); }
 
 void WaitForWorker() {
   // The install worker hands its not-running question to the progress page

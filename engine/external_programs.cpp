@@ -1,47 +1,24 @@
 #include "engine/external_programs.h"
 
-#include <atomic>
+WString ExecStatus::Message() const {
+  Lock();
+  WString copy = message_;
+  Unlock();
+  return copy;
+}
 
-namespace {
+void ExecStatus::SetMessage(const WString& message) {
+  Lock();
+  message_ = message;
+  Unlock();
+}
 
-// The message is a whole string that the page copies on its timer while the
-// worker may replace it; a small spin lock keeps the two copies apart (the
-// mingw thread model here has no std::mutex, and the critical sections are
-// a few string copies long).
-class SharedText {
- public:
-  void Set(const WString& text) {
-    Lock();
-    text_ = text;
-    Unlock();
+void ExecStatus::Lock() const {
+  while (busy_.test_and_set(std::memory_order_acquire)) {
   }
-  WString Get() {
-    Lock();
-    WString copy = text_;
-    Unlock();
-    return copy;
-  }
+}
 
- private:
-  void Lock() {
-    while (busy_.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  void Unlock() { busy_.clear(std::memory_order_release); }
-
-  std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
-  WString text_;
-};
-
-std::atomic<bool> g_execPhase{false};
-SharedText g_execMessage;
-
-}  // namespace
-
-bool IsExecPhase() { return g_execPhase.load(); }
-WString ExecMessage() { return g_execMessage.Get(); }
-void SetExecPhase(bool active) { g_execPhase.store(active); }
-void SetExecMessage(const WString& message) { g_execMessage.Set(message); }
+void ExecStatus::Unlock() const { busy_.clear(std::memory_order_release); }
 
 bool SplitLibraryCall(const std::string& exe, std::string* function, std::string* library) {
   size_t at = exe.find('@');

@@ -2,20 +2,35 @@
 // and the status the progress page shows while one of them runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "base/string_utils.h"
 #include "engine/install_records.h"
 
-// Set for the whole run of a program list; polled by the progress page.
-bool IsExecPhase();
-// The expanded status text of the record being run. Safe to read from
-// another thread while the worker replaces it.
-WString ExecMessage();
+// What a program list shows while it runs: the worker writes it, the
+// progress page copies it on its timer. One per install job.
+class ExecStatus {
+ public:
+  // Set for the whole run of a program list.
+  bool Phase() const { return phase_.load(); }
+  void SetPhase(bool active) { phase_.store(active); }
+  // The expanded status text of the record being run. Safe to read from
+  // another thread while the worker replaces it: a small spin lock keeps
+  // the two copies apart (the win32 thread model of the Windows build has
+  // no std::mutex, and the critical sections are a few string copies long).
+  WString Message() const;
+  void SetMessage(const WString& message);
 
-void SetExecPhase(bool active);
-void SetExecMessage(const WString& message);
+ private:
+  void Lock() const;
+  void Unlock() const;
+
+  std::atomic<bool> phase_{false};
+  mutable std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+  WString message_;
+};
 
 // "Function@library.dll": the part before the first '@' names an exported
 // function, the part after it the library. False when there is no '@'.

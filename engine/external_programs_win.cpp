@@ -3,39 +3,39 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "config/expand.h"
 #include "base/fatal_error.h"
 #include "base/library_loading.h"
-#include "engine/install_context.h"
 #include "engine/external_programs.h"
 #include "engine/install_actions.h"
+#include "engine/install_job.h"
 
 namespace {
 
 enum class Outcome { Next, Stop };
 
-Outcome Failed() {
-  SetExecPhase(false);
+Outcome Failed(ExecStatus& status) {
+  status.SetPhase(false);
   return Outcome::Stop;
 }
 
 // The library is loaded by its full path only: a bare name stands for the
 // file of that name in the configuration folder the installer extracted
 // (never one found along the search path, beside the installer first).
-Outcome CallLibraryFunction(const ExecRecord& record, const std::string& function, const std::string& library) {
-  const std::string path = LibraryPathIn(TheInstallContext().ConfigFolder(), library);
+Outcome CallLibraryFunction(InstallJob& job, const ExecRecord& record, const std::string& function,
+                            const std::string& library) {
+  const std::string path = LibraryPathIn(job.context.ConfigFolder(), library);
   HMODULE module = path.empty() ? nullptr : static_cast<HMODULE>(LoadLibraryAt(path));
   if (!module) {
     if (record.SilentFail) return Outcome::Next;
     ShowFatalError(u"Failed to load library '" + Widen(library) + u"'");
-    return Failed();
+    return Failed(job.exec);
   }
   FARPROC entry = GetProcAddress(module, function.c_str());
   if (!entry) {
     FreeLibrary(module);
     if (record.SilentFail) return Outcome::Next;
     ShowFatalError(u"Failed to find func '" + Widen(function) + u"'");
-    return Failed();
+    return Failed(job.exec);
   }
   // Called with no arguments; whatever it returns is ignored. With no
   // arguments the cdecl and stdcall conventions agree.
@@ -44,7 +44,7 @@ Outcome CallLibraryFunction(const ExecRecord& record, const std::string& functio
   return Outcome::Next;
 }
 
-Outcome RunProgram(const ExecRecord& record, const std::string& exe, const std::string& params,
+Outcome RunProgram(InstallJob& job, const ExecRecord& record, const std::string& exe, const std::string& params,
                    const std::string& directory) {
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof info;
@@ -58,7 +58,7 @@ Outcome RunProgram(const ExecRecord& record, const std::string& exe, const std::
   if (!ShellExecuteExA(&info)) {
     if (record.SilentFail) return Outcome::Next;
     ShowFatalError(u"Failed to execute '" + Widen(exe) + u"'");
-    return Failed();
+    return Failed(job.exec);
   }
   DWORD code = 0;
   for (;;) {
@@ -68,37 +68,37 @@ Outcome RunProgram(const ExecRecord& record, const std::string& exe, const std::
       return Outcome::Next;
     }
     if (code != STILL_ACTIVE) break;
-    if (TheInstallContext().Aborted()) {
+    if (job.context.Aborted()) {
       // Cancelled: the program is left running, only our handle goes.
       CloseHandle(info.hProcess);
-      return Failed();
+      return Failed(job.exec);
     }
     Sleep(kExecPollMilliseconds);
   }
   CloseHandle(info.hProcess);
   if (ExitCodeAccepted(record, code)) return Outcome::Next;
-  return Failed();  // a refused exit code ends the list without a message
+  return Failed(job.exec);  // a refused exit code ends the list without a message
 }
 
 }  // namespace
 
-bool RunExecList(const std::vector<ExecRecord>& list) {
-  SetExecPhase(true);
+bool RunExecList(InstallJob& job, const std::vector<ExecRecord>& list) {
+  job.exec.SetPhase(true);
   for (const ExecRecord& record : list) {
-    std::string exe = Narrow(Expand(Widen(record.Exe), true));
-    std::string params = Narrow(Expand(Widen(record.Params), true));
-    std::string directory = Narrow(Expand(Widen(record.Directory), true));
-    WString message = Expand(record.StatusMessage, true);
-    if (message.empty()) message = Expand(u"%INSTALLING_PREREQ_MESSAGE%", true);
-    SetExecMessage(message);
+    std::string exe = job.ExpandText(record.Exe);
+    std::string params = job.ExpandText(record.Params);
+    std::string directory = job.ExpandText(record.Directory);
+    WString message = job.Expand(record.StatusMessage);
+    if (message.empty()) message = job.Expand(u"%INSTALLING_PREREQ_MESSAGE%");
+    job.exec.SetMessage(message);
     if (exe.empty()) continue;
 
     std::string function, library;
-    Outcome outcome = SplitLibraryCall(exe, &function, &library) ? CallLibraryFunction(record, function, library)
-                                                                 : RunProgram(record, exe, params, directory);
+    Outcome outcome = SplitLibraryCall(exe, &function, &library) ? CallLibraryFunction(job, record, function, library)
+                                                                 : RunProgram(job, record, exe, params, directory);
     if (outcome == Outcome::Stop) return false;
   }
-  SetExecPhase(false);
-  TheInstallContext().Progress().OverallPercent(0);
+  job.exec.SetPhase(false);
+  job.context.Progress().OverallPercent(0);
   return true;
 }

@@ -3,12 +3,9 @@
 // block. Failures are silent; a false result ends the install.
 #include <windows.h>
 
-#include "config/expand.h"
 #include "engine/file_associations.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
-#include "engine/install_context.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 #include "engine/registry_keys_win.h"
 
 namespace {
@@ -36,16 +33,16 @@ bool WriteValues(HKEY root, const std::vector<ClassesValue>& values) {
 
 }  // namespace
 
-bool CreateFileAssociations() {
-  if (!TheInstallContext().FileAssociationsChosen()) return true;
-  for (const FileAssociation& association : InstallConfig().FileAssociations) {
+bool CreateFileAssociations(InstallJob& job) {
+  if (!job.context.FileAssociationsChosen()) return true;
+  for (const FileAssociation& association : job.config.FileAssociations) {
     if (!IsUsableAssociation(association)) continue;
     std::vector<std::string> commands;
     for (const ShellCommand& command : association.ShellCommands)
-      commands.push_back(Narrow(Expand(Widen(command.Command), true)));
-    std::string icon = Narrow(Expand(Widen(association.IconLocation), true));
+      commands.push_back(job.ExpandText(command.Command));
+    std::string icon = job.ExpandText(association.IconLocation);
     std::vector<ClassesValue> values = AssociationValues(association, commands, icon);
-    if (!association.IconLocation.empty()) g_iconsChanged = true;
+    if (!association.IconLocation.empty()) job.iconsChanged = true;
 
     if (!WriteValues(HKEY_CLASSES_ROOT, values)) return false;
     HKEY classes = nullptr;
@@ -54,7 +51,7 @@ bool CreateFileAssociations() {
     bool written = WriteValues(classes, values);
     RegCloseKey(classes);
     if (!written) return false;
-    for (const WString& line : AssociationLogLines(association, commands, icon)) AppendLogLine(line);
+    for (const WString& line : AssociationLogLines(association, commands, icon)) job.log.AppendLine(line);
   }
   return true;
 }

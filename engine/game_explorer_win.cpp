@@ -4,12 +4,10 @@
 #include <ole2.h>
 #include <objbase.h>
 
-#include "config/expand.h"
 #include "base/system_seam.h"
 #include "engine/game_explorer.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 #include "engine/registry_keys_win.h"
 
 // The Game Explorer interface as the system declares it (the compiler's
@@ -139,21 +137,21 @@ bool RegisterForUpgrade(const std::string& executable, const std::string& instal
   return RegisterForUpgradeWith(executable, install_folder, guid, NewGuidString);
 }
 
-bool RegisterGameExplorer() {
-  BrioCommon::InstallConfigParser& config = InstallConfig();
+bool RegisterGameExplorer(InstallJob& job) {
+  BrioCommon::InstallConfigParser& config = job.config;
   unsigned major = 0, minor = 0;
   if (config.GameExplorer.empty() || !WindowsVersion(&major, &minor)) return false;
   GameExplorerMethod method = GameExplorerMethodFor(major, minor);
   if (method == GameExplorerMethod::None) return false;
 
-  std::string executable = Narrow(Expand(Widen(config.GameExplorer), true));
+  std::string executable = job.ExpandText(config.GameExplorer);
   std::string install_folder = GetDirectory(executable);
   std::string guid;
   bool registered = method == GameExplorerMethod::GameExplorerObject
                         ? RegisterWithGameExplorer(executable, install_folder, &guid)
                         : RegisterForUpgrade(executable, install_folder, &guid);
   if (!registered) return false;
-  AppendLogElement(1, "GameExplorerGuid", Widen(guid), LogValue::Verbatim);
+  job.log.AppendElement(1, "GameExplorerGuid", Widen(guid), LogValue::Verbatim);
 
   std::string data_folder = RemoveTrailingSlash(seam::CommonAppDataFolder());
   if (data_folder.empty()) return true;
@@ -164,9 +162,9 @@ bool RegisterGameExplorer() {
   play.Dest = link;
   play.Target = executable;
   config.Shortcuts.push_back(play);
-  AppendLogElement(1, "UninstallDeltree", Widen(task_folder), LogValue::Verbatim);
+  job.log.AppendElement(1, "UninstallDeltree", Widen(task_folder), LogValue::Verbatim);
   if (method == GameExplorerMethod::UpgradeKey)
-    AppendLogElement(1, "UninstallDelRegKey", Widen(std::string("HKLM\\") + kGamesToFindKey + "\\" + guid),
+    job.log.AppendElement(1, "UninstallDelRegKey", Widen(std::string("HKLM\\") + kGamesToFindKey + "\\" + guid),
                      LogValue::Verbatim);
   return true;
 }

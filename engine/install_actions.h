@@ -1,6 +1,7 @@
-// The actions the install worker runs, in the order it runs them. Each reads
-// the install configuration and the variable store, reports its own errors,
-// and appends its lines to the install log.
+// The actions the install worker runs, in the order it runs them. Each takes
+// the install job it works for (engine/install_job.h): it reads the job's
+// configuration and variables, reports its own errors, and appends its lines
+// to the job's install log.
 #pragma once
 
 #include <set>
@@ -9,24 +10,22 @@
 
 #include "engine/install_records.h"
 
+class InstallJob;
+
 // Runs the programs of a list; false when one failed without SilentFail.
-bool RunExecList(const std::vector<ExecRecord>& list);
+bool RunExecList(InstallJob& job, const std::vector<ExecRecord>& list);
 // Opens the configured files, folders and keys to everyone; result ignored.
-bool GrantPermissions();
+bool GrantPermissions(InstallJob& job);
 // True when the path is the expanded icon of a shared shortcut.
-bool IsSharedShortcutIcon(const std::string& path);
+bool IsSharedShortcutIcon(const InstallJob& job, const std::string& path);
 // The expanded icons of the shared shortcuts: expanded once for checking
 // every extracted file.
-std::set<std::string> SharedShortcutIcons();
+std::set<std::string> SharedShortcutIcons(const InstallJob& job);
 // Game Explorer registration; failures are silent.
-bool RegisterGameExplorer();
+bool RegisterGameExplorer(InstallJob& job);
 // Configured and command-line registry values and the uninstall entry.
-bool WriteRegistry();
+bool WriteRegistry(InstallJob& job);
 // Shortcuts of the configuration (always true; failures are reported).
-bool CreateShortcuts();
+bool CreateShortcuts(InstallJob& job);
 // File associations when the user asked for them.
-bool CreateFileAssociations();
-
-// Set by the shortcut and file association steps when they gave something an
-// icon; the worker then asks the shell to refresh its icons.
-extern bool g_iconsChanged;
+bool CreateFileAssociations(InstallJob& job);

@@ -321,8 +321,3 @@ bool InstallConfigParser::ReadReturnCodes(std::set<int32_t>* codes) {
 }
 
 }  // namespace BrioCommon
-
-BrioCommon::InstallConfigParser& InstallConfig() {
-  static BrioCommon::InstallConfigParser config;
-  return config;
-}

@@ -13,9 +13,9 @@
 //
 // The configuration is plain data (InstallConfiguration); the parser only
 // stores text: every path, key and command is kept as written (narrowed to 8
-// bits per character) and expanded by the action that uses it. One instance
-// lives for the whole run (InstallConfig()); the driver, the install worker,
-// its actions and the pages read its members directly.
+// bits per character) and expanded by the action that uses it. The install
+// job (engine/install_job.h) holds one; the driver, the install worker, its
+// actions and the pages read its members directly.
 #pragma once
 
 #include <functional>
@@ -65,8 +65,8 @@ struct InstallConfiguration {
   std::vector<std::string> TemporaryInstallResources;
 };
 
-// The reader of install.xml. It is the configuration it reads (the run's
-// single instance is both), so that the driver, the worker and the pages
+// The reader of install.xml. It is the configuration it reads (the job's
+// one instance is both), so that the driver, the worker and the pages
 // read the members directly; code that only needs the values takes an
 // InstallConfiguration.
 class InstallConfigParser : public InstallConfiguration {
@@ -137,6 +137,3 @@ class InstallConfigParser : public InstallConfiguration {
 };
 
 }  // namespace BrioCommon
-
-// The run's install configuration.
-BrioCommon::InstallConfigParser& InstallConfig();

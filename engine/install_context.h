@@ -1,10 +1,10 @@
 // What the install worker and its actions need from the run that started
 // them, as one small interface. The driver owns the run-wide state and
-// implements this over it; it installs its implementation
-// (SetInstallContext) before the worker starts, and tests install the
-// driver's or their own. Nothing in engine/ reads the driver's state
-// directly, so a second program (an uninstaller) can run the same actions
-// with a context of its own.
+// implements this over it; it puts its implementation into the install job
+// (engine/install_job.h) that it hands to the worker and the actions, and
+// tests do the same with the driver's or their own. Nothing in engine/ reads
+// the driver's state directly, so a second program (an uninstaller) can run
+// the same actions with a context of its own.
 //
 // Threads: the worker thread calls these while the main thread polls the
 // run; implementations keep every value that both see atomic or guarded.
@@ -50,9 +50,3 @@ class InstallContext {
   // Silent runs and contexts without a user answer Cancel.
   virtual bool AskVolumeRetry(const std::string& volume_name) { return false; }
 };
-
-// The context the engine uses from now on; returns the one it replaces.
-InstallContext* SetInstallContext(InstallContext* context);
-// The installed context. Calling an action with none installed is a
-// programming error; the engine then stops at once rather than guess.
-InstallContext& TheInstallContext();

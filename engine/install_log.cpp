@@ -10,7 +10,9 @@ namespace {
 
 WString Tabs(int count) { return WString(count > 0 ? size_t(count) : 0, u'\t'); }
 
-WString ExpandConfigText(const std::string& raw) { return Expand(Widen(raw), true); }
+WString ExpandConfigText(const DefinesParser& variables, const std::string& raw) {
+  return Expand(variables, Widen(raw), true);
+}
 
 }  // namespace
 
@@ -36,9 +38,9 @@ bool InstallLog::OpenFile(const std::string& path) {
   return file_ != nullptr;
 }
 
-void InstallLog::AppendHeader(const BrioCommon::InstallConfigParser& config) {
+void InstallLog::AppendHeader(const BrioCommon::InstallConfigParser& config, const DefinesParser& variables) {
   AppendLine(u"<InstallLog>");
-  AppendElement(1, "InstallName", Expand(u"%InstallName%", true), LogValue::Escaped);
+  AppendElement(1, "InstallName", Expand(variables, u"%InstallName%", true), LogValue::Escaped);
   if (!config.AppDataSuffix.empty())
     AppendElement(1, "AppDataSuffix", Widen(config.AppDataSuffix), LogValue::Verbatim);
   struct List {
@@ -53,12 +55,13 @@ void InstallLog::AppendHeader(const BrioCommon::InstallConfigParser& config) {
   };
   for (const List& list : lists)
     for (const std::string& entry : *list.entries)
-      AppendElement(1, list.tag, ExpandConfigText(entry), LogValue::Escaped);
+      AppendElement(1, list.tag, ExpandConfigText(variables, entry), LogValue::Escaped);
 }
 
 void InstallLog::AppendFile(const std::string& path) { AppendElement(1, "File", Widen(path), LogValue::Escaped); }
 
-void InstallLog::AppendUninstallExecs(const BrioCommon::InstallConfigParser& config) {
+void InstallLog::AppendUninstallExecs(const BrioCommon::InstallConfigParser& config,
+                                      const DefinesParser& variables) {
   if (!file_) return;
   struct List {
     const char* tag;
@@ -69,9 +72,9 @@ void InstallLog::AppendUninstallExecs(const BrioCommon::InstallConfigParser& con
     const WString tag = Widen(list.tag);
     for (const ExecRecord& record : *list.records) {
       AppendLine(u"\t<" + tag + u">");
-      AppendElement(2, "Exe", ExpandConfigText(record.Exe), LogValue::Verbatim);
-      AppendElement(2, "Directory", ExpandConfigText(record.Directory), LogValue::Verbatim);
-      AppendElement(2, "Params", ExpandConfigText(record.Params), LogValue::Verbatim);
+      AppendElement(2, "Exe", ExpandConfigText(variables, record.Exe), LogValue::Verbatim);
+      AppendElement(2, "Directory", ExpandConfigText(variables, record.Directory), LogValue::Verbatim);
+      AppendElement(2, "Params", ExpandConfigText(variables, record.Params), LogValue::Verbatim);
       AppendElement(2, "SilentFail", record.SilentFail ? u"1" : u"0", LogValue::Verbatim);
       AppendElement(2, "PostConfirmation", record.PostConfirmation ? u"1" : u"0", LogValue::Verbatim);
       AppendLine(u"\t</" + tag + u">");
@@ -99,24 +102,7 @@ void InstallLog::Finish(const DefinesParser& defines) {
   file_ = nullptr;
 }
 
-InstallLog& TheInstallLog() {
-  static InstallLog log;
-  return log;
-}
-
 WString EscapeLogValue(const WString& value) { return BrioCommon::EncodeEntities(value); }
-
-void AppendLogLine(const WString& line) { TheInstallLog().AppendLine(line); }
-
-void AppendLogElement(int tabs, const std::string& tag, const WString& value, LogValue form) {
-  TheInstallLog().AppendElement(tabs, tag, value, form);
-}
-
-bool IsInstallLogOpen() { return TheInstallLog().HasFile(); }
-
-void LogUninstallExecs() { TheInstallLog().AppendUninstallExecs(InstallConfig()); }
-
-void FinishInstallLog() { TheInstallLog().Finish(DefinesRecord()); }
 
 std::string PropertiesCopyPathFor(const std::string& log_path) {
   size_t dot = log_path.rfind('.');

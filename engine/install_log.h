@@ -1,7 +1,7 @@
 // The install log: what the installation made, for the separate uninstaller.
 //
 // The install steps append whole lines to a text kept in memory while they
-// work; at the end of the run FinishInstallLog writes the whole text to the
+// work; at the end of the run Finish writes the whole text to the
 // log file in one go, as UTF-8 with a byte-order mark and the XML
 // declaration. The file is opened in text mode, so on Windows every line
 // feed reaches the disk as CR LF.
@@ -51,13 +51,13 @@ class InstallLog {
   bool HasFile() const { return file_ != nullptr; }
 
   // "<InstallLog>", InstallName, AppDataSuffix and the four lists of folders
-  // and keys the uninstaller removes or keeps.
-  void AppendHeader(const BrioCommon::InstallConfigParser& config);
+  // and keys the uninstaller removes or keeps, expanded in `variables`.
+  void AppendHeader(const BrioCommon::InstallConfigParser& config, const DefinesParser& variables);
   // "File" line of one extracted file.
   void AppendFile(const std::string& path);
   // The uninstall programs as "PreExec" and "PostExec" records; nothing when
-  // there is no log file.
-  void AppendUninstallExecs(const BrioCommon::InstallConfigParser& config);
+  // there is no log file. Expanded in `variables`.
+  void AppendUninstallExecs(const BrioCommon::InstallConfigParser& config, const DefinesParser& variables);
   // Appends the "Defines" block and "</InstallLog>", writes the file and
   // closes it; nothing when there is no log file, so a second call does
   // nothing.
@@ -68,23 +68,8 @@ class InstallLog {
   std::FILE* file_ = nullptr;
 };
 
-// The run's log.
-InstallLog& TheInstallLog();
-
-// ---- The run's log, as the install steps use it ----
-
 // XML escaping of a value for the log.
 WString EscapeLogValue(const WString& value);
-// Appends one line (without its line feed) to the run's log.
-void AppendLogLine(const WString& line);
-// Appends tabs tab characters + "<tag>" + value + "</tag>" to the run's log.
-void AppendLogElement(int tabs, const std::string& tag, const WString& value, LogValue form);
-// Whether the run's log file is open (the worker opened it, nobody finished it).
-bool IsInstallLogOpen();
-// The uninstall exec records of the run's configuration.
-void LogUninstallExecs();
-// Writes the run's log with the defines record; nothing when no file is open.
-void FinishInstallLog();
 
 // Where the copy of props.xml goes beside a log: the log path cut before its
 // last '.' (the whole path when it has none) followed by "_props.xml".

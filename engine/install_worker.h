@@ -6,8 +6,11 @@
 // (StartInstallWorker in driver/worker_threads.h). Windows only.
 #pragma once
 
-// The worker itself (the thread's body); true when the install succeeded.
-bool InstallWorker();
+class InstallJob;
+
+// The worker itself (the thread's body) for one job; true when the install
+// succeeded.
+bool InstallWorker(InstallJob& job);
 
 // Makes the shell pick up new icons: one change notification on the NT
 // family; the shell icon size trick on Windows 9x.

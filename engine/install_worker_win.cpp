@@ -10,17 +10,14 @@
 #include "base/fatal_error.h"
 #include "base/string_utils.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
-#include "engine/install_context.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 #include "engine/install_worker.h"
 
 namespace {
 
 // Extracts files\ and, after one failure, asks the user and tries once more.
 // Sets the failed flag when the files could not be extracted in the end.
-bool ExtractProductFiles() {
-  InstallContext& run = TheInstallContext();
+bool ExtractProductFiles(InstallContext& run) {
   run.SetExtractionFailed(false);
   int retry = 0;
   for (;;) {
@@ -51,15 +48,15 @@ bool ExtractProductFiles() {
 
 // Opens the install log file and puts the copy of props.xml beside it. The
 // two are tried independently; each failure is fatal for the install.
-bool OpenLogFile(const std::string& log_path) {
+bool OpenLogFile(InstallJob& job, const std::string& log_path) {
   bool ok = true;
   const std::string parent = GetDirectory(log_path);
   if (!parent.empty()) MakeDirectories(parent);
-  if (!TheInstallLog().OpenFile(log_path)) {
+  if (!job.log.OpenFile(log_path)) {
     ShowFatalError(u"Failed to Create Install Log '" + LiteralForExpand(Widen(log_path)) + u"'");
     ok = false;
   }
-  const std::string source = TheInstallContext().ConfigFolder() + "\\props.xml";
+  const std::string source = job.context.ConfigFolder() + "\\props.xml";
   if (!CopyFileA(source.c_str(), PropertiesCopyPathFor(log_path).c_str(), FALSE)) {
     ShowFatalError(u"Failed to copy properties file");
     ok = false;
@@ -69,43 +66,42 @@ bool OpenLogFile(const std::string& log_path) {
 
 // The registration steps after the files are in place; false stops the
 // install at the failing step.
-bool RegisterProduct() {
-  BrioCommon::InstallConfigParser& config = InstallConfig();
-  RegisterGameExplorer();  // its failures are silent and do not stop the install
-  if (!WriteRegistry()) return false;
-  if (!CreateShortcuts()) return false;
-  if (!CreateFileAssociations()) return false;
-  LogUninstallExecs();
-  return RunExecList(config.PostExec);
+bool RegisterProduct(InstallJob& job) {
+  RegisterGameExplorer(job);  // its failures are silent and do not stop the install
+  if (!WriteRegistry(job)) return false;
+  if (!CreateShortcuts(job)) return false;
+  if (!CreateFileAssociations(job)) return false;
+  job.log.AppendUninstallExecs(job.config, job.variables);
+  return RunExecList(job, job.config.PostExec);
 }
 
 }  // namespace
 
-bool InstallWorker() {
-  InstallContext& run = TheInstallContext();
-  BrioCommon::InstallConfigParser& config = InstallConfig();
-  InstallLog& log = TheInstallLog();
+bool InstallWorker(InstallJob& job) {
+  InstallContext& run = job.context;
+  BrioCommon::InstallConfigParser& config = job.config;
+  InstallLog& log = job.log;
 
   // Shortcuts and the Game Explorer create COM objects on this thread.
   const bool com_initialized = SUCCEEDED(CoInitialize(nullptr));
 
-  bool ok = RunExecList(config.PreExec);
-  const std::string log_path = Narrow(Expand(Widen(config.InstallLog), true));
-  GrantPermissions();
-  if (!log_path.empty() && !OpenLogFile(log_path)) ok = false;
-  log.AppendHeader(config);
+  bool ok = RunExecList(job, config.PreExec);
+  const std::string log_path = job.ExpandText(config.InstallLog);
+  GrantPermissions(job);
+  if (!log_path.empty() && !OpenLogFile(job, log_path)) ok = false;
+  log.AppendHeader(config, job.variables);
 
   if (ok) {
-    ok = ExtractProductFiles();
+    ok = ExtractProductFiles(run);
     // Whatever either attempt wrote is logged, so that the uninstaller can
     // remove it; a file written by both attempts appears twice.
-    const std::set<std::string> shared_icons = SharedShortcutIcons();
+    const std::set<std::string> shared_icons = SharedShortcutIcons(job);
     for (const std::string& path : run.ExtractedFiles())
       if (!shared_icons.count(path)) log.AppendFile(path);
-    if (ok) ok = RegisterProduct();
+    if (ok) ok = RegisterProduct(job);
   }
 
-  if (g_iconsChanged) RefreshShellIcons();
+  if (job.iconsChanged) RefreshShellIcons();
   run.SetAborted(!ok);
   if (com_initialized) CoUninitialize();
   return ok;

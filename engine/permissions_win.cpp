@@ -8,11 +8,10 @@
 #include <windows.h>
 #include <aclapi.h>
 
-#include "config/expand.h"
 #include "base/fatal_error.h"
 #include "base/library_loading.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
+#include "engine/install_job.h"
 #include "engine/registry_keys_win.h"
 #include "engine/registry_values.h"
 
@@ -100,14 +99,14 @@ bool GrantKey(const SecurityFunctions& fn, const WString& key_text, PSECURITY_DE
 
 // Grants every configured entry with a ready descriptor; false after an
 // invalid registry key.
-bool GrantAll(const SecurityFunctions& fn, PSECURITY_DESCRIPTOR descriptor) {
-  const BrioCommon::InstallConfigParser& config = InstallConfig();
+bool GrantAll(const InstallJob& job, const SecurityFunctions& fn, PSECURITY_DESCRIPTOR descriptor) {
+  const BrioCommon::InstallConfigParser& config = job.config;
   for (const std::string& entry : config.GrantAllFilePermissions) {
-    std::string path = Narrow(Expand(Widen(entry), true));
+    std::string path = job.ExpandText(entry);
     if (!path.empty()) GrantFile(fn, path, descriptor);
   }
   for (const std::string& entry : config.GrantAllRegistryPermissions) {
-    WString key = Expand(Widen(entry), true);
+    WString key = job.Expand(Widen(entry));
     if (!key.empty() && !GrantKey(fn, key, descriptor)) return false;
   }
   return true;
@@ -115,7 +114,7 @@ bool GrantAll(const SecurityFunctions& fn, PSECURITY_DESCRIPTOR descriptor) {
 
 }  // namespace
 
-bool GrantPermissions() {
+bool GrantPermissions(InstallJob& job) {
   HMODULE advapi = static_cast<HMODULE>(LoadSystemLibrary("advapi32.dll"));
   if (!advapi) return true;
   SecurityFunctions fn;
@@ -139,7 +138,7 @@ bool GrantPermissions() {
       if (descriptor && fn.initializeDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
           fn.setDacl(descriptor, TRUE, acl, FALSE)) {
         fn.setControl(descriptor, kDaclProtected, kDaclProtected);  // a failure only keeps inheritance
-        result = GrantAll(fn, descriptor);
+        result = GrantAll(job, fn, descriptor);
       }
       if (descriptor) LocalFree(descriptor);
       LocalFree(acl);

@@ -2,30 +2,26 @@
 // values, one log entry per value, then the Add/Remove Programs entry.
 #include <windows.h>
 
-#include "config/expand.h"
 #include "base/fatal_error.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
-#include "engine/install_context.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 #include "engine/registry_keys_win.h"
 #include "engine/registry_values.h"
 
 namespace {
 
-void LogRegValue(const WString& key, const WString& name) {
-  AppendLogLine(u"\t\t<RegValue>");
-  AppendLogElement(3, "Key", key, LogValue::Escaped);
-  AppendLogElement(3, "Name", name, LogValue::Escaped);
-  AppendLogLine(u"\t\t</RegValue>");
+void LogRegValue(InstallLog& log, const WString& key, const WString& name) {
+  log.AppendLine(u"\t\t<RegValue>");
+  log.AppendElement(3, "Key", key, LogValue::Escaped);
+  log.AppendElement(3, "Name", name, LogValue::Escaped);
+  log.AppendLine(u"\t\t</RegValue>");
 }
 
 // A formatting error is reported once per bad pair, but the step goes on,
 // so the message must not leave the run looking cancelled: the aborted flag
 // that it raises would otherwise stop the wait for the next program.
-void ReportFormattingErrors(int count) {
+void ReportFormattingErrors(InstallContext& run, int count) {
   for (int i = 0; i < count; ++i) {
-    InstallContext& run = TheInstallContext();
     bool was_aborted = run.Aborted();
     ShowFatalError(u"Binary formatting error in registry value");
     run.SetAborted(was_aborted);
@@ -33,12 +29,12 @@ void ReportFormattingErrors(int count) {
 }
 
 // Writes one configured value; false (after the message) stops the step.
-bool WriteValue(const RegValue& record) {
-  WString key = Expand(Widen(record.Key), true);
-  WString name = Expand(Widen(record.Name), true);
-  WString value = Expand(Widen(record.Value), true);
+bool WriteValue(InstallJob& job, const RegValue& record) {
+  WString key = job.Expand(Widen(record.Key));
+  WString name = job.Expand(Widen(record.Name));
+  WString value = job.Expand(Widen(record.Value));
   if (key.empty()) return true;
-  LogRegValue(key, name);
+  LogRegValue(job.log, key, name);
 
   RootKey root;
   WString sub_key;
@@ -61,7 +57,7 @@ bool WriteValue(const RegValue& record) {
     RegCloseKey(handle);
     return false;
   }
-  ReportFormattingErrors(format_errors);
+  ReportFormattingErrors(job.context, format_errors);
   RegSetValueExA(handle, Narrow(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                  static_cast<DWORD>(data.size()));
   RegCloseKey(handle);
@@ -69,37 +65,38 @@ bool WriteValue(const RegValue& record) {
 }
 
 // The Add/Remove Programs entry; best effort, silent on failure.
-void RegisterUninstall(const std::string& sub_key, const std::string& install_name, const WString& command) {
+void RegisterUninstall(const InstallJob& job, const std::string& sub_key, const std::string& install_name,
+                       const WString& command) {
   HKEY handle = nullptr;
   DWORD disposition = 0;
   if (CreateInstallKey(HKEY_LOCAL_MACHINE, sub_key, &handle, &disposition) != ERROR_SUCCESS) return;
   SetStringValue(handle, "DisplayName", install_name);
   SetStringValue(handle, "UninstallString", Narrow(command));
-  std::string version = Narrow(Expand(u"%Version%", true));
+  std::string version = Narrow(job.Expand(u"%Version%"));
   if (!version.empty()) SetStringValue(handle, "DisplayVersion", version);
-  std::string publisher = Narrow(Expand(u"%Publisher%", true));
+  std::string publisher = Narrow(job.Expand(u"%Publisher%"));
   SetStringValue(handle, "Publisher", publisher.empty() ? kDefaultPublisher : publisher);
   RegCloseKey(handle);
 }
 
 }  // namespace
 
-bool WriteRegistry() {
-  BrioCommon::InstallConfigParser& config = InstallConfig();
-  AppendLogLine(u"\t<Registry>");
-  MergeCommandLineValues(&config.Registry, &TheInstallContext().CommandLineRegValues());
+bool WriteRegistry(InstallJob& job) {
+  BrioCommon::InstallConfigParser& config = job.config;
+  job.log.AppendLine(u"\t<Registry>");
+  MergeCommandLineValues(&config.Registry, &job.context.CommandLineRegValues());
   for (const RegValue& record : config.Registry)
-    if (!WriteValue(record)) return false;
+    if (!WriteValue(job, record)) return false;
 
-  WString command = Expand(Widen(config.UninstallCmd), true);
+  WString command = job.Expand(Widen(config.UninstallCmd));
   std::string sub_key;
   if (!command.empty()) {
-    std::string install_name = Narrow(Expand(u"%InstallName%", true));
+    std::string install_name = Narrow(job.Expand(u"%InstallName%"));
     sub_key = UninstallSubKey(install_name);
-    RegisterUninstall(sub_key, install_name, command);
+    RegisterUninstall(job, sub_key, install_name, command);
   }
-  AppendLogLine(u"\t</Registry>");
+  job.log.AppendLine(u"\t</Registry>");
   if (!command.empty())
-    AppendLogLine(u"\t<UninstallDelRegKey>HKLM\\" + EscapeLogValue(Widen(sub_key)) + u"</UninstallDelRegKey>");
+    job.log.AppendLine(u"\t<UninstallDelRegKey>HKLM\\" + EscapeLogValue(Widen(sub_key)) + u"</UninstallDelRegKey>");
   return true;
 }

@@ -1,8 +1,7 @@
 #include "engine/shortcuts.h"
 
-#include "config/expand.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
+#include "engine/install_job.h"
 #include "xml/entities.h"
 
 bool IsWebAddress(const std::string& target) { return target.compare(0, 7, "http://") == 0; }
@@ -26,13 +25,13 @@ WString ShortcutLogLine(const WString& path, bool shared, const WString& install
   return line + BrioCommon::EncodeEntities(path) + u"</File>";
 }
 
-std::set<std::string> SharedShortcutIcons() {
+std::set<std::string> SharedShortcutIcons(const InstallJob& job) {
   std::set<std::string> icons;
-  for (const Shortcut& shortcut : InstallConfig().Shortcuts)
-    if (shortcut.shared) icons.insert(Narrow(Expand(Widen(shortcut.Icon), true)));
+  for (const Shortcut& shortcut : job.config.Shortcuts)
+    if (shortcut.shared) icons.insert(job.ExpandText(shortcut.Icon));
   return icons;
 }
 
-bool IsSharedShortcutIcon(const std::string& path) { return SharedShortcutIcons().count(path) != 0; }
-
-bool g_iconsChanged = false;
+bool IsSharedShortcutIcon(const InstallJob& job, const std::string& path) {
+  return SharedShortcutIcons(job).count(path) != 0;
+}

@@ -36,6 +36,8 @@ WString ShortcutLogLine(const WString& path, bool shared, const WString& install
 
 // Creates one link file at dest + extension (folders made as needed) and
 // reports the file in link_path; raw_path (the unexpanded destination) gets
-// the same extension. True when the file was saved.
+// the same extension. True when the file was saved; *icon_set when the link
+// was given an icon.
 bool CreateLink(const std::string& target, const std::string& dest, const std::string& description,
-                const std::string& args, const std::string& icon, std::string* link_path, std::string* raw_path);
+                const std::string& args, const std::string& icon, std::string* link_path, std::string* raw_path,
+                bool* icon_set);

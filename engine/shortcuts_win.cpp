@@ -6,12 +6,9 @@
 #include <shlobj.h>
 #include <intshcut.h>
 
-#include "config/expand.h"
 #include "base/fatal_error.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
-#include "engine/install_context.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 #include "engine/shortcuts.h"
 
 namespace {
@@ -46,7 +43,8 @@ HRESULT SaveLinkFile(IUnknown* object, const std::string& path) {
   return result;
 }
 
-bool CreateInternetShortcut(const std::string& target, const std::string& path, const std::string& icon) {
+bool CreateInternetShortcut(const std::string& target, const std::string& path, const std::string& icon,
+                             bool* icon_set) {
   IUniformResourceLocatorA* url = nullptr;
   if (FAILED(CoCreateInstance(kInternetShortcutClass, nullptr, CLSCTX_INPROC_SERVER, kUniformResourceLocatorA,
                               reinterpret_cast<void**>(&url))))
@@ -56,7 +54,7 @@ bool CreateInternetShortcut(const std::string& target, const std::string& path, 
     IShellLinkA* link = nullptr;
     if (SUCCEEDED(url->QueryInterface(kShellLinkA, reinterpret_cast<void**>(&link)))) {
       link->SetIconLocation(icon.c_str(), 0);
-      g_iconsChanged = true;
+      *icon_set = true;
       Release(link);
     }
   }
@@ -66,7 +64,7 @@ bool CreateInternetShortcut(const std::string& target, const std::string& path, 
 }
 
 bool CreateShellLink(const std::string& target, const std::string& path, const std::string& description,
-                     const std::string& args, const std::string& icon) {
+                     const std::string& args, const std::string& icon, bool* icon_set) {
   IShellLinkA* link = nullptr;
   if (FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkA,
                               reinterpret_cast<void**>(&link))))
@@ -77,7 +75,7 @@ bool CreateShellLink(const std::string& target, const std::string& path, const s
   link->SetWorkingDirectory(GetDirectory(target).c_str());
   if (!icon.empty()) {
     link->SetIconLocation(icon.c_str(), 0);
-    g_iconsChanged = true;
+    *icon_set = true;
   }
   HRESULT result = SaveLinkFile(link, path);
   Release(link);
@@ -87,43 +85,44 @@ bool CreateShellLink(const std::string& target, const std::string& path, const s
 }  // namespace
 
 bool CreateLink(const std::string& target, const std::string& dest, const std::string& description,
-                const std::string& args, const std::string& icon, std::string* link_path, std::string* raw_path) {
+                const std::string& args, const std::string& icon, std::string* link_path, std::string* raw_path,
+                bool* icon_set) {
   MakeDirectories(GetDirectory(dest));
   std::string extension = LinkExtension(target);
   *link_path = dest + extension;
   *raw_path += extension;
-  if (IsWebAddress(target)) return CreateInternetShortcut(target, *link_path, icon);
-  return CreateShellLink(target, *link_path, description, args, icon);
+  if (IsWebAddress(target)) return CreateInternetShortcut(target, *link_path, icon, icon_set);
+  return CreateShellLink(target, *link_path, description, args, icon, icon_set);
 }
 
-bool CreateShortcuts() {
-  const BrioCommon::InstallConfigParser& config = InstallConfig();
-  WString install_path = Expand(u"%InstallPath%", true);
-  WString log_folder = Widen(LogFolderName(Narrow(Expand(Widen(config.InstallLog), true))));
+bool CreateShortcuts(InstallJob& job) {
+  const BrioCommon::InstallConfigParser& config = job.config;
+  WString install_path = job.Expand(u"%InstallPath%");
+  WString log_folder = Widen(LogFolderName(job.ExpandText(config.InstallLog)));
   // By index: the list is the configuration's own and nothing here changes it.
   for (size_t i = 0; i < config.Shortcuts.size(); ++i) {
     const Shortcut& shortcut = config.Shortcuts[i];
-    std::string dest = Narrow(Expand(Widen(shortcut.Dest), true));
-    std::string target = Narrow(Expand(Widen(shortcut.Target), true));
-    std::string args = Narrow(Expand(Widen(shortcut.Args), true));
-    std::string icon = Narrow(Expand(Widen(shortcut.Icon), true));
-    std::string description = Narrow(Expand(Widen(GetFileName(shortcut.Dest, false)), true));
+    std::string dest = job.ExpandText(shortcut.Dest);
+    std::string target = job.ExpandText(shortcut.Target);
+    std::string args = job.ExpandText(shortcut.Args);
+    std::string icon = job.ExpandText(shortcut.Icon);
+    std::string description = job.ExpandText(GetFileName(shortcut.Dest, false));
     if (dest.empty() || target.empty()) continue;
     bool permanent = TakePermanentMarker(&dest);
 
     std::string link_path, raw_path = shortcut.Dest;
-    if (!CreateLink(target, dest, description, args, icon, &link_path, &raw_path)) {
+    if (!CreateLink(target, dest, description, args, icon, &link_path, &raw_path, &job.iconsChanged)) {
       // Reported, but the install goes on: the flag the message raises is
       // put back as it was (a Cancel given before stays).
-      InstallContext& run = TheInstallContext();
+      InstallContext& run = job.context;
       bool was_aborted = run.Aborted();
       ShowFatalError(u"Failed to Create Link to '" + Widen(target) + u"'");
       run.SetAborted(was_aborted);
     }
     if (permanent) continue;
-    AppendLogLine(ShortcutLogLine(Widen(raw_path), shortcut.shared, install_path, log_folder));
+    job.log.AppendLine(ShortcutLogLine(Widen(raw_path), shortcut.shared, install_path, log_folder));
     if (!shortcut.Icon.empty())
-      AppendLogLine(ShortcutLogLine(Widen(icon), shortcut.shared, install_path, log_folder));
+      job.log.AppendLine(ShortcutLogLine(Widen(icon), shortcut.shared, install_path, log_folder));
   }
   return true;
 }

@@ -8,7 +8,12 @@
 
 namespace {
 
-enum FinishControl { kDone = 6, kViewReadme = 8, kCancel = 2, kLaunchBox = 1022 };
+enum FinishControl {
+  kDone = IDC_DONE,
+  kViewReadme = IDC_VIEW_README,
+  kCancel = IDC_CANCEL,
+  kLaunchBox = IDC_LAUNCH_BOX
+};
 
 struct FinishPage : PageBase {
   std::string readme;

@@ -11,7 +11,12 @@
 
 namespace {
 
-enum LicenseControl { kPlainText = 1001, kRichText = 1002, kAgree = 1014, kDontAgree = 2 };
+enum LicenseControl {
+  kPlainText = IDC_LICENSE_PLAIN,
+  kRichText = IDC_LICENSE_RICH,
+  kAgree = IDC_NEXT,
+  kDontAgree = IDC_CANCEL,
+};
 
 struct LicensePage : PageBase {
   std::string path;

@@ -12,13 +12,13 @@
 namespace {
 
 enum OptionsControl {
-  kNext = 1014,
-  kCancel = 2,
-  kBack = 110,
-  kPathEdit = 1006,
-  kBrowse = 1007,
-  kGroupEdit = 1008,
-  kFileAssociationBox = 1028,
+  kNext = IDC_NEXT,
+  kCancel = IDC_CANCEL,
+  kBack = IDC_BACK,
+  kPathEdit = IDC_PATH_EDIT,
+  kBrowse = IDC_BROWSE,
+  kGroupEdit = IDC_GROUP_EDIT,
+  kFileAssociationBox = IDC_FILE_ASSOCIATION_BOX,
 };
 
 constexpr size_t kMaxTypedPath = 255;

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "base/string_utils.h"
+#include "resources/resource_ids.h"
 #include "wizard/page_geometry.h"
 
 #ifndef WM_DPICHANGED
@@ -29,31 +30,31 @@
 
 // Dialog templates of the pages.
 enum PageTemplate {
-  kTemplateLicense = 101,
-  kTemplateOptions = 102,
-  kTemplateWelcome = 103,
-  kTemplateProgress = 104,
-  kTemplateAborted = 106,
-  kTemplatePreparation = 107,
-  kTemplateFinish = 108,
-  kTemplateStoreSelection = 109,
-  kTemplateOptionsWithAssociation = 110,
+  kTemplateLicense = IDD_LICENSE,
+  kTemplateOptions = IDD_OPTIONS,
+  kTemplateWelcome = IDD_WELCOME,
+  kTemplateProgress = IDD_PROGRESS,
+  kTemplateAborted = IDD_ABORTED,
+  kTemplatePreparation = IDD_PREPARATION,
+  kTemplateFinish = IDD_FINISH,
+  kTemplateStoreSelection = IDD_STORE_SELECTION,
+  kTemplateOptionsWithAssociation = IDD_OPTIONS_WITH_ASSOCIATION,
 };
 
 // The values with which a page ends.
 enum PageResult {
-  kPageCancel = 2,       // Cancel after a confirmed abort, or Exit
-  kPageDoneLaunch = 6,
+  kPageCancel = IDC_CANCEL,  // Cancel after a confirmed abort, or Exit
+  kPageDoneLaunch = IDC_DONE,
   kPageDoneNoLaunch = 7,
-  kPageBack = 110,
-  kPageNext = 1014,
-  kPageChangeSettings = 1018,
+  kPageBack = IDC_BACK,
+  kPageNext = IDC_NEXT,
+  kPageChangeSettings = IDC_CHANGE_SETTINGS,
   kPageFailed = -1,      // the dialog could not be created
 };
 
 // Controls the framework knows by ID.
 enum FrameworkControl {
-  kHeaderLine = 1019,
+  kHeaderLine = IDC_HEADER_LINE,
 };
 
 // Shared by all pages; every member may be null.

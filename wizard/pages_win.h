@@ -14,6 +14,7 @@
 #include "wizard/page_framework_win.h"
 
 class DefinesParser;
+class ExecStatus;
 class RichEditLicenseControl;
 namespace BrioCommon {
 struct InstallConfiguration;
@@ -74,9 +75,9 @@ struct WorkerView {
   std::atomic<int>* promptAnswer = nullptr;
   // Which question the ask event stands for; the not-running one when unset.
   std::function<WorkerPrompt()> prompt;
-  // While prerequisite programs run: the flag and the status text.
-  bool (*execPhase)() = nullptr;
-  WString (*execMessage)() = nullptr;
+  // While prerequisite programs run: the flag and the status text (the
+  // job's exec status).
+  const ExecStatus* exec = nullptr;
 };
 
 // The one-bar window during the configuration extraction; ends with Next.

@@ -5,17 +5,18 @@
 #include <commctrl.h>
 
 #include "config/expand.h"
+#include "engine/external_programs.h"
 #include "wizard/pages_win.h"
 
 namespace {
 
 enum ProgressControl {
-  kCancel = 2,
-  kTotalBar = 1011,
-  kFileBar = 1012,
-  kStatusLine = 1013,
-  kPreparationBar = 1015,
-  kTotalLabel = 1030,
+  kCancel = IDC_CANCEL,
+  kTotalBar = IDC_TOTAL_BAR,
+  kFileBar = IDC_FILE_BAR,
+  kStatusLine = IDC_STATUS_LINE,
+  kPreparationBar = IDC_PREPARATION_BAR,
+  kTotalLabel = IDC_TOTAL_LABEL,
 };
 
 constexpr UINT_PTR kTimer = 100;
@@ -57,8 +58,8 @@ bool PromptAsked(const WorkerView& worker) {
 
 void ProgressTick(HWND page, ProgressPage* self) {
   const WorkerView& w = self->worker;
-  if (w.execPhase && w.execPhase()) {
-    const WString message = w.execMessage ? w.execMessage() : WString();
+  if (w.exec && w.exec->Phase()) {
+    const WString message = w.exec->Message();
     if (message != self->lastExecMessage) {
       self->lastExecMessage = message;
       SetWindowTextAny(GetDlgItem(page, kStatusLine), Expand(message, true));

@@ -11,7 +11,7 @@
 
 namespace {
 
-enum StoreControl { kNext = 1014, kCancel = 2, kRetailerList = 1026, kOptOut = 1027 };
+enum StoreControl { kNext = IDC_NEXT, kCancel = IDC_CANCEL, kRetailerList = IDC_RETAILER_LIST, kOptOut = IDC_OPT_OUT };
 
 struct StorePage : PageBase {
   StoreChoices choices;

@@ -5,7 +5,12 @@
 
 namespace {
 
-enum WelcomeControl { kNext = 1014, kChangeSettings = 1018, kCancel = 2, kInstallPathText = 1020 };
+enum WelcomeControl {
+  kNext = IDC_NEXT,
+  kChangeSettings = IDC_CHANGE_SETTINGS,
+  kCancel = IDC_CANCEL,
+  kInstallPathText = IDC_INSTALL_PATH_TEXT,
+};
 
 struct WelcomePage : PageBase {
   bool changeSettings = true;

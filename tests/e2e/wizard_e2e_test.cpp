@@ -17,12 +17,16 @@
 #include <thread>
 
 #include "e2e/wine_harness.h"
+#include "resources/resource_ids.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_test_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// A control's ID as ui_driver's script commands take it.
+std::string Id(int id) { return std::to_string(id); }
 
 const std::string kVersion = e2e::kWin7;
 // Script commands that wait for each page by its header line (most pages
@@ -35,7 +39,7 @@ const std::string kAborted = "page Setup Cancelled";
 const std::string kLicense = "page License Agreement";
 const std::string kStore = "page Almost Ready!";
 // Esc on the store page, pressed in its opt-out box.
-const std::string kStoreEsc = "key 1027 27";
+const std::string kStoreEsc = "key " + Id(IDC_OPT_OUT) + " 27";
 const std::string kWelcomeCaption = "Welcome to the Star Courier Setup";
 const std::string kCaption = "Star Courier Setup";
 const std::string kRegistryKey = "HKLM\\SOFTWARE\\Zelkon Games\\Star Courier";
@@ -397,9 +401,9 @@ TEST_F(WizardTest, ClickingThroughInstallsWhatTheSilentInstallDoes) {
   const auto expected = Snapshot(DefaultFolder());
   RemoveInstall();
 
-  const Driven d = Drive(installer, {kWelcome, "list", "pause welcome", "click 1014", kLicense, "click 1014",
-                                     kStore, kStoreEsc, kFinish, "list", "pause finish", "check 1022 0", "click 6",
-                                     "gone"});
+  const Driven d = Drive(installer, {kWelcome, "list", "pause welcome", "click " + Id(IDC_NEXT), kLicense,
+                                     "click " + Id(IDC_NEXT), kStore, kStoreEsc, kFinish, "list", "pause finish",
+                                     "check " + Id(IDC_LAUNCH_BOX) + " 0", "click " + Id(IDC_DONE), "gone"});
   ASSERT_EQ(d.exitCode, 0) << d.Report();
   // The store page was left with Esc: no retailer was chosen, so both
   // retailers' icons went with the temporary resources.
@@ -411,19 +415,19 @@ TEST_F(WizardTest, ClickingThroughInstallsWhatTheSilentInstallDoes) {
   const Listing& welcome = d.listings[0];
   for (const Listing& l : d.listings) ExpectExpanded(l);
   EXPECT_EQ(welcome.caption, kWelcomeCaption);  // the property holds %InstallName%
-  EXPECT_EQ(welcome.controls.at(1020).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
-  EXPECT_EQ(welcome.controls.at(1021).text, "Zelkon Games\\Star Courier");
-  const int unit = ExpectRightAligned(welcome, {1014, 2});
-  EXPECT_EQ(welcome.controls.at(1018).x, 6 * unit);
+  EXPECT_EQ(welcome.controls.at(IDC_INSTALL_PATH_TEXT).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
+  EXPECT_EQ(welcome.controls.at(IDC_INSTALL_GROUP_TEXT).text, "Zelkon Games\\Star Courier");
+  const int unit = ExpectRightAligned(welcome, {IDC_NEXT, IDC_CANCEL});
+  EXPECT_EQ(welcome.controls.at(IDC_CHANGE_SETTINGS).x, 6 * unit);
   // Template tops and heights are kept: Next and Change Settings share them.
-  EXPECT_EQ(welcome.controls.at(1018).y, welcome.controls.at(1014).y);
+  EXPECT_EQ(welcome.controls.at(IDC_CHANGE_SETTINGS).y, welcome.controls.at(IDC_NEXT).y);
   ExpectPaintedHeader(ScreenDir() + "/welcome.png", welcome);
 
   // Finish: readme and Done spread to both sides, the launch box shown.
   const Listing& finish = d.listings[1];
-  const Control& readme = finish.controls.at(8);
-  const Control& done = finish.controls.at(6);
-  EXPECT_TRUE(readme.visible && done.visible && finish.controls.at(1022).visible);
+  const Control& readme = finish.controls.at(IDC_VIEW_README);
+  const Control& done = finish.controls.at(IDC_DONE);
+  EXPECT_TRUE(readme.visible && done.visible && finish.controls.at(IDC_LAUNCH_BOX).visible);
   EXPECT_EQ(readme.w, done.w);
   EXPECT_EQ(readme.x, 6 * unit);
   EXPECT_EQ(done.x + done.w, finish.clientW - 6 * unit);
@@ -453,19 +457,22 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
       {"Q:\\Games", "Zelkon", "Invalid Drive!|The drive specified is not valid.  Please select a different path."},
   };
   std::vector<std::string> script = {
-      kWelcome, "click 1018", kOptions, "list", "pause options", "type 1006 C:\\elsewhere", "type 1008 Other",
-      "click 110",  // Back: the saved defaults again
-      kWelcome, "list", "click 1018", kOptions, "list", "move 40 50",
+      kWelcome, "click " + Id(IDC_CHANGE_SETTINGS), kOptions, "list", "pause options",
+      "type " + Id(IDC_PATH_EDIT) + " C:\\elsewhere", "type " + Id(IDC_GROUP_EDIT) + " Other",
+      "click " + Id(IDC_BACK),  // Back: the saved defaults again
+      kWelcome, "list", "click " + Id(IDC_CHANGE_SETTINGS), kOptions, "list", "move 40 50",
       // Browse starts at the deepest existing folder of the typed path.
-      "type 1006 " + typed + "\\not\\there", "click 1007", "dialog", "tree", "answer 2"};
+      "type " + Id(IDC_PATH_EDIT) + " " + typed + "\\not\\there", "click " + Id(IDC_BROWSE), "dialog", "tree",
+      "answer 2"};
   for (const Refusal& r : refusals) {
-    script.push_back(std::string("type 1006 ") + r.path);
-    script.push_back(std::string("type 1008 ") + r.group);
-    script.insert(script.end(), {"click 1014", "box", "answer 1", kOptions});
+    script.push_back("type " + Id(IDC_PATH_EDIT) + " " + r.path);
+    script.push_back("type " + Id(IDC_GROUP_EDIT) + " " + r.group);
+    script.insert(script.end(), {"click " + Id(IDC_NEXT), "box", "answer 1", kOptions});
   }
-  script.insert(script.end(), {"list", "type 1006 " + typed + "\\", "type 1008 Zelkon Games\\Wizard", "click 1014",
-                               kLicense, "list", "click 1014", kStore, kStoreEsc, kFinish, "list", "check 1022 0", "click 6",
-                               "gone"});
+  script.insert(script.end(), {"list", "type " + Id(IDC_PATH_EDIT) + " " + typed + "\\",
+                               "type " + Id(IDC_GROUP_EDIT) + " Zelkon Games\\Wizard", "click " + Id(IDC_NEXT),
+                               kLicense, "list", "click " + Id(IDC_NEXT), kStore, kStoreEsc, kFinish, "list",
+                               "check " + Id(IDC_LAUNCH_BOX) + " 0", "click " + Id(IDC_DONE), "gone"});
   const Driven d = Drive(installer, script);
   ASSERT_EQ(d.exitCode, 0) << d.Report();
 
@@ -482,12 +489,13 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
   ASSERT_EQ(d.listings.size(), 6u) << d.Report();
   const Listing& options = d.listings[0];
   ExpectExpanded(options);
-  EXPECT_EQ(options.controls.at(1006).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
-  EXPECT_EQ(options.controls.at(1008).text, "Zelkon Games\\Star Courier");
-  ExpectRightAligned(options, {110, 1014, 2});
+  EXPECT_EQ(options.controls.at(IDC_PATH_EDIT).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
+  EXPECT_EQ(options.controls.at(IDC_GROUP_EDIT).text, "Zelkon Games\\Star Courier");
+  ExpectRightAligned(options, {IDC_BACK, IDC_NEXT, IDC_CANCEL});
   ExpectPaintedHeader(ScreenDir() + "/options.png", options);
-  EXPECT_EQ(d.listings[1].controls.at(1020).text, "C:\\Program Files\\Zelkon Games\\Star Courier");  // after Back
-  EXPECT_EQ(d.listings[2].controls.at(1006).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
+  EXPECT_EQ(d.listings[1].controls.at(IDC_INSTALL_PATH_TEXT).text,
+            "C:\\Program Files\\Zelkon Games\\Star Courier");  // after Back
+  EXPECT_EQ(d.listings[2].controls.at(IDC_PATH_EDIT).text, "C:\\Program Files\\Zelkon Games\\Star Courier");
   // Moved to (40, 50): the next options page opens there; the larger
   // license page centres itself on the 1024 x 768 screen, and the pages
   // after it open where it was.
@@ -499,7 +507,7 @@ TEST_F(WizardTest, OptionsBackValidationMessagesAndTypedPath) {
   EXPECT_EQ(d.listings[5].x, license.x);
   EXPECT_EQ(d.listings[5].y, license.y);
   // The refused values are shown again for correction.
-  EXPECT_EQ(d.listings[3].controls.at(1006).text, "Q:\\Games");
+  EXPECT_EQ(d.listings[3].controls.at(IDC_PATH_EDIT).text, "Q:\\Games");
 
   // Installed in the typed folder (without its trailing backslash) only.
   EXPECT_TRUE(fs::exists(TypedFolder() + "/StarCourier.exe"));
@@ -527,10 +535,10 @@ TEST_F(WizardTest, CancelOnTheProgressPageAsksAndEndsOnTheAbortedPage) {
   const std::string installer = Pack(SlowConfig(15000));
   const auto leftovers_before = e2e::LeftoverTemporaryFolders(kVersion);
 
-  const Driven d = Drive(installer, {kWelcome, "click 1014", kLicense, "click 1014", kInstalling, "list", "click 2",
-                                     "box", "answer 7",  // No: the install goes on
-                                     "pause progress", "click 2", "box", "answer 6",  // Yes
-                                     kAborted, "list", "pause aborted", "click 2", "gone"});
+  const Driven d = Drive(installer, {kWelcome, "click " + Id(IDC_NEXT), kLicense, "click " + Id(IDC_NEXT), kInstalling,
+                                     "list", "click " + Id(IDC_CANCEL), "box", "answer 7",  // No: the install goes on
+                                     "pause progress", "click " + Id(IDC_CANCEL), "box", "answer 6",  // Yes
+                                     kAborted, "list", "pause aborted", "click " + Id(IDC_CANCEL), "gone"});
   EXPECT_EQ(d.exitCode, 10) << d.Report();
   std::vector<std::string> boxes;
   for (const std::string& line : d.lines)
@@ -539,10 +547,10 @@ TEST_F(WizardTest, CancelOnTheProgressPageAsksAndEndsOnTheAbortedPage) {
   EXPECT_EQ(boxes, (std::vector<std::string>{confirm, confirm})) << d.Report();
   ASSERT_EQ(d.listings.size(), 2u) << d.Report();
   ExpectExpanded(d.listings[0]);
-  ExpectRightAligned(d.listings[0], {2});
+  ExpectRightAligned(d.listings[0], {IDC_CANCEL});
   const Listing& aborted = d.listings[1];
   ExpectExpanded(aborted);
-  ExpectRightAligned(aborted, {2});
+  ExpectRightAligned(aborted, {IDC_CANCEL});
   EXPECT_EQ(aborted.caption, kCaption);
   ExpectPaintedHeader(ScreenDir() + "/aborted.png", aborted);
   EXPECT_EQ(e2e::LeftoverTemporaryFolders(kVersion), leftovers_before);
@@ -556,7 +564,7 @@ TEST_F(WizardTest, OnlyProgressShowsTheProgressPageAloneThenLaunches) {
   EXPECT_EQ(d.exitCode, 0) << d.Report();
   ASSERT_EQ(d.listings.size(), 1u) << d.Report();
   EXPECT_EQ(d.listings[0].caption, kCaption);
-  EXPECT_EQ(d.listings[0].controls.at(1019).text, "Installing");
+  EXPECT_EQ(d.listings[0].controls.at(IDC_HEADER_LINE).text, "Installing");
   EXPECT_TRUE(fs::exists(DefaultFolder() + "/StarCourier.exe"));
   const std::string marker = DefaultFolder() + "/marker.exe.ran";
   for (int i = 0; i < 100 * e2e::TimeoutScale() && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -597,12 +605,23 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
     std::vector<std::string> onPage;     // after the page's first listing
     std::string plain;                   // expected plain text (\r\n written out), "" when rich
   } cases[] = {
-      {"rich", "", "", {"pause license", "linkclick 1002 " + std::to_string(reference), "selection 1002",
-                        "format 1002 " + std::to_string(address), "format 1002 " + std::to_string(reference - 1),
-                        "format 1002 1", "click 2", "box", "answer 7", "list", "click 2", "box", "answer 6"}, ""},
-      {"rtf with a blank first", " {\\rtf1 not shown as rich text}\n", utf16_bytes,
-       {"click 2", "box", "answer 6"}, "Line one\\r\\nLine two \xC3\xBC\\r\\n"},
-      {"no rtf", nullptr, "First\nSecond\r\nThird", {"click 2", "box", "answer 6"},
+      {"rich",
+       "",
+       "",
+       {"pause license", "linkclick " + Id(IDC_LICENSE_RICH) + " " + std::to_string(reference),
+        "selection " + Id(IDC_LICENSE_RICH), "format " + Id(IDC_LICENSE_RICH) + " " + std::to_string(address),
+        "format " + Id(IDC_LICENSE_RICH) + " " + std::to_string(reference - 1), "format " + Id(IDC_LICENSE_RICH) + " 1",
+        "click " + Id(IDC_CANCEL), "box", "answer 7", "list", "click " + Id(IDC_CANCEL), "box", "answer 6"},
+       ""},
+      {"rtf with a blank first",
+       " {\\rtf1 not shown as rich text}\n",
+       utf16_bytes,
+       {"click " + Id(IDC_CANCEL), "box", "answer 6"},
+       "Line one\\r\\nLine two \xC3\xBC\\r\\n"},
+      {"no rtf",
+       nullptr,
+       "First\nSecond\r\nThird",
+       {"click " + Id(IDC_CANCEL), "box", "answer 6"},
        "First\\r\\nSecond\\r\\nThird"},
   };
   for (const Case& c : cases) {
@@ -612,9 +631,9 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
     if (!c.rtf) fs::remove(cfg + "/license.rtf");
     else if (*c.rtf) testsupport::WriteWholeFile(cfg + "/license.rtf", c.rtf);
     if (!c.txt.empty()) testsupport::WriteWholeFile(cfg + "/license.txt", c.txt);
-    std::vector<std::string> script = {kWelcome, "click 1014", kLicense, "list"};
+    std::vector<std::string> script = {kWelcome, "click " + Id(IDC_NEXT), kLicense, "list"};
     script.insert(script.end(), c.onPage.begin(), c.onPage.end());
-    script.insert(script.end(), {kAborted, "click 2", "gone"});
+    script.insert(script.end(), {kAborted, "click " + Id(IDC_CANCEL), "gone"});
     const Driven d = Drive(Pack(cfg), script);
     EXPECT_EQ(d.exitCode, 10) << d.Report();
     EXPECT_FALSE(fs::exists(DefaultFolder()));
@@ -623,10 +642,10 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
     ExpectExpanded(page);
     EXPECT_EQ(page.caption, kCaption);
     const bool rich = c.plain.empty();
-    EXPECT_EQ(page.controls.at(1002).visible, rich);
-    EXPECT_EQ(page.controls.at(1001).visible, !rich);
+    EXPECT_EQ(page.controls.at(IDC_LICENSE_RICH).visible, rich);
+    EXPECT_EQ(page.controls.at(IDC_LICENSE_PLAIN).visible, !rich);
     if (!rich) {
-      EXPECT_EQ(page.controls.at(1001).text, c.plain);
+      EXPECT_EQ(page.controls.at(IDC_LICENSE_PLAIN).text, c.plain);
       EXPECT_EQ(LinesOf(d, "BOX"), std::vector<std::string>{confirm});
       continue;
     }
@@ -645,7 +664,7 @@ TEST_F(WizardTest, LicensePageShowsRichOrPlainTextAndDeclineNeedsConfirmation) {
     EXPECT_EQ(formats[2], "1 0 1 0");
     EXPECT_EQ(LinesOf(d, "BOX"), (std::vector<std::string>{confirm, confirm}));
     ASSERT_EQ(d.listings.size(), 2u) << d.Report();
-    EXPECT_EQ(d.listings[1].controls.at(1019).text, "License Agreement");
+    EXPECT_EQ(d.listings[1].controls.at(IDC_HEADER_LINE).text, "License Agreement");
   }
 }
 
@@ -672,15 +691,15 @@ TEST_F(WizardTest, RefusedEntryNameIsShownLiterallyThenTheAbortedPage) {
   // The install folder's parent: where the name would have led.
   const std::string group = e2e::DriveC(kVersion) + "/Program Files/Zelkon Games";
 
-  const Driven d = Drive(installer, {kWelcome, "click 1014", kLicense, "click 1014", "box", "answer 1", kAborted,
-                                     "list", "click 2", "gone"});
+  const Driven d = Drive(installer, {kWelcome, "click " + Id(IDC_NEXT), kLicense, "click " + Id(IDC_NEXT), "box",
+                                     "answer 1", kAborted, "list", "click " + Id(IDC_CANCEL), "gone"});
   EXPECT_EQ(d.exitCode, 10) << d.Report();
   EXPECT_EQ(LinesOf(d, "BOX"),
             std::vector<std::string>{kCaption + "|Refused cabinet entry '" + hostile +
                                      "': it would be written outside the destination"})
       << d.Report();
   ASSERT_EQ(d.listings.size(), 1u) << d.Report();
-  EXPECT_EQ(d.listings[0].controls.at(1019).text, "Setup Cancelled");
+  EXPECT_EQ(d.listings[0].controls.at(IDC_HEADER_LINE).text, "Setup Cancelled");
   std::vector<std::string> written;
   for (const auto& entry : fs::recursive_directory_iterator(group))
     if (entry.is_regular_file()) written.push_back(fs::relative(entry.path(), group).string());
@@ -700,17 +719,20 @@ TEST_F(WizardTest, StorePageCreatesTheChosenRetailersShortcutsOnly) {
     std::vector<std::string> onPage;
     const char* chosen;  // the retailer whose link and icon stay, or nullptr
   } cases[] = {
-      {"chosen", {"list", "check 1027 1", "check 1027 0", "list", "dropdown 1026", "pause store", "pick 1026 1",
-                  "list", "click 1014"}, "harbor"},
-      {"opted out", {"check 1027 1", "list", "click 1014"}, nullptr},
+      {"chosen",
+       {"list", "check " + Id(IDC_OPT_OUT) + " 1", "check " + Id(IDC_OPT_OUT) + " 0", "list",
+        "dropdown " + Id(IDC_RETAILER_LIST), "pause store", "pick " + Id(IDC_RETAILER_LIST) + " 1", "list",
+        "click " + Id(IDC_NEXT)},
+       "harbor"},
+      {"opted out", {"check " + Id(IDC_OPT_OUT) + " 1", "list", "click " + Id(IDC_NEXT)}, nullptr},
       {"esc", {kStoreEsc}, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RemoveInstall();
-    std::vector<std::string> script = {kWelcome, "click 1014", kLicense, "click 1014", kStore};
+    std::vector<std::string> script = {kWelcome, "click " + Id(IDC_NEXT), kLicense, "click " + Id(IDC_NEXT), kStore};
     script.insert(script.end(), c.onPage.begin(), c.onPage.end());
-    script.insert(script.end(), {kFinish, "check 1022 0", "click 6", "gone"});
+    script.insert(script.end(), {kFinish, "check " + Id(IDC_LAUNCH_BOX) + " 0", "click " + Id(IDC_DONE), "gone"});
     const Driven d = Drive(installer, script);
     ASSERT_EQ(d.exitCode, 0) << d.Report();
     const std::string log = testsupport::ReadText(DefaultFolder() + "/Uninstall/install.log");
@@ -735,15 +757,15 @@ TEST_F(WizardTest, StorePageCreatesTheChosenRetailersShortcutsOnly) {
       const Listing& first = d.listings[0];
       ExpectExpanded(first);
       EXPECT_EQ(first.caption, " Star Courier Installer");  // with its leading blank
-      ExpectRightAligned(first, {1014});
-      EXPECT_FALSE(first.controls.at(1014).enabled);
-      EXPECT_FALSE(d.listings[1].controls.at(1014).enabled);  // box checked and unchecked, nothing chosen
-      EXPECT_TRUE(d.listings[2].controls.at(1014).enabled);
+      ExpectRightAligned(first, {IDC_NEXT});
+      EXPECT_FALSE(first.controls.at(IDC_NEXT).enabled);
+      EXPECT_FALSE(d.listings[1].controls.at(IDC_NEXT).enabled);  // box checked and unchecked, nothing chosen
+      EXPECT_TRUE(d.listings[2].controls.at(IDC_NEXT).enabled);
       ExpectPaintedHeader(ScreenDir() + "/store.png", first);
     } else if (std::string(c.name) == "opted out") {
       ASSERT_EQ(d.listings.size(), 1u) << d.Report();
-      EXPECT_TRUE(d.listings[0].controls.at(1014).enabled);
-      EXPECT_FALSE(d.listings[0].controls.at(1026).enabled);
+      EXPECT_TRUE(d.listings[0].controls.at(IDC_NEXT).enabled);
+      EXPECT_FALSE(d.listings[0].controls.at(IDC_RETAILER_LIST).enabled);
     }
   }
 

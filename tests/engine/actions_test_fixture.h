@@ -1,6 +1,8 @@
 // Shared set-up of the install action tests under Windows: a silent run
-// (fatal errors are recorded, not shown), an empty install configuration,
-// and the install log lines each test appends.
+// (fatal errors are recorded, not shown), a fresh install job of the test's
+// own (empty configuration, variables and log) over the driver's context,
+// and the install log lines each test appends. The actions are run on that
+// job through the members of the same names.
 #pragma once
 
 #include <windows.h>
@@ -17,27 +19,21 @@
 #include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "engine/install_actions.h"
-#include "engine/install_config.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 
 class ActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ConnectRunHandlers();
-    ConnectInstallContext();
     wasSilent_ = ::Run().silent;
     ::Run().silent = true;
     ::Run().aborted = false;
     ::Run().commandLineRegValues.clear();
     ::Run().fileAssociations = true;
-    g_iconsChanged = false;
-    ClearConfig();
     previous_ = SetFatalErrorObserver([this](const WString& message) { errors_.push_back(Narrow(message)); });
-    logMark_ = TheInstallLog().Text().size();
+    logMark_ = job_.log.Text().size();
   }
   void TearDown() override {
-    // Other suites of the binary run the worker on the same configuration.
-    ClearConfig();
     ::Run().commandLineRegValues.clear();
     ::Run().fileAssociations = true;
     SetFatalErrorObserver(previous_);
@@ -45,18 +41,23 @@ class ActionTest : public ::testing::Test {
     ::Run().silent = wasSilent_;
   }
 
-  static void ClearConfig() {
-    BrioCommon::InstallConfiguration& c = InstallConfig();
-    c = {};
-  }
+  void SetVariable(const char* name, const std::string& value) { variables_.SetVariable(Widen(name), Widen(value)); }
 
-  static void SetVariable(const char* name, const std::string& value) {
-    MainVariables().SetVariable(Widen(name), Widen(value));
-  }
+  // The test's configuration and the actions, run on the test's job.
+  BrioCommon::InstallConfigParser& InstallConfig() { return job_.config; }
+  bool RunExecList(const std::vector<ExecRecord>& list) { return ::RunExecList(job_, list); }
+  bool GrantPermissions() { return ::GrantPermissions(job_); }
+  bool RegisterGameExplorer() { return ::RegisterGameExplorer(job_); }
+  bool WriteRegistry() { return ::WriteRegistry(job_); }
+  bool CreateShortcuts() { return ::CreateShortcuts(job_); }
+  bool CreateFileAssociations() { return ::CreateFileAssociations(job_); }
+  bool IsSharedShortcutIcon(const std::string& path) const { return ::IsSharedShortcutIcon(job_, path); }
+  bool IsExecPhase() const { return job_.exec.Phase(); }
+  WString ExecMessage() const { return job_.exec.Message(); }
 
   // The log lines appended since the test began, narrowed.
   std::vector<std::string> LogLines() const {
-    std::string text = Narrow(TheInstallLog().Text().substr(logMark_));
+    std::string text = Narrow(job_.log.Text().substr(logMark_));
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
@@ -65,6 +66,9 @@ class ActionTest : public ::testing::Test {
   }
 
   const std::vector<std::string>& Errors() const { return errors_; }
+
+  DefinesParser variables_;
+  InstallJob job_{RunInstallContext(), variables_};
 
  private:
   std::vector<std::string> errors_;

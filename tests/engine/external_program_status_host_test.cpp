@@ -10,14 +10,15 @@
 namespace {
 
 TEST(ExternalProgramStatus, MessageIsReadWholeWhileItChanges) {
+  ExecStatus status;
   const WString a(200, u'a'), b(300, u'b');
-  SetExecMessage(a);
+  status.SetMessage(a);
   std::thread writer([&] {
-    for (int i = 0; i < 20000; ++i) SetExecMessage(i % 2 ? a : b);
+    for (int i = 0; i < 20000; ++i) status.SetMessage(i % 2 ? a : b);
   });
   int torn = 0;
   for (int i = 0; i < 20000; ++i) {
-    WString seen = ExecMessage();
+    WString seen = status.Message();
     if (seen != a && seen != b) ++torn;
   }
   writer.join();
@@ -25,10 +26,11 @@ TEST(ExternalProgramStatus, MessageIsReadWholeWhileItChanges) {
 }
 
 TEST(ExternalProgramStatus, PhaseFlag) {
-  SetExecPhase(true);
-  EXPECT_TRUE(IsExecPhase());
-  SetExecPhase(false);
-  EXPECT_FALSE(IsExecPhase());
+  ExecStatus status;
+  status.SetPhase(true);
+  EXPECT_TRUE(status.Phase());
+  status.SetPhase(false);
+  EXPECT_FALSE(status.Phase());
 }
 
 }  // namespace

@@ -115,6 +115,7 @@ TEST_F(ProgramStep, StatusMessageOfEachRecord) {
 }
 
 struct CancelProbe {
+  const ExecStatus* exec = nullptr;  // the job's
   DWORD cancelAt = 0;
   bool sawExecPhase = false;
 };
@@ -122,7 +123,7 @@ struct CancelProbe {
 DWORD WINAPI CancelLater(void* argument) {
   auto* probe = static_cast<CancelProbe*>(argument);
   Sleep(500);
-  probe->sawExecPhase = IsExecPhase();
+  probe->sawExecPhase = probe->exec->Phase();
   probe->cancelAt = GetTickCount();
   ::Run().aborted = true;
   return 0;
@@ -130,6 +131,7 @@ DWORD WINAPI CancelLater(void* argument) {
 
 TEST_F(ProgramStep, CancelWhileWaitingReturnsWithinAPoll) {
   CancelProbe probe;
+  probe.exec = &job_.exec;
   HANDLE canceller = CreateThread(nullptr, 0, CancelLater, &probe, 0, nullptr);
   ASSERT_NE(canceller, nullptr);
   std::string marker = dir_.file("after.txt");

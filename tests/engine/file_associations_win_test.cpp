@@ -41,7 +41,7 @@ class AssociationStep : public ActionTest {
 TEST_F(AssociationStep, WritesBothTreesAndLogsTheBlock) {
   InstallConfig().FileAssociations.push_back(Sample());
   ASSERT_TRUE(CreateFileAssociations());
-  EXPECT_TRUE(g_iconsChanged);
+  EXPECT_TRUE(job_.iconsChanged);
   std::string classes = "SOFTWARE\\Classes\\";
   for (const std::string& prefix : {std::string(), classes}) {
     HKEY root = prefix.empty() ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
@@ -72,7 +72,7 @@ TEST_F(AssociationStep, NothingWhenTheUserSaidNo) {
   EXPECT_TRUE(CreateFileAssociations());
   EXPECT_FALSE(RegKeyPresent(HKEY_CLASSES_ROOT, kExtension));
   EXPECT_TRUE(LogLines().empty());
-  EXPECT_FALSE(g_iconsChanged);
+  EXPECT_FALSE(job_.iconsChanged);
 }
 
 TEST_F(AssociationStep, AssociationWithoutCommandsIsLeftOutWithItsIcon) {
@@ -82,7 +82,7 @@ TEST_F(AssociationStep, AssociationWithoutCommandsIsLeftOutWithItsIcon) {
   EXPECT_TRUE(CreateFileAssociations());
   EXPECT_FALSE(RegKeyPresent(HKEY_CLASSES_ROOT, kExtension));
   EXPECT_FALSE(RegKeyPresent(HKEY_CLASSES_ROOT, kTypeName));
-  EXPECT_FALSE(g_iconsChanged);
+  EXPECT_FALSE(job_.iconsChanged);
   EXPECT_TRUE(LogLines().empty());
 }
 

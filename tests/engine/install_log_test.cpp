@@ -32,13 +32,11 @@ std::string Lines(const InstallLog& log) { return Narrow(log.Text()); }
 class InstallLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    MainVariables().SetVariable(u"InstallName", u"%GameName%");
-    MainVariables().SetVariable(u"GameName", u"Tom & Jerry  2");
-    MainVariables().SetVariable(u"InstallPath", u"C:\\Games\\T&J");
+    variables_.SetVariable(u"InstallName", u"%GameName%");
+    variables_.SetVariable(u"GameName", u"Tom & Jerry  2");
+    variables_.SetVariable(u"InstallPath", u"C:\\Games\\T&J");
   }
-  void TearDown() override {
-    for (const char16_t* name : {u"InstallName", u"GameName", u"InstallPath"}) MainVariables().SetVariable(name, u"");
-  }
+  DefinesParser variables_;  // the job's variables the log's texts expand in
   testsupport::ScratchDir dir_;
 };
 
@@ -50,7 +48,7 @@ TEST_F(InstallLogTest, HeaderLinesInOrderWithTheirEscaping) {
   config.UninstallDelRegKey = {"HKLM\\Software\\Z"};
   config.UserRegKey = {"HKCU\\Software\\Z's"};
   InstallLog log;
-  log.AppendHeader(config);
+  log.AppendHeader(config, variables_);
   EXPECT_EQ(Lines(log),
             "<InstallLog>\n"
             "\t<InstallName>Tom &amp; Jerry &#32;2</InstallName>\n"
@@ -65,7 +63,7 @@ TEST_F(InstallLogTest, HeaderLinesInOrderWithTheirEscaping) {
 TEST_F(InstallLogTest, MinimalHeaderHasNoAppDataSuffixLine) {
   InstallConfigParser config;
   InstallLog log;
-  log.AppendHeader(config);
+  log.AppendHeader(config, variables_);
   EXPECT_EQ(Lines(log), "<InstallLog>\n\t<InstallName>Tom &amp; Jerry &#32;2</InstallName>\n");
 }
 
@@ -86,7 +84,7 @@ TEST_F(InstallLogTest, WithoutAFileNothingIsFinishedOrLoggedForUninstall) {
   defines.SetVariable(u"A", u"1");
   InstallLog log;
   log.AppendLine(u"<InstallLog>");
-  log.AppendUninstallExecs(config);
+  log.AppendUninstallExecs(config, variables_);
   log.Finish(defines);
   EXPECT_EQ(Lines(log), "<InstallLog>\n");
   EXPECT_FALSE(log.HasFile());
@@ -123,11 +121,11 @@ TEST_F(InstallLogTest, FinishedFileHoldsEveryLineWithDefinesInNameOrder) {
   const std::string path = dir_.file("install.log");
   InstallLog log;
   ASSERT_TRUE(log.OpenFile(path));
-  log.AppendHeader(config);
+  log.AppendHeader(config, variables_);
   log.AppendFile("C:\\Games\\T&J\\game.exe");
   log.AppendLine(u"\t<Registry>");
   log.AppendLine(u"\t</Registry>");
-  log.AppendUninstallExecs(config);
+  log.AppendUninstallExecs(config, variables_);
   log.Finish(defines);
   EXPECT_FALSE(log.HasFile());
 

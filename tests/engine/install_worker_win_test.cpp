@@ -9,8 +9,7 @@
 #include "driver/run_handlers.h"
 #include "driver/run_state.h"
 #include "driver/worker_threads.h"
-#include "engine/install_config.h"
-#include "engine/install_log.h"
+#include "engine/install_job.h"
 #include "engine/install_worker.h"
 #include "support/test_support.h"
 
@@ -50,7 +49,6 @@ class InstallWorkerTest : public ::testing::Test {
     if (cabinet_.empty()) GTEST_SKIP() << "shared test data (../shared/testdata) is not present";
     cabinet_ += "\\cabs\\mszip-lzx18-qtm18.cab";
     ConnectRunHandlers();
-    ConnectInstallContext();
     RunState& run = ::Run();
     run.askEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     run.answerEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -62,21 +60,10 @@ class InstallWorkerTest : public ::testing::Test {
     run.entryPrefix = "";  // every entry, in cabinet order: mszip.txt, lzx.txt, qtm.txt
     run.destinationFolder = dir_.path() + "\\";
     run.extractedFiles.clear();
-    // A configuration with nothing to do but the extraction, whatever other
-    // tests of this binary left in the run's instance.
-    BrioCommon::InstallConfigParser& config = InstallConfig();
-    config.PreExec.clear();
-    config.PostExec.clear();
-    config.Registry.clear();
-    config.Shortcuts.clear();
-    config.FileAssociations.clear();
-    config.GrantAllFilePermissions.clear();
-    config.GrantAllRegistryPermissions.clear();
-    config.InstallLog.clear();
-    config.UninstallCmd.clear();
-    config.GameExplorer.clear();
+    // The test's own job: a configuration with nothing to do but the
+    // extraction.
     run.commandLineRegValues.clear();
-    logStart_ = TheInstallLog().Text().size();
+    logStart_ = job_.log.Text().size();
   }
   void TearDown() override {
     RunState& run = ::Run();
@@ -89,7 +76,7 @@ class InstallWorkerTest : public ::testing::Test {
 
   // The worker on its own thread, as the driver starts it, until done.
   void RunWorker() {
-    StartInstallWorker();
+    StartInstallWorker(job_);
     for (int i = 0; i < 600 && !::Run().done; ++i) Sleep(50);
     ASSERT_TRUE(::Run().done);
   }
@@ -97,7 +84,7 @@ class InstallWorkerTest : public ::testing::Test {
   // "File" lines the worker appended, without their tag.
   std::vector<std::string> LoggedFiles() {
     std::vector<std::string> files;
-    const std::string text = Narrow(TheInstallLog().Text().substr(logStart_));
+    const std::string text = Narrow(job_.log.Text().substr(logStart_));
     size_t at = 0;
     while ((at = text.find("\t<File>", at)) != std::string::npos) {
       at += 7;
@@ -109,6 +96,8 @@ class InstallWorkerTest : public ::testing::Test {
 
   std::string cabinet_;
   testsupport::ScratchDir dir_;
+  DefinesParser variables_;
+  InstallJob job_{RunInstallContext(), variables_};
   size_t logStart_ = 0;
 };
 
@@ -159,7 +148,7 @@ TEST_F(InstallWorkerTest, ASecondAttemptThatSucceedsClearsTheFailure) {
   const std::string blocked = Out("qtm.txt");
   HANDLE ask = static_cast<HANDLE>(::Run().askEvent);
   RunState& run = ::Run();
-  StartInstallWorker();
+  StartInstallWorker(job_);
   ASSERT_EQ(WaitForSingleObject(ask, 30000), WAIT_OBJECT_0);
   ResetEvent(ask);
   ASSERT_TRUE(RemoveDirectoryA(blocked.c_str()));
@@ -174,5 +163,14 @@ TEST_F(InstallWorkerTest, ASecondAttemptThatSucceedsClearsTheFailure) {
 }
 
 TEST(RefreshShellIconsTest, NotifiesTheShellOnTheNtFamily) { EXPECT_TRUE(RefreshShellIcons()); }
+
+// The run has one install job, one configuration in it, and its defines
+// record is not the main variable store that its variables are.
+TEST(InstallConfigTest, TheRunHasOneInstance) {
+  EXPECT_EQ(&RunJob(), &RunJob());
+  EXPECT_EQ(&RunJob().config, &RunJob().config);
+  EXPECT_EQ(&RunJob().variables, &MainVariables());
+  EXPECT_NE(&MainVariables(), &RunJob().defines);
+}
 
 }  // namespace

@@ -179,3 +179,30 @@ TEST_F(RegistryStep, NoUninstallCommandNoEntry) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two jobs side by side, as a multi-volume or repair run will hold them: each
+// action reads its own job's configuration and variables and appends to its
+// own job's log only.
+TEST_F(RegistryStep, TwoJobsKeepTheirConfigurationVariablesAndLogApart) {
+  DefinesParser second_variables;
+  InstallJob second(RunInstallContext(), second_variables);
+  second_variables.SetVariable(u"TestKey", Widen(std::string("HKCU\\") + kTestKey + "\\Second"));
+  second_variables.SetVariable(u"Which", u"second");
+  SetVariable("Which", "first");
+  InstallConfig().Registry.push_back(Value("%TestKey%", "Which", "%Which%", 0));
+  second.config.Registry.push_back(Value("%TestKey%", "Which", "%Which%", 0));
+
+  ASSERT_TRUE(WriteRegistry());
+  ASSERT_TRUE(::WriteRegistry(second));
+  EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kTestKey, "Which").text(), "first");
+  EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Second", "Which").text(), "second");
+  const std::string first_log = Narrow(job_.log.Text()), second_log = Narrow(second.log.Text());
+  EXPECT_NE(first_log.find("<Key>HKCU\\" + std::string(kTestKey) + "</Key>"), std::string::npos) << first_log;
+  EXPECT_EQ(first_log.find("\\Second"), std::string::npos) << first_log;
+  EXPECT_NE(second_log.find("<Key>HKCU\\" + std::string(kTestKey) + "\\Second</Key>"), std::string::npos)
+      << second_log;
+}
+
+}  // namespace

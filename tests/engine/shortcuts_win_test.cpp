@@ -44,7 +44,7 @@ TEST_F(ShortcutStep, ShellLinkReadsBackWithEveryField) {
                                            "%Scratch%\\game.ico"));
   ASSERT_TRUE(CreateShortcuts());
   EXPECT_TRUE(Errors().empty());
-  EXPECT_TRUE(g_iconsChanged);
+  EXPECT_TRUE(job_.iconsChanged);
 
   inspection::LinkInfo link;
   ASSERT_TRUE(inspection::ReadShellLink(dir_.path() + "\\Menu\\Group\\Play Example Game.lnk", &link));
@@ -67,7 +67,7 @@ TEST_F(ShortcutStep, WebAddressMakesAnInternetShortcut) {
   EXPECT_TRUE(Errors().empty());
   std::string url = testsupport::ReadText(dir_.path() + "\\More Games.url");
   EXPECT_NE(url.find("URL=http://example.com/games?a=1&b=2"), std::string::npos) << url;
-  EXPECT_FALSE(g_iconsChanged);
+  EXPECT_FALSE(job_.iconsChanged);
   // Only the exact lower-case scheme is a web address; the other is a link
   // whose path is the address.
   EXPECT_FALSE(FileExists(dir_.path() + "\\Upper.url"));

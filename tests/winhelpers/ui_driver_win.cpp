@@ -11,7 +11,7 @@
 //
 //   wait TITLE        wait (60 s, times WINE_TIMEOUT_SCALE) for a visible dialog of the
 //                     program with this caption; it becomes the current window.   -> WINDOW
-//   page HEADER       the same for the page whose header line (control 1019)
+//   page HEADER       the same for the page whose header line (IDC_HEADER_LINE)
 //                     shows HEADER (pages may share one caption)
 //   box               wait for a message box of the program; it becomes the
 //                     current window.                           -> BOX caption|text
@@ -63,6 +63,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
+
 namespace {
 
 FILE* g_out = nullptr;
@@ -112,7 +114,7 @@ void Emit(const std::string& line) {
 
 struct Search {
   std::wstring title;
-  std::wstring header;  // the text of the page's header line (control 1019)
+  std::wstring header;  // the text of the page's header line (IDC_HEADER_LINE)
   bool messageBox = false;
   bool anyDialog = false;
   HWND exclude = nullptr;
@@ -131,7 +133,7 @@ BOOL CALLBACK FindWindowOfProgram(HWND window, LPARAM data) {
     return FALSE;
   }
   if (!search->header.empty()) {
-    HWND header = GetDlgItem(window, 1019);
+    HWND header = GetDlgItem(window, IDC_HEADER_LINE);
     if (is_box || !header || TextOf(header) != search->header) return TRUE;
   } else if (search->messageBox ? !is_box : (is_box || TextOf(window) != search->title)) {
     return TRUE;

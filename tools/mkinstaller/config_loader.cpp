@@ -76,7 +76,23 @@ std::string PayloadEntryName(const std::string& expanded_path) {
   return std::string();
 }
 
-BrioCommon::InstallConfigParser& LoadedInstallConfig() { return InstallConfig(); }
+namespace {
+
+// What one run of the tool loaded: it checks or packs one configuration.
+struct LoadedConfiguration {
+  BrioCommon::PropertiesParser properties;
+  BrioCommon::InstallConfigParser config;
+  DefinesParser record;
+};
+
+LoadedConfiguration& Loaded() {
+  static LoadedConfiguration loaded;
+  return loaded;
+}
+
+}  // namespace
+
+BrioCommon::InstallConfigParser& LoadedInstallConfig() { return Loaded().config; }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
   std::ifstream in(path, std::ios::binary);
@@ -99,14 +115,14 @@ ConfigLoadResult LoadConfiguration(const std::string& cfg_dir, const std::vector
   // on the host the same files are read from the configuration folder.
   std::string base = RemoveTrailingSlash(cfg_dir) + "/";
 
-  BrioCommon::PropertiesParser& properties = PropertyTable();
+  BrioCommon::PropertiesParser& properties = Loaded().properties;
   if (!properties.ParseFile(base + "props.xml")) {
     result.error = "Properties file error: '" + properties.ErrorText() + "'";
     return result;
   }
   CopyPropertyStrings(properties, variables);
 
-  BrioCommon::InstallConfigParser& config = InstallConfig();
+  BrioCommon::InstallConfigParser& config = Loaded().config;
   if (!config.ParseFile(base + "install.xml")) {
     result.error = config.GetErrorText();
     return result;
@@ -117,7 +133,7 @@ ConfigLoadResult LoadConfiguration(const std::string& cfg_dir, const std::vector
     result.error = variables.ErrorText();
     return result;
   }
-  DefinesParser& record = DefinesRecord();
+  DefinesParser& record = Loaded().record;
   if (!record.ParseFile(base + "defines.xml")) {
     result.error = record.ErrorText();
     return result;
@@ -163,7 +179,7 @@ void CheckPackedFiles(const std::string& cfg_dir, const std::string& files_dir, 
     if (!in_files.empty() && !IsFile(in_files))
       result->warnings.push_back(what + " '" + raw + "' names no packed file");
   };
-  const BrioCommon::InstallConfigParser& config = InstallConfig();
+  const BrioCommon::InstallConfigParser& config = Loaded().config;
   check("RunExe", config.RunExe);
   for (const Shortcut& s : config.Shortcuts) {
     // Web addresses and shell documents outside the payload are not checked.
