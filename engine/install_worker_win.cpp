@@ -17,7 +17,8 @@ namespace {
 
 // Extracts files\ and, after one failure, asks the user and tries once more.
 // Sets the failed flag when the files could not be extracted in the end.
-bool ExtractProductFiles(InstallContext& run) {
+bool ExtractProductFiles(InstallJob& job) {
+  InstallContext& run = job.context;
   run.SetExtractionFailed(false);
   int retry = 0;
   for (;;) {
@@ -34,7 +35,7 @@ bool ExtractProductFiles(InstallContext& run) {
     // A volume the user could not supply was asked about already (Retry
     // or Cancel): the run ends, with the reason in the log.
     if (result.volumeFailed()) {
-      AppendLogElement(1, "InstallError", Widen(result.error), LogValue::Escaped);
+      job.log.AppendElement(1, "InstallError", Widen(result.error), LogValue::Escaped);
       break;
     }
     if (retry == 1) break;
@@ -92,7 +93,7 @@ bool InstallWorker(InstallJob& job) {
   log.AppendHeader(config, job.variables);
 
   if (ok) {
-    ok = ExtractProductFiles(run);
+    ok = ExtractProductFiles(job);
     // Whatever either attempt wrote is logged, so that the uninstaller can
     // remove it; a file written by both attempts appears twice.
     const std::set<std::string> shared_icons = SharedShortcutIcons(job);

@@ -19,7 +19,7 @@ namespace {
 std::atomic<int> g_workerAnswer{0};
 
 DWORD WINAPI AskingWorker(LPVOID) {
-  g_workerAnswer = TheInstallContext().AskProductNotRunning();
+  g_workerAnswer = RunInstallContext().AskProductNotRunning();
   ::Run().done = true;
   return 0;
 }
@@ -56,7 +56,6 @@ DWORD WINAPI Wait(LPVOID) {
 TEST(WorkerWait, AnswersTheWorkersQuestionWithoutAPage) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "the question is a message box: it needs a display";
   ConnectRunHandlers();
-  ConnectInstallContext();
   RunState& run = ::Run();
   run.silent = false;
   run.askEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
