@@ -23,6 +23,9 @@ const char kUsage[] =
     "  - a missing license file or header bitmap,\n"
     "  - a RunExe, shortcut target, prerequisite or UninstallCmd that names no\n"
     "    packed file (packed files are looked up in --files DIR).\n"
+    "Each language table (props.TAG.xml) is read as the installer reads it (a\n"
+    "malformed one is an error); per language check warns about the texts it\n"
+    "lacks (shown from props.xml instead) and the texts in it no page uses.\n"
     "\n";
 
 }  // namespace
