@@ -64,4 +64,9 @@ std::vector<WString> KnownFolderPaths(const std::vector<FolderId>& ids);
 // The host side writes the message to standard error instead.
 void ShowErrorBox(const WString& caption, const WString& text);
 
+// The user's UI language as a language tag ("de-DE"): the language of
+// GetUserDefaultUILanguage looked up by its ISO names. The host side answers
+// "en-US", as a fresh English system would.
+std::string UserUiLanguage();
+
 }  // namespace seam

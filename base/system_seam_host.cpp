@@ -98,4 +98,6 @@ void ShowErrorBox(const WString& caption, const WString& text) {
   std::fprintf(stderr, "[%s] %s\n", Narrow(caption).c_str(), Narrow(text).c_str());
 }
 
+std::string UserUiLanguage() { return "en-US"; }
+
 }  // namespace seam

@@ -132,4 +132,12 @@ void ShowErrorBox(const WString& caption, const WString& text) {
               reinterpret_cast<const wchar_t*>(caption.c_str()), MB_OK | MB_ICONERROR);
 }
 
+std::string UserUiLanguage() {
+  const LCID locale = MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT);
+  char language[16] = {}, country[16] = {};
+  if (!GetLocaleInfoA(locale, LOCALE_SISO639LANGNAME, language, sizeof language)) return std::string();
+  if (!GetLocaleInfoA(locale, LOCALE_SISO3166CTRYNAME, country, sizeof country) || !country[0]) return language;
+  return std::string(language) + "-" + country;
+}
+
 }  // namespace seam

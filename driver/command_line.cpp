@@ -100,6 +100,8 @@ void HandleOption(const std::string& name, const std::string& value) {
       run.pathGiven = true;
       MainVariables().SetVariable(u"InstallPath", Widen(folder));
     }
+  } else if (name == "-language") {
+    run.forcedLanguage = value;
   } else if (name == "-msgwnd") {
     uintptr_t handle = 0;
     if (ParseWindowHandle(value, &handle)) run.statusWindow = reinterpret_cast<void*>(handle);

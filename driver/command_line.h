@@ -6,6 +6,7 @@
 //   -silent  -onlyprogressui  -waitpid=1234  -msgwnd=1A2B
 //   -regvalue="0,HKLM\Software\Game\Path=C:\Games"
 //   -fnfsystemupdate="C:\Games\Game\game.exe"
+//   -language=de-AT   (the texts of that language's property table)
 //
 // Options are separated by blanks; double quotes group characters and a
 // closing quote also ends an option; the first '=' outside quotes separates

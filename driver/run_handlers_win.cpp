@@ -17,6 +17,9 @@ class RunContext : public InstallContext {
   bool FileAssociationsChosen() const override { return Run().fileAssociations; }
   std::vector<RegValue>& CommandLineRegValues() override { return Run().commandLineRegValues; }
   std::string ConfigFolder() const override { return Run().tempFolder; }
+  std::string PropertiesFile() const override {
+    return Run().propertiesFile.empty() ? InstallContext::PropertiesFile() : Run().propertiesFile;
+  }
   ExtractionRequest ProductFiles() const override { return RunExtractionRequest(); }
   ExtractionProgress& Progress() override { return RunExtractionProgress(); }
   const std::vector<std::string>& ExtractedFiles() const override { return Run().extractedFiles; }

@@ -81,6 +81,10 @@ struct RunState {
   std::string destinationFolder;  // ends in a backslash
   std::string savedInstallPath;
   std::string savedInstallGroup;
+  std::string forcedLanguage;  // "-language": the property table's language tag
+  // The property table the install copies beside its log when a language
+  // table was chosen (the merged table); empty: props.xml.
+  std::string propertiesFile;
 
   std::vector<std::string> extractedFiles;  // every file an extraction wrote
   // The last ExtractRunCabinet()'s result: written by the worker thread,

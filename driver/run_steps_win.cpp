@@ -16,6 +16,9 @@
 #include "driver/installer_run.h"
 #include "driver/run_handlers.h"
 #include "driver/run_prompts_win.h"
+#include "config/property_languages.h"
+#include "base/system_seam.h"
+#include "driver/run_language.h"
 #include "driver/run_state.h"
 #include "driver/run_steps.h"
 #include "driver/status_thread.h"
@@ -170,6 +173,24 @@ void CheckRequiredInstallation() {
   Run().changeSettings = false;
 }
 
+// The language table the run wants, over the default texts already in the
+// main store; a forced language the installer lacks gets a note in the
+// install log. False with the reader's error when the table is malformed.
+bool LoadLanguageTable(const BrioCommon::PropertiesParser& defaults, std::string* error) {
+  RunState& run = Run();
+  const LanguageChoice choice =
+      ChooseRunLanguage(run.extractedFiles, run.tempFolder, run.forcedLanguage, seam::UserUiLanguage());
+  if (!choice.note.empty()) TheInstallLog().AddNote(Widen(choice.note));
+  if (choice.tag.empty()) return true;
+  const std::string merged = run.tempFolder + "\\_props.xml";
+  bool merged_written = false;
+  if (!ApplyLanguageTable(run.tempFolder + "\\" + TableNameOfLanguage(choice.tag), defaults, MainVariables(), merged,
+                          &merged_written, error))
+    return false;
+  if (merged_written) run.propertiesFile = merged;
+  return true;
+}
+
 }  // namespace
 
 void SetStartupVariables() { SetBuiltinVariables(); }
@@ -211,15 +232,22 @@ int RunConfigurationStep() {
   if (run.aborted) return result;
 
   BrioCommon::PropertiesParser properties;  // read into the variables below
-  if (!properties.ParseFile(run.tempFolder + "\\props.xml")) {
+  std::string properties_error;
+  bool properties_ok = properties.ParseFile(run.tempFolder + "\\props.xml");
+  if (properties_ok) {
+    CopyPropertyStrings(properties, MainVariables());
+    properties_ok = LoadLanguageTable(properties, &properties_error);
+  } else {
+    properties_error = properties.ErrorText();
+  }
+  if (!properties_ok) {
     if (!run.silent)
-      ShowMessage(Expand(u"%INSTALL_ERROR%", true), u"Properties file error: '" + Widen(properties.ErrorText()) + u"'",
+      ShowMessage(Expand(u"%INSTALL_ERROR%", true), u"Properties file error: '" + Widen(properties_error) + u"'",
                   MB_OK | MB_ICONERROR);
     run.aborted = true;
     run.fatalErrorShown = true;
     return result;
   }
-  CopyPropertyStrings(properties, MainVariables());
   if (!run.silent)
     g_wizard = CreateWizardResources(run.destinationFolder, static_cast<HICON>(run.iconLarge),
                                      static_cast<HICON>(run.iconSmall));

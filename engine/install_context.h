@@ -33,6 +33,10 @@ class InstallContext {
 
   // The folder holding the extracted configuration (props.xml and others).
   virtual std::string ConfigFolder() const = 0;
+  // The property table the install leaves beside its log for the
+  // uninstaller: props.xml of the configuration unless the run chose a
+  // language table (then the default table with that language over it).
+  virtual std::string PropertiesFile() const { return ConfigFolder() + "\\props.xml"; }
   // The product files: where they are in the payload and where they go.
   virtual ExtractionRequest ProductFiles() const = 0;
   // Progress of the extraction and of the program lists.

@@ -56,6 +56,7 @@ void InstallLog::AppendHeader(const BrioCommon::InstallConfigParser& config, con
   for (const List& list : lists)
     for (const std::string& entry : *list.entries)
       AppendElement(1, list.tag, ExpandConfigText(variables, entry), LogValue::Escaped);
+  for (const WString& note : notes_) AppendElement(1, "Note", note, LogValue::Escaped);
 }
 
 void InstallLog::AppendFile(const std::string& path) { AppendElement(1, "File", Widen(path), LogValue::Escaped); }

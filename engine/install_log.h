@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/string_utils.h"
 
@@ -50,9 +51,14 @@ class InstallLog {
   bool OpenFile(const std::string& path);
   bool HasFile() const { return file_ != nullptr; }
 
-  // "<InstallLog>", InstallName, AppDataSuffix and the four lists of folders
-  // and keys the uninstaller removes or keeps, expanded in `variables`.
+  // "<InstallLog>", InstallName, AppDataSuffix, the four lists of folders
+  // and keys the uninstaller removes or keeps, expanded in `variables`, and
+  // the notes.
   void AppendHeader(const BrioCommon::InstallConfigParser& config, const DefinesParser& variables);
+  // A line for whoever reads the log, written after the header as
+  // "<Note>" + text + "</Note>" (the uninstaller passes over it). Notes
+  // added before AppendHeader go there.
+  void AddNote(const WString& text) { notes_.push_back(text); }
   // "File" line of one extracted file.
   void AppendFile(const std::string& path);
   // The uninstall programs as "PreExec" and "PostExec" records; nothing when
@@ -65,6 +71,7 @@ class InstallLog {
 
  private:
   WString text_;
+  std::vector<WString> notes_;
   std::FILE* file_ = nullptr;
 };
 

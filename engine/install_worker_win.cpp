@@ -47,7 +47,7 @@ bool ExtractProductFiles(InstallJob& job) {
   return false;
 }
 
-// Opens the install log file and puts the copy of props.xml beside it. The
+// Opens the install log file and puts the copy of the property table beside it. The
 // two are tried independently; each failure is fatal for the install.
 bool OpenLogFile(InstallJob& job, const std::string& log_path) {
   bool ok = true;
@@ -57,7 +57,7 @@ bool OpenLogFile(InstallJob& job, const std::string& log_path) {
     ShowFatalError(u"Failed to Create Install Log '" + LiteralForExpand(Widen(log_path)) + u"'");
     ok = false;
   }
-  const std::string source = job.context.ConfigFolder() + "\\props.xml";
+  const std::string source = job.context.PropertiesFile();
   if (!CopyFileA(source.c_str(), PropertiesCopyPathFor(log_path).c_str(), FALSE)) {
     ShowFatalError(u"Failed to copy properties file");
     ok = false;

@@ -17,7 +17,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 
 install_packages() {
-  local stamp=/var/tmp/.installer-setup-done-v2
+  local stamp=/var/tmp/.installer-setup-done-v3
   if [ -f "$stamp" ] && command -v wine >/dev/null && command -v i686-w64-mingw32-g++ >/dev/null \
      && command -v cabextract >/dev/null && command -v gcab >/dev/null && command -v xvfb-run >/dev/null \
      && command -v ccache >/dev/null && command -v makensis >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
@@ -28,6 +28,8 @@ install_packages() {
     $SUDO dpkg --add-architecture i386
   fi
   apt_update_resilient
+  # fonts-ipafont-gothic: a Japanese font for Wine, so that the language test's
+  # pages and screenshots show Japanese texts rather than empty boxes.
   apt_install_resilient \
     cmake make g++ clang llvm libclang-rt-14-dev googletest ccache \
     g++-mingw-w64-i686 binutils-mingw-w64-i686 \
@@ -35,7 +37,8 @@ install_packages() {
     cabextract gcab p7zip-full wimtools xz-utils gzip \
     xvfb xauth xdotool imagemagick osslsigncode openssl \
     python3 ca-certificates libxml2-utils time \
-    dpkg-dev file nsis || exit 1
+    dpkg-dev file nsis \
+    fonts-ipafont-gothic || exit 1
   # The static, thread-free runtime: the stub must not depend on winpthread.
   if update-alternatives --list i686-w64-mingw32-g++ >/dev/null 2>&1; then
     $SUDO update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-win32 || true

@@ -19,6 +19,7 @@
 #include "uninstaller/uninstall_plan.h"
 #include "uninstaller/uninstall_run.h"
 #include "uninstaller/uninstall_system_win.h"
+#include "uninstaller/uninstall_texts.h"
 #include "uninstaller/uninstall_ui_win.h"
 
 namespace {
@@ -53,14 +54,17 @@ class Uninstaller {
     // Errors in the log's texts (an unknown define command, "#Fail") are
     // reported with the rest; only an interactive run shows them at once.
     SetFatalErrorHandler([this](const WString& message) {
-      const std::string text = Narrow(Expand(message, true));
-      result_.failures.push_back("text of the log: " + text);
+      const WString text = Expand(message, true);
+      result_.failures.push_back("text of the log: " + Narrow(text));
       if (!options_.silent) ShowMessage(caption_, text, true);
     });
     const std::string log_path = FindLog(options_);
     InstallLogEntries log;
     const LogReadResult read = ReadInstallLogFile(log_path, &log);
-    caption_ = (log.installName.empty() ? std::string("Uninstall") : Narrow(log.installName) + " Uninstall");
+    texts_ = LoadUninstallTexts(log_path);
+    install_name_ = log.installName;
+    caption_ = log.installName.empty() ? texts_.Get(UninstallText::kCaptionUnnamed)
+                                       : texts_.Get(UninstallText::kCaption, {{u"InstallName", log.installName}});
     if (read.error != LogReadError::None) return Fail(log_path, DescribeLogReadResult(read, log_path));
 
     SetBuiltinVariables();
@@ -80,7 +84,8 @@ class Uninstaller {
     if (!RunPreExecs(plan_, false, *NoProgress(), &result_)) return Finish();
     bool remove_user_data = options_.removeUserData;
     if (!options_.silent) {
-      if (!AskYesNo(caption_, "Remove " + Name() + " and all of its components?\n\n(" + DescribePlan(plan_) + ")",
+      if (!AskYesNo(caption_,
+                    texts_.Get(UninstallText::kConfirm, {{u"InstallName", Name()}, {u"Details", Widen(DescribePlan(plan_))}}),
                     false)) {
         result_.outcome = UninstallOutcome::Cancelled;
         return ExitCodeOf(result_.outcome);
@@ -88,14 +93,13 @@ class Uninstaller {
       // Asked only about user data that is there.
       std::string found;
       for (const std::string& folder : plan_.userDirectories)
-        if (PathExists(folder)) found += "\n" + folder;
+        if (PathExists(folder)) found += (found.empty() ? "" : "\n") + folder;
       for (const std::string& key : plan_.userKeys)
-        if (KeyExists(key)) found += "\n" + key;
-      if (!found.empty()) {
-        std::string text = "Also remove the saved games and settings of " + Name() + "?\n" + found;
-        text += "\n\nChoose No to keep them.";
-        remove_user_data = AskYesNo(caption_, text, true);
-      }
+        if (KeyExists(key)) found += (found.empty() ? "" : "\n") + key;
+      if (!found.empty())
+        remove_user_data =
+            AskYesNo(caption_, texts_.Get(UninstallText::kUserData, {{u"InstallName", Name()}, {u"Found", Widen(found)}}),
+                     true);
       progress_.reset(new ProgressWindow(caption_));
     }
     WindowsUninstallSystem system([this](int percent, const std::string& doing) {
@@ -123,7 +127,9 @@ class Uninstaller {
     result_.outcome = UninstallOutcome::Partial;
   }
 
-  std::string Name() const { return plan_.installName.empty() ? std::string("the product") : plan_.installName; }
+  WString Name() const {
+    return install_name_.empty() ? texts_.Get(UninstallText::kUnnamedProduct) : install_name_;
+  }
 
   UninstallSystem* NoProgress() {
     if (!quiet_) quiet_.reset(new WindowsUninstallSystem(nullptr));
@@ -135,7 +141,7 @@ class Uninstaller {
     plan_.logPath = log_path;
     const std::string report = options_.reportPath.empty() ? DefaultReportPath(log_path) : options_.reportPath;
     WriteReport(report, message + "\r\n");
-    if (!options_.silent) ShowMessage(caption_, message, true);
+    if (!options_.silent) ShowMessage(caption_, Widen(message), true);
     return ExitCodeOf(result_.outcome);
   }
 
@@ -148,16 +154,19 @@ class Uninstaller {
     }
     if (!options_.silent) {
       const bool plain = result_.outcome == UninstallOutcome::Done && result_.kept.empty();
-      std::string shown = plain ? Name() + " was removed." : text;
-      if (shown.size() > 1500) shown = shown.substr(0, 1500) + "\n...";
-      if (!report_path.empty()) shown += "\n\nThe full report is in " + report_path;
+      WString shown = plain ? texts_.Get(UninstallText::kRemoved, {{u"InstallName", Name()}}) : Widen(text);
+      if (shown.size() > 1500) shown = shown.substr(0, 1500) + u"\n...";
+      if (!report_path.empty())
+        shown += u"\n\n" + texts_.Get(UninstallText::kReportNote, {{u"Report", Widen(report_path)}});
       ShowMessage(caption_, shown, result_.outcome != UninstallOutcome::Done);
     }
     return ExitCodeOf(result_.outcome);
   }
 
   UninstallOptions options_;
-  std::string caption_;
+  UninstallTexts texts_;
+  WString install_name_;
+  WString caption_;
   UninstallPlan plan_;
   UninstallResult result_;
   std::unique_ptr<ProgressWindow> progress_;

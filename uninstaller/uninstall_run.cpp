@@ -1,4 +1,5 @@
 #include "uninstaller/uninstall_run.h"
+#include "uninstaller/uninstall_texts.h"
 
 #include <algorithm>
 
@@ -181,13 +182,6 @@ class Runner {
       Prune();
     }
     system_.Progress(kDone, std::string());
-  }
-
-  static std::string PropertiesCopyPath(const std::string& log_path) {
-    const size_t dot = log_path.rfind('.');
-    const size_t slash = log_path.find_last_of("\\/");
-    const bool has_dot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (has_dot ? log_path.substr(0, dot) : log_path) + "_props.xml";
   }
 
   bool IsLimit(const std::string& folder) const {

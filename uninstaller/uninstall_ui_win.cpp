@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr char kProgressClass[] = "ZelkonUninstallProgress";
+constexpr wchar_t kProgressClass[] = L"ZelkonUninstallProgress";
 // Measures at 96 pixels per inch, scaled to the system's DPI (the program
 // declares itself DPI aware, so nothing stretches the window for it).
 constexpr int kWidth = 460, kHeight = 130;
@@ -20,7 +20,7 @@ int ScreenDpi() {
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CLOSE: return 0;  // the work decides when the window goes
-    default: return DefWindowProcA(window, message, wparam, lparam);
+    default: return DefWindowProcW(window, message, wparam, lparam);
   }
 }
 
@@ -32,33 +32,35 @@ void PumpMessages() {
   }
 }
 
+const wchar_t* W(const WString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
 }  // namespace
 
-bool AskYesNo(const std::string& caption, const std::string& text, bool default_no) {
+bool AskYesNo(const WString& caption, const WString& text, bool default_no) {
   const UINT style = MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | (default_no ? MB_DEFBUTTON2 : MB_DEFBUTTON1);
-  return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style) == IDYES;
+  return MessageBoxW(nullptr, W(text), W(caption), style) == IDYES;
 }
 
-void ShowMessage(const std::string& caption, const std::string& text, bool error) {
-  MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_SETFOREGROUND | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+void ShowMessage(const WString& caption, const WString& text, bool error) {
+  MessageBoxW(nullptr, W(text), W(caption), MB_OK | MB_SETFOREGROUND | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
-ProgressWindow::ProgressWindow(const std::string& caption) {
+ProgressWindow::ProgressWindow(const WString& caption) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA window_class = {};
+  WNDCLASSW window_class = {};
   window_class.lpfnWndProc = ProgressProc;
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursor(nullptr, IDC_WAIT);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kProgressClass;
-  RegisterClassA(&window_class);
+  RegisterClassW(&window_class);
   const int dpi = ScreenDpi();
   auto px = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
   const int width = px(kWidth), height = px(kHeight);
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, kProgressClass, caption.c_str(), WS_POPUP | WS_CAPTION | WS_VISIBLE,
+  HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressClass, W(caption), WS_POPUP | WS_CAPTION | WS_VISIBLE,
                                 x, y, width, height, nullptr, nullptr, instance, nullptr);
   window_ = window;
   if (!window) return;

@@ -4,14 +4,17 @@
 
 #include <string>
 
+#include "base/string_utils.h"
+
 // Yes/No question; `default_no` makes No the default button.
-bool AskYesNo(const std::string& caption, const std::string& text, bool default_no);
-void ShowMessage(const std::string& caption, const std::string& text, bool error);
+// Texts in 16-bit characters, so that any language's texts show.
+bool AskYesNo(const WString& caption, const WString& text, bool default_no);
+void ShowMessage(const WString& caption, const WString& text, bool error);
 
 // A window with a line of text and a progress bar, shown while it lives.
 class ProgressWindow {
  public:
-  explicit ProgressWindow(const std::string& caption);
+  explicit ProgressWindow(const WString& caption);
   ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
   ProgressWindow& operator=(const ProgressWindow&) = delete;

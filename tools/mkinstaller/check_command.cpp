@@ -30,6 +30,9 @@ const char kUsage[] =
     "one file of the default volume size, a second line gives the sizes 'build'\n"
     "will write: the payload, the volume size, at most how many volumes (counted\n"
     "as if nothing compressed) and the files stored as parts.\n"
+    "Each language table (props.TAG.xml) is read as the installer reads it (a\n"
+    "malformed one is an error); per language check warns about the texts it\n"
+    "lacks (shown from props.xml instead) and the texts in it no page uses.\n"
     "\n";
 
 }  // namespace

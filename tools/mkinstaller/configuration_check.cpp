@@ -2,16 +2,22 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 
 #include "config/defines_parser.h"
 #include "config/expand.h"
+#include "config/properties_parser.h"
+#include "config/property_languages.h"
 #include "base/string_utils.h"
 #include "engine/install_config.h"
 #include "tools/mkinstaller/config_loader.h"
 #include "tools/mkinstaller/installer_packer.h"
 #include "tools/mkinstaller/tool_files.h"
 #include "tools/mkinstaller/ui_texts.h"
+#include "uninstaller/uninstall_texts.h"
 #include "xml/entities.h"
 
 namespace {
@@ -54,6 +60,60 @@ void CheckUiTexts(const std::string& cfg_dir, std::vector<std::string>* warnings
   for (const auto& group : empty_by_group)
     warnings->push_back(group.first + " would show empty texts: " + group.second +
                         " (define them in props.xml; 'mkinstaller init' writes a complete set)");
+}
+
+// Every language table of the folder, read as the installer would read it:
+// a malformed one is an error (printed as the installer shows it; false).
+// Warns per language about the texts it lacks (a page would show them from
+// props.xml) and the texts in it that nothing shows.
+bool CheckLanguageTables(const std::string& cfg_dir, std::vector<std::string>* warnings) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(cfg_dir, ec))
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  const BrioCommon::InstallConfigParser& config = LoadedInstallConfig();
+  const auto& defaults = PropertyTable().Strings();
+  for (const std::string& tag : LanguageTables(names)) {
+    const std::string file = TableNameOfLanguage(tag);
+    BrioCommon::PropertiesParser table;
+    if (!table.ParseFile(cfg_dir + "/" + file)) {
+      std::fprintf(stderr, "Properties file error: '%s'\n", table.ErrorText().c_str());
+      return false;
+    }
+    std::string bytes;
+    ReadFileBytes(cfg_dir + "/" + file, &bytes);
+    const bool marked = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || bytes.compare(0, 2, "\xFF\xFE") == 0 ||
+                        bytes.compare(0, 2, "\xFE\xFF") == 0;
+    if (!marked && std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }))
+      warnings->push_back(file + " has no byte-order mark: the installer reads its texts as 8-bit characters, not "
+                                 "UTF-8 (save it as UTF-8 with BOM)");
+    const auto& strings = table.Strings();
+    std::set<WString> used;
+    for (const auto& entry : defaults) used.insert(entry.first);
+    std::string missing;
+    auto lacks = [&](const char* id) {
+      used.insert(Widen(id));
+      if (strings.count(Widen(id))) return;
+      missing += (missing.empty() ? "" : ", ") + std::string(id);
+    };
+    for (const UiText& text : UiTexts()) {
+      const bool shown = CanShow(text.shown, config, cfg_dir) && !Expand(u"%" + Widen(text.id) + u"%", true).empty();
+      if (shown) lacks(text.id);
+      used.insert(Widen(text.id));
+    }
+    for (const UninstallTextEntry& text : UninstallTextTable()) {
+      if (!config.UninstallCmd.empty()) lacks(text.id);
+      used.insert(Widen(text.id));
+    }
+    std::string unused;
+    for (const auto& entry : strings)
+      if (!used.count(entry.first)) unused += (unused.empty() ? "" : ", ") + Narrow(entry.first);
+    const std::string name = "language '" + tag + "' (" + file + ")";
+    if (!missing.empty()) warnings->push_back(name + " lacks texts, shown from props.xml instead: " + missing);
+    if (!unused.empty()) warnings->push_back(name + " has texts that no page uses: " + unused);
+  }
+  return true;
 }
 
 void CheckInstallXml(std::vector<std::string>* warnings) {
@@ -223,6 +283,7 @@ int CheckConfiguration(const CheckRequest& request, CheckOutcome* outcome) {
     return 1;
   }
   CheckUiTexts(RemoveTrailingSlash(request.cfg_dir), &outcome->warnings);
+  if (!CheckLanguageTables(RemoveTrailingSlash(request.cfg_dir), &outcome->warnings)) return 1;
   CheckInstallXml(&outcome->warnings);
   if (!request.files_dir.empty() && request.uninstaller_path.empty() && !outcome->uninstaller_entry.empty())
     CheckUninstallerCarried(entries, outcome);

@@ -11,20 +11,25 @@
 #include <string>
 #include <vector>
 
+#include "config/property_languages.h"
 #include "tools/mkinstaller/subcommand.h"
 #include "tools/mkinstaller/ui_texts.h"
+#include "uninstaller/uninstall_texts.h"
 #include "xml/entities.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: mkinstaller init DIR [--name NAME] [--publisher NAME]\n"
+    "usage: mkinstaller init DIR [--name NAME] [--publisher NAME] [--languages TAG,...]\n"
     "\n"
     "Writes a new installer project: DIR/cfg (props.xml with every UI text,\n"
     "defines.xml, install.xml, license.txt, readme.txt, logo.bmp, product.bmp)\n"
     "and DIR/files (the product; a placeholder readme.txt to start with).\n"
     "NAME defaults to \"My Game\", the publisher to \"My Company\"; both become\n"
     "part of folder and registry names. DIR/cfg and DIR/files must not exist yet.\n"
+    "--languages de,ja writes a property table per language tag beside props.xml\n"
+    "(cfg/props.de.xml, cfg/props.ja.xml), to be translated; the installer picks\n"
+    "the one of the player's UI language, and the uninstaller follows it.\n"
     "Then:\n"
     "  mkinstaller check DIR/cfg --files DIR/files --with-uninstaller\n"
     "  mkinstaller build --cfg DIR/cfg --files DIR/files --with-uninstaller -o Setup.exe\n";
@@ -36,14 +41,22 @@ constexpr int kProductWidth = 90, kProductHeight = 120;
 
 std::string Xml(const std::string& text) { return BrioCommon::EncodeEntities(text); }
 
-std::string PropsXml() {
+std::string PropsXml(const std::string& language = std::string()) {
   std::string out =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
       "<!-- Every text the installer's pages and messages show. %InstallName% and\n"
-      "     the other defines may be used in any of them; \"&cr;\" is a line break.\n"
-      "     An ID left out keeps the installer's built-in text where it has one,\n"
-      "     and is empty otherwise ('mkinstaller check' warns about those). -->\n"
-      "<Properties>";
+      "     the other defines may be used in any of them; \"&cr;\" is a line break.\n";
+  if (language.empty())
+    out +=
+        "     An ID left out keeps the installer's built-in text where it has one,\n"
+        "     and is empty otherwise ('mkinstaller check' warns about those). -->\n";
+  else
+    out += "     The texts for language '" + language +
+           "', shown when it is the player's UI language\n"
+           "     (or forced with -language=" + language +
+           "). Translate them; an ID left out is shown\n"
+           "     from props.xml. The UNINSTALL_ texts are the uninstaller's. -->\n";
+  out += "<Properties>";
   const char* group = "";
   for (const UiText& text : UiTexts()) {
     if (std::string(group) != text.group) {
@@ -51,6 +64,11 @@ std::string PropsXml() {
       out += std::string("\n  <!-- ") + group + " -->\n";
     }
     out += std::string("  <String id=\"") + text.id + "\">" + Xml(StarterText(text)) + "</String>\n";
+  }
+  if (!language.empty()) {
+    out += "\n  <!-- Uninstaller -->\n";
+    for (const UninstallTextEntry& text : UninstallTextTable())
+      out += std::string("  <String id=\"") + text.id + "\">" + Xml(text.english) + "</String>\n";
   }
   return out + "</Properties>\n";
 }
@@ -183,6 +201,7 @@ bool MakeFolder(const std::string& path) {
 
 int InitCommand(int argc, char** argv) {
   std::string dir, name = "My Game", publisher = "My Company";
+  std::vector<std::string> languages;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -190,6 +209,14 @@ int InitCommand(int argc, char** argv) {
       return kExitOk;
     } else if ((arg == "--name" || arg == "--publisher") && i + 1 < argc) {
       (arg == "--name" ? name : publisher) = argv[++i];
+    } else if (arg == "--languages" && i + 1 < argc) {
+      for (const std::string& tag : Split(argv[++i], ',')) {
+        if (LanguageOfTableName(TableNameOfLanguage(tag)).empty()) {
+          std::fprintf(stderr, "mkinstaller init: '%s' is no language tag (such as de, pt-BR)\n", tag.c_str());
+          return kExitUsage;
+        }
+        languages.push_back(tag);
+      }
     } else if (dir.empty() && !(arg.size() > 1 && arg[0] == '-')) {
       dir = arg;
     } else {
@@ -218,7 +245,7 @@ int InitCommand(int argc, char** argv) {
   const std::string license =
       "License agreement for " + name + "\n\nReplace this text with the license the player must accept.\n";
   const std::string readme = name + "\n\nReplace this file with the product's own readme.\n";
-  const std::vector<std::pair<std::string, std::string>> outputs = {
+  std::vector<std::pair<std::string, std::string>> outputs = {
       {cfg + "/props.xml", PropsXml()},
       {cfg + "/defines.xml", DefinesXml(name, publisher)},
       {cfg + "/install.xml", kInstallXml},
@@ -228,6 +255,10 @@ int InitCommand(int argc, char** argv) {
       {cfg + "/product.bmp", GradientBitmap(kProductWidth, kProductHeight, false)},
       {files + "/readme.txt", readme},
   };
+  // With the UTF-8 byte-order mark: without one the installer reads the
+  // translated texts byte by byte as 8-bit characters.
+  for (const std::string& tag : languages)
+    outputs.push_back({cfg + "/" + TableNameOfLanguage(tag), "\xEF\xBB\xBF" + PropsXml(tag)});
   if (!MakeFolder(cfg) || !MakeFolder(files)) {
     std::fprintf(stderr, "mkinstaller init: cannot make the folders under '%s'\n", dir.c_str());
     return kExitFailure;
