@@ -180,7 +180,7 @@ bool LoadLanguageTable(const BrioCommon::PropertiesParser& defaults, std::string
   RunState& run = Run();
   const LanguageChoice choice =
       ChooseRunLanguage(run.extractedFiles, run.tempFolder, run.forcedLanguage, seam::UserUiLanguage());
-  if (!choice.note.empty()) TheInstallLog().AddNote(Widen(choice.note));
+  if (!choice.note.empty()) RunJob().log.AddNote(Widen(choice.note));
   if (choice.tag.empty()) return true;
   const std::string merged = run.tempFolder + "\\_props.xml";
   bool merged_written = false;

@@ -93,6 +93,7 @@ LoadedConfiguration& Loaded() {
 }  // namespace
 
 BrioCommon::InstallConfigParser& LoadedInstallConfig() { return Loaded().config; }
+const BrioCommon::PropertiesParser& LoadedProperties() { return Loaded().properties; }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
   std::ifstream in(path, std::ios::binary);

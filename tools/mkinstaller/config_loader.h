@@ -8,6 +8,7 @@
 
 namespace BrioCommon {
 class InstallConfigParser;
+class PropertiesParser;
 }
 
 struct ConfigLoadResult {
@@ -44,6 +45,8 @@ std::string ExpandNarrow(const std::string& text);
 
 // The loaded install configuration (valid after LoadConfiguration).
 BrioCommon::InstallConfigParser& LoadedInstallConfig();
+// The default property table (props.xml) of the last LoadConfiguration().
+const BrioCommon::PropertiesParser& LoadedProperties();
 
 // Reads a whole file as bytes; false when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::string* bytes);

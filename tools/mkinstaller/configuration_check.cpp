@@ -73,7 +73,7 @@ bool CheckLanguageTables(const std::string& cfg_dir, std::vector<std::string>* w
     if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   const BrioCommon::InstallConfigParser& config = LoadedInstallConfig();
-  const auto& defaults = PropertyTable().Strings();
+  const auto& defaults = LoadedProperties().Strings();
   for (const std::string& tag : LanguageTables(names)) {
     const std::string file = TableNameOfLanguage(tag);
     BrioCommon::PropertiesParser table;
