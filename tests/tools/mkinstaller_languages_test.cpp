@@ -54,7 +54,7 @@ TEST(MkinstallerLanguages, InitCheckWarningsAndMalformedTable) {
             "warning: language 'de' (props.de.xml) has texts that no page uses: OLD_TEXT, UNINSTALL_TITEL\n");
 
   // Translated text without the byte-order mark would show as 8-bit characters.
-  testsupport::WriteWholeFile(cfg + "/props.de.xml", Replace(german.substr(3), "Next &gt;", "N\xC3\xA4chste"));
+  testsupport::WriteWholeFile(cfg + "/props.de.xml", Replace(german.substr(3), "Next &gt;", "N\xC3\xA4" "chste"));
   check = Tool("check " + ShellQuote(cfg));
   EXPECT_EQ(check.err,
             "warning: props.de.xml has no byte-order mark: the installer reads its texts as 8-bit characters, not "
