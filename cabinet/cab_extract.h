@@ -43,6 +43,10 @@ struct ExtractionRequest {
   // whose entries is selected is never decoded. The safety checks of the
   // names still cover every entry under the prefix.
   std::function<bool(const std::string& relative_name)> select;
+  // How many folders of the cabinet are decoded at once (0: one per
+  // processor). Whatever the number, the files are written and reported as
+  // by one thread: only the time differs.
+  unsigned decodeThreads = 0;
 };
 
 // Where an extraction reports its progress, from the thread it runs on. The

@@ -303,7 +303,11 @@ TEST(CabExtract, TwoExtractionsRunAtOnce) {
 struct RecordedProgress : ExtractionProgress {
   std::vector<std::string> events;
   int32_t overall = 0;
-  void OverallPercent(int32_t percent) override { overall = percent; }
+  bool overall_went_back = false;
+  void OverallPercent(int32_t percent) override {
+    overall_went_back |= percent < overall;
+    overall = percent;
+  }
   void FileStarted(const std::string& name) override { events.push_back("start " + name); }
   void FileCreated(const std::string& path) override { events.push_back("created " + path); }
 };
@@ -343,6 +347,48 @@ TEST(CabExtract, SelectionWritesOnlyWhatItNames) {
   ASSERT_TRUE(testsupport::ReadWholeFile(b, &data));
   EXPECT_EQ(data, Pattern(50000, 2));
   EXPECT_EQ(asked.front(), "a");  // names under the prefix only
+}
+
+// Several folders decoded at once write and report exactly what one thread
+// does, in the cabinet's order, also when a folder fails while later ones
+// are already written (those are removed again, never reported).
+TEST(CabExtract, FoldersDecodedAtOnceReportAsOneThread) {
+  cabtest::CabinetLayout layout;
+  layout.folder_types = {cab::kCompressNone, cab::kCompressMszip, cab::kCompressNone, cab::kCompressMszip};
+  std::vector<TestEntry> entries;
+  for (uint16_t f = 0; f < 4; ++f)
+    for (int i = 0; i < 3; ++i)
+      entries.push_back({"d" + std::to_string(f) + "\\f" + std::to_string(i),
+                         Pattern(f == 1 ? 400000 : 50000, static_cast<uint32_t>(f * 3 + i)), f});
+  auto good = BuildCabinet(entries, layout);
+  auto bad = good;
+  bad.bytes[bad.block_offsets[35] + cab::kDataHeaderSize + 8] ^= 0xFF;  // in folder 1's last file
+  for (const auto* cabinet : {&good, &bad}) {
+    testsupport::ScratchDir dir;
+    ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("p.cab"), cabinet->bytes.data(), cabinet->bytes.size()));
+    std::vector<std::string> files[2];
+    RecordedProgress progress[2];
+    ExtractionResult results[2];
+    for (int run = 0; run < 2; ++run) {
+      testsupport::ScratchDir out;
+      ExtractionRequest request;
+      request.cabinetPath = dir.file("p.cab");
+      request.destination = out.path() + kSep;
+      request.decodeThreads = run == 0 ? 1 : 3;
+      results[run] = ExtractCabinet(request, progress[run]);
+      files[run] = FilesUnder(out.path());
+      for (std::string& e : progress[run].events)
+        if (e.find(out.path()) != std::string::npos) e.erase(e.find(out.path()), out.path().size());
+    }
+    EXPECT_EQ(results[0].ok(), cabinet == &good) << results[0].error;
+    EXPECT_EQ(files[0].size(), cabinet == &good ? 12u : 5u);
+    EXPECT_EQ(results[1].failure, results[0].failure);
+    EXPECT_EQ(results[1].error, results[0].error);
+    EXPECT_EQ(progress[1].events, progress[0].events);
+    EXPECT_EQ(progress[1].overall, progress[0].overall);
+    EXPECT_FALSE(progress[1].overall_went_back);
+    EXPECT_EQ(files[1], files[0]);
+  }
 }
 
 }  // namespace
