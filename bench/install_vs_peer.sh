@@ -5,7 +5,7 @@
 # The payload (bench/make_game_payload.py: real 32-bit PE files, textures,
 # audio, level data, text, already-compressed data, thousands of files in
 # nested folders) is packed these ways:
-#   ours          mkinstaller build at its defaults (LZX, folders of 32 MB)
+#   ours          mkinstaller build at its defaults (LZX, folders of 16 MB)
 #   ours-1folder  the same with --folder-size 2G: files\ as one folder, as
 #                 before folders were bounded (its size is the reference)
 #   ours-stored   mkinstaller build --compression none: the floor of our own

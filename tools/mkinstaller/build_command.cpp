@@ -43,7 +43,7 @@ const char kUsage[] =
     "                         1024; 1M to 4294967295 bytes; default 2G - 1). A payload\n"
     "                         that does not fit becomes a set: Setup.exe and the volumes\n"
     "                         Setup-2.cab, Setup-3.cab, ... beside it, which ship together\n"
-    "  --folder-size SIZE     largest folder of files\\ (32K to 2G; default 32M): the\n"
+    "  --folder-size SIZE     largest folder of files\\ (32K to 2G; default 16M): the\n"
     "                         installer compresses and decodes folders on every core;\n"
     "                         2G keeps one folder, as far as the format allows\n"
     "  --threads N            threads that compress (default: one per processor)\n"

@@ -25,7 +25,7 @@ struct PackedEntry {
 
 // The folder size of files\ by default: what parallel folders cost in size
 // against one folder is measured in bench/install_vs_peer.sh.
-constexpr uint64_t kDefaultFolderSize = 32ull << 20;
+constexpr uint64_t kDefaultFolderSize = 16ull << 20;
 
 struct PackOptions {
   std::string stub_path;
