@@ -1,6 +1,7 @@
 // CabWriter::WriteSet: the folders' blocks cut into a set of cabinets.
 //
-// The blocks are compressed once, in folder order, as for a single cabinet.
+// The blocks are compressed once and come in folder order, as for a single
+// cabinet (WriteFolders).
 // Each goes to the cabinet being filled while it fits; the block that does
 // not fit is split: its first part (with no uncompressed size) ends the
 // cabinet exactly at its size, the rest begins the next one, and the folder
@@ -49,7 +50,8 @@ class CabWriter::SetCutter {
   bool Run() {
     if (!OpenScratch()) return false;
     StartCabinet();
-    for (size_t fi = 0; fi < folders_.size(); ++fi) {
+    FolderHooks hooks;
+    hooks.begin = [this](size_t fi) {
       folder_ = fi;
       position_ = 0;
       cursor_ = 0;
@@ -58,17 +60,21 @@ class CabWriter::SetCutter {
       for (size_t index : FolderFiles()) pending_ += EntrySize(index);
       parts_.push_back(NewPart(false));
       header_bytes_ += kFolderSize;
-      auto sink = [this](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
-        return Block(header, data, size, uncompressed);
-      };
-      if (!w_.WriteFolder(*folders_[fi], sink)) return Failed(CabSetError::kWriteFailed);
+      return true;
+    };
+    hooks.block = [this](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
+      return Block(header, data, size, uncompressed);
+    };
+    hooks.end = [this](size_t) {
       // Only a folder of empty files has files left: it has no block.
       if (cursor_ < FolderFiles().size()) {
         if (!Fits(0) && (!MoveFolderToNextCabinet() || !Fits(0)))
           return Failed(CabSetError::kBlockTooLarge, "a folder's file entries are larger than a volume");
         Introduce(position_);
       }
-    }
+      return true;
+    };
+    if (!w_.WriteFolders(folders_, hooks)) return Failed(CabSetError::kWriteFailed);
     return Close(false);
   }
 
