@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -415,6 +416,69 @@ TEST_F(FaultsTest, DamagedPayloads) {
     }
   }
   EXPECT_EQ(Tree(e2e::DriveC(kVersion) + "/users"), drive_c_before);
+  fs::remove_all(host_dir);
+}
+
+// An installer of several folders, which the installer decodes at once: a
+// damaged block in the first folder of files ends the install as one thread
+// would. Retry prompt, the same failure again, exit 10; the files before the
+// damaged block are installed and logged; nothing of the later folders
+// (written meanwhile) is left or logged.
+TEST_F(FaultsTest, DamagedFolderAmongSeveral) {
+  const std::string host_dir = e2e::DriveC(kVersion) + "/faults/folders";
+  std::string error;
+  Bytes packed =
+      e2e::PackInstaller(cfg_, files_, {DefinesText("C:\\faults\\folders")}, {}, &error, "--folder-size 64K");
+  ASSERT_FALSE(packed.empty()) << error;
+  const size_t cab = Walk(packed).cabinet_offset;
+  const uint8_t* header = &packed[cab];
+  ASSERT_EQ(cab::LoadField(header, cab::cfheader::kFlags), 0u);
+  const unsigned folders = cab::LoadField(header, cab::cfheader::kFolderCount);
+  struct Entry {
+    std::string name;
+    unsigned folder;
+    uint64_t end;
+  };
+  std::vector<Entry> entries;
+  size_t at = cab + cab::LoadField(header, cab::cfheader::kFilesOffset);
+  for (unsigned i = 0; i < cab::LoadField(header, cab::cfheader::kFileCount); ++i) {
+    const uint8_t* e = &packed[at];
+    const std::string name(reinterpret_cast<const char*>(e + cab::kFileEntrySize));
+    entries.push_back({name, cab::LoadField(e, cab::cffile::kFolderIndex),
+                       uint64_t{cab::LoadField(e, cab::cffile::kFolderOffset)} + cab::LoadField(e, cab::cffile::kSize)});
+    at += cab::kFileEntrySize + name.size() + 1;
+  }
+  unsigned damaged = folders;
+  for (const Entry& e : entries)
+    if (e.name.rfind("files\\", 0) == 0 && e.folder < damaged) damaged = e.folder;
+  ASSERT_LT(damaged + 2, folders) << "two folders after the damaged one";
+  // The damaged folder's last block: the files that end before it are whole.
+  const uint8_t* folder = header + cab::kHeaderSize + damaged * cab::kFolderSize;
+  size_t block = cab + cab::LoadField(folder, cab::cffolder::kDataOffset);
+  uint64_t whole = 0;
+  for (unsigned k = 1; k < cab::LoadField(folder, cab::cffolder::kBlockCount); ++k) {
+    whole += cab::LoadField(&packed[block], cab::cfdata::kUncompressedSize);
+    block += cab::kDataHeaderSize + cab::LoadField(&packed[block], cab::cfdata::kCompressedSize);
+  }
+  packed[block + cab::kDataHeaderSize + 2] ^= 0x40;
+  std::set<std::string> expected;
+  for (const Entry& e : entries)
+    if (e.name.rfind("files\\", 0) == 0 && (e.folder < damaged || (e.folder == damaged && e.end <= whole)))
+      expected.insert(e.name.substr(6));
+
+  fs::remove_all(host_dir);
+  const Outcome o = RunSilent(Write(packed));
+  EXPECT_EQ(o.exitCode, kExitAborted) << o.output;
+  EXPECT_EQ(o.boxes.size(), 1u);  // the retry prompt, once
+  std::set<std::string> installed, logged;
+  for (const auto& f : Tree(host_dir))
+    if (f.first != "install.log" && f.first.find("_props") == std::string::npos) installed.insert(f.first);
+  for (const std::string& path : LoggedFiles(testsupport::ReadText(host_dir + "/install.log")))
+    logged.insert(path.substr(std::string("C:\\faults\\folders\\").size()));
+  std::set<std::string> expected_host;
+  for (const std::string& name : expected) expected_host.insert(HostName(name));
+  EXPECT_EQ(installed, expected_host);
+  EXPECT_EQ(logged, expected);
   fs::remove_all(host_dir);
 }
 

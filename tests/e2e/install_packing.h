@@ -18,11 +18,12 @@ namespace e2e {
 // The installer that "mkinstaller build" makes of cfg_dir and files_dir
 // (cabinet entries "cfg\..." and "files\..." in name order), with one
 // defines text record per text and the given cabinet attribute bits per
-// entry name ("files\a\b.dat"). Empty on failure (the reason goes to *error).
+// entry name ("files\a\b.dat"), and any further options of the tool
+// ("--folder-size 64K"). Empty on failure (the reason goes to *error).
 inline std::vector<uint8_t> PackInstaller(const std::string& cfg_dir, const std::string& files_dir,
                                           const std::vector<std::string>& defines_texts,
                                           const std::map<std::string, uint16_t>& attributes = {},
-                                          std::string* error = nullptr) {
+                                          std::string* error = nullptr, const std::string& options = "") {
   std::string scratch_error;
   std::string& why = error ? *error : scratch_error;
   auto quote = [](const std::string& s) {
@@ -33,7 +34,7 @@ inline std::vector<uint8_t> PackInstaller(const std::string& cfg_dir, const std:
   testsupport::ScratchDir stage;
   std::string command = "TZ=UTC " + quote(BinDir() + "/mkinstaller") + " build --stub " +
                         quote(BinDir() + "/InstallerStub.exe") + " --cfg " + quote(cfg_dir) + " --files " +
-                        quote(files_dir) + " -o " + quote(stage.file("Setup.exe"));
+                        quote(files_dir) + " -o " + quote(stage.file("Setup.exe")) + " " + options;
   for (size_t i = 0; i < defines_texts.size(); ++i) {
     const std::string text_file = stage.file("defines" + std::to_string(i) + ".txt");
     testsupport::WriteWholeFile(text_file, defines_texts[i]);
