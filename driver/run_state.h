@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cabinet/cab_extract.h"
+#include "driver/payload.h"
 #include "engine/reg_value.h"
 
 // A short text written by one thread and read by others. A spin lock guards
@@ -49,8 +50,13 @@ enum class RunStep { kConfiguration, kWelcome, kOptions, kLicense, kInstall, kSt
 inline RunStep NextStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) + 1); }
 inline RunStep PreviousStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) - 1); }
 
+// What the run does with the installer: install the game (the default), or
+// check an installed one against its manifest ("-verify").
+enum class RunMode { kInstall, kVerify };
+
 struct RunState {
   RunStep step = RunStep::kConfiguration;
+  RunMode mode = RunMode::kInstall;
 
   std::atomic<bool> aborted{false};
   bool silent = false;
@@ -82,6 +88,7 @@ struct RunState {
   std::string savedInstallPath;
   std::string savedInstallGroup;
   std::string forcedLanguage;  // "-language": the property table's language tag
+  std::string reportPath;      // "-report": where a silent check writes its report
   // The property table the install copies beside its log when a language
   // table was chosen (the merged table); empty: props.xml.
   std::string propertiesFile;
@@ -99,6 +106,10 @@ struct RunState {
   // beside it and the files stored in parts.
   std::vector<VolumeExpectation> volumes;
   std::vector<JoinedFile> joinedFiles;
+  // The file-hash record: each product file's size and SHA-256, and the
+  // installer's id (empty for an installer built without the record).
+  std::vector<FileHashEntry> fileHashes;
+  std::string installerId;
 
   // Registry values given with "-regvalue", in command-line order.
   std::vector<RegValue> commandLineRegValues;
