@@ -75,7 +75,7 @@ struct CabSetLayout {
 struct CabSetCabinet {
   std::string path;  // empty for the one written to first_cabinet_stream
   uint64_t size = 0;
-  base::Sha256Digest sha256{};
+  base::Sha256Digest sha256{};  // all zero for the one written to first_cabinet_stream
 };
 
 // A file stored as parts, as the installer's payload names it.

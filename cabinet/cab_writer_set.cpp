@@ -214,6 +214,8 @@ class CabWriter::SetCutter {
     }
     cabinets_->push_back(cabinet);
     if (!*out_) return Failed(CabSetError::kWriteFailed, "Failed to create file '" + cabinet.path + "'");
+    // Only a cabinet of its own is checked by its hash.
+    hashing_ = !cabinet.path.empty();
     hash_ = base::Sha256();
     written_ = 0;
     return true;
@@ -221,7 +223,7 @@ class CabWriter::SetCutter {
 
   // Bytes of the cabinet being written, in order.
   bool Emit(const void* data, size_t size) {
-    hash_.Update(data, size);
+    if (hashing_) hash_.Update(data, size);
     out_->write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
     written_ += size;
     if (!*out_) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + OutputName() + "'");
@@ -236,7 +238,7 @@ class CabWriter::SetCutter {
     else out_->flush();
     if (!*out_ || written_ != size) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + OutputName() + "'");
     cabinets_->back().size = size;
-    cabinets_->back().sha256 = hash_.Finish();
+    if (hashing_) cabinets_->back().sha256 = hash_.Finish();
     return true;
   }
 
@@ -493,6 +495,7 @@ class CabWriter::SetCutter {
   std::ofstream out_file_;
   std::ostream* out_ = nullptr;
   uint64_t written_ = 0;
+  bool hashing_ = false;
   base::Sha256 hash_;
   // kDirect: the planner and the header it made for the cabinet being written.
   std::unique_ptr<SetCutter> planner_;
