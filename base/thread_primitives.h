@@ -9,6 +9,11 @@
 
 namespace base {
 
+// Processors this process may run its threads on (at least 1), for callers
+// that start Threads of their own (the task runner's ProcessorCount() is
+// what it spreads batches over, 1 on Windows).
+unsigned ProcessorsForThreads();
+
 class Thread {
  public:
   Thread() = default;

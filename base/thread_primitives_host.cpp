@@ -9,6 +9,11 @@
 
 namespace base {
 
+unsigned ProcessorsForThreads() {
+  const unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : n;
+}
+
 struct Thread::Native {
   std::thread thread;
 };

@@ -7,6 +7,19 @@
 
 namespace base {
 
+unsigned ProcessorsForThreads() {
+  DWORD_PTR process = 0, system = 0;
+  unsigned n = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system))
+    for (; process; process &= process - 1) ++n;
+  if (n == 0) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    n = info.dwNumberOfProcessors;
+  }
+  return n == 0 ? 1 : n;
+}
+
 struct Thread::Native {
   HANDLE handle = nullptr;
   void (*body)(void*) = nullptr;

@@ -2,9 +2,15 @@
 // which runs it beside cabextract and 7z on the same cabinets.
 //
 //   cab_decode_bench test CABINET [REPEAT]    decode every entry, write nothing
-//   cab_decode_bench extract CABINET DIR      the installer's extraction path
+//   cab_decode_bench extract CABINET DIR [THREADS]
+//                                             the installer's extraction path,
+//                                             THREADS folders at once (0: one
+//                                             per processor, the default)
 //   cab_decode_bench make-lzx OUT.cab WINDOW_BITS FILE...
 //                                             pack files into one LZX folder
+//   cab_decode_bench make-lzx-folders OUT.cab WINDOW_BITS FOLDER_MB FILE...
+//                                             a new LZX folder whenever the
+//                                             current one holds FOLDER_MB
 //
 // test and extract print "<seconds> <uncompressed bytes>" for the best run.
 #include <chrono>
@@ -61,10 +67,11 @@ int Test(const char* cabinet, int repeat) {
   return 0;
 }
 
-int Extract(const char* cabinet, const std::string& dir) {
+int Extract(const char* cabinet, const std::string& dir, unsigned threads) {
   ExtractionRequest request;
   request.cabinetPath = cabinet;
   request.destination = dir + "/";
+  request.decodeThreads = threads;
   ExtractionProgress ignored;
   auto start = std::chrono::steady_clock::now();
   const ExtractionResult result = ExtractCabinet(request, ignored);
@@ -76,13 +83,24 @@ int Extract(const char* cabinet, const std::string& dir) {
   return 0;
 }
 
-int MakeLzx(const char* out, unsigned bits, int count, char** files) {
+// folder_bytes 0: one folder.
+int MakeLzx(const char* out, unsigned bits, int64_t folder_bytes, int count, char** files) {
   cab::CabWriter writer;
   cab::CabFolderOptions options;
   options.compression = cab::CabCompression::kLzx;
   options.lzx_window_bits = bits;
   writer.StartFolder(options);
+  int64_t in_folder = 0;
   for (int i = 0; i < count; ++i) {
+    if (folder_bytes > 0 && in_folder >= folder_bytes) {
+      writer.StartFolder(options);
+      in_folder = 0;
+    }
+    const fdi::Handle h = cab::io::Open(files[i], fdi::kOpenBinary | fdi::kOpenReadOnly, 0);
+    if (h != -1) {
+      in_folder += cab::io::Seek(h, 0, 2);
+      cab::io::Close(h);
+    }
     std::string name = files[i];
     const size_t slash = name.rfind('/');
     if (slash != std::string::npos) name = name.substr(slash + 1);
@@ -103,12 +121,17 @@ int MakeLzx(const char* out, unsigned bits, int count, char** files) {
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "test") == 0)
     return Test(argv[2], argc >= 4 ? std::atoi(argv[3]) : 3);
-  if (argc == 4 && std::strcmp(argv[1], "extract") == 0) return Extract(argv[2], argv[3]);
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "extract") == 0)
+    return Extract(argv[2], argv[3], argc == 5 ? static_cast<unsigned>(std::atoi(argv[4])) : 0);
   if (argc >= 5 && std::strcmp(argv[1], "make-lzx") == 0)
-    return MakeLzx(argv[2], static_cast<unsigned>(std::atoi(argv[3])), argc - 4, argv + 4);
+    return MakeLzx(argv[2], static_cast<unsigned>(std::atoi(argv[3])), 0, argc - 4, argv + 4);
+  if (argc >= 6 && std::strcmp(argv[1], "make-lzx-folders") == 0)
+    return MakeLzx(argv[2], static_cast<unsigned>(std::atoi(argv[3])), int64_t{std::atoi(argv[4])} << 20, argc - 5,
+                   argv + 5);
   std::fprintf(stderr,
                "usage: cab_decode_bench test CABINET [REPEAT]\n"
-               "       cab_decode_bench extract CABINET DIR\n"
-               "       cab_decode_bench make-lzx OUT.cab WINDOW_BITS FILE...\n");
+               "       cab_decode_bench extract CABINET DIR [THREADS]\n"
+               "       cab_decode_bench make-lzx OUT.cab WINDOW_BITS FILE...\n"
+               "       cab_decode_bench make-lzx-folders OUT.cab WINDOW_BITS FOLDER_MB FILE...\n");
   return 2;
 }

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# A whole install of a game-like payload, ours against NSIS's, in one run.
+# A whole install of a game-like payload, ours against NSIS's and against a
+# plain copy, in one run.
 #   bench/install_vs_peer.sh [SIZE_MB]        (default 320; try 20 first)
 # The payload (bench/make_game_payload.py: real 32-bit PE files, textures,
 # audio, level data, text, already-compressed data, thousands of files in
-# nested folders) is packed three ways:
-#   ours       mkinstaller build at its default compression, minimal cfg
-#   nsis-zlib  makensis, SetCompressor zlib
-#   nsis-lzma  makensis, SetCompressor /SOLID lzma
-# Each installer then installs the same files to C:\BenchGame silently
-# (ours: -silent, NSIS: /S) under Wine, each time into a fresh copy of one
-# freshly made 32-bit prefix; three rounds, the three installers interleaved
+# nested folders) is packed these ways:
+#   ours          mkinstaller build at its defaults (LZX, folders of 32 MB)
+#   ours-1folder  the same with --folder-size 2G: files\ as one folder, as
+#                 before folders were bounded (its size is the reference)
+#   ours-stored   mkinstaller build --compression none: the floor of our own
+#   nsis-zlib     makensis, SetCompressor zlib
+#   nsis-lzma     makensis, SetCompressor /SOLID lzma
+# and `copy` copies the payload into the prefix (cp -r, no Wine): the floor
+# of any installer. Each installer then installs the same files to
+# C:\BenchGame silently (ours: -silent, NSIS: /S) under Wine, each time into a
+# fresh copy of one freshly made 32-bit prefix; three rounds, all interleaved
 # in every round. Every installed tree is compared with the payload. Printed:
 # installer size, packing time, install wall time (median and best of three)
-# and the ratios ours / peer (below 1: we are smaller or faster), with the
-# machine load before and after (the machine may be shared).
+# and the ratios with the goals, with the machine load before and after (the
+# machine may be shared). KINDS="ours nsis-zlib" runs a subset (ours first).
 # Scratch lives in /dev/shm (or $BENCH_SCRATCH) and is removed at the end.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -66,11 +71,21 @@ cat >"$work/ours/src/cfg/install.xml" <<'XML'
   <InstallLog>%InstallPath%\Uninstall\install.log</InstallLog>
 </InstallConfig>
 XML
+kinds=${KINDS:-ours ours-1folder ours-stored copy nsis-zlib nsis-lzma}
+has() { case " $kinds " in *" $1 "*) return 0 ;; esac; return 1; }
 declare -A pack size
-pack[ours]=$(seconds "$mk" build --stub "$stub" --cfg "$work/ours/src/cfg" --files "$payload" \
-  --define 'InstallPath=C:\BenchGame' -o "$work/ours.exe")
+for k in ours ours-1folder ours-stored; do
+  has $k || continue
+  extra=()
+  [ $k = ours-1folder ] && extra=(--folder-size 2G)
+  [ $k = ours-stored ] && extra=(--compression none)
+  pack[$k]=$(seconds "$mk" build --stub "$stub" --cfg "$work/ours/src/cfg" --files "$payload" \
+    --define 'InstallPath=C:\BenchGame' "${extra[@]}" -o "$work/$k.exe")
+done
+if has copy; then pack[copy]=0; size[copy]=$(du -sb "$payload" | cut -f1); fi
 
 for kind in zlib lzma; do
+  has nsis-$kind || continue
   compressor=zlib
   [ $kind = lzma ] && compressor="/SOLID lzma"
   cat >"$work/nsis-$kind.nsi" <<NSI
@@ -88,8 +103,7 @@ SectionEnd
 NSI
   pack[nsis-$kind]=$(seconds makensis -V1 "$work/nsis-$kind.nsi")
 done
-kinds="ours nsis-zlib nsis-lzma"
-for k in $kinds; do size[$k]=$(stat -c %s "$work/$k.exe"); done
+for k in $kinds; do [ $k = copy ] || size[$k]=$(stat -c %s "$work/$k.exe"); done
 
 # One fresh prefix made once; every install gets a copy of it.
 export WINEDEBUG=-all WINEARCH=win32
@@ -101,10 +115,14 @@ for round in $(seq 1 "$rounds"); do
     prefix=$work/prefix-$k
     rm -rf "$prefix"
     cp -a "$work/template" "$prefix"
-    args=(/S)
-    [ $k = ours ] && args=(-silent)
-    t=$(WINEPREFIX=$prefix seconds sh -c 'wine "$0" "$@"; rc=$?; wineserver -w; exit $rc' "$work/$k.exe" "${args[@]}")
     target=$prefix/drive_c/BenchGame
+    if [ $k = copy ]; then
+      t=$(seconds cp -r "$payload" "$target")
+    else
+      args=(/S)
+      case $k in ours*) args=(-silent) ;; esac
+      t=$(WINEPREFIX=$prefix seconds sh -c 'wine "$0" "$@"; rc=$?; wineserver -w; exit $rc' "$work/$k.exe" "${args[@]}")
+    fi
     if ! diff -rq -x Uninstall "$payload" "$target" >"$work/diff.txt"; then
       echo "install_vs_peer.sh: $k installed a different tree (round $round):" >&2
       head -20 "$work/diff.txt" >&2
@@ -123,13 +141,29 @@ size = {$(for k in $kinds; do printf '"%s": %s, ' "$k" "${size[$k]}"; done)}
 pack = {$(for k in $kinds; do printf '"%s": %s, ' "$k" "${pack[$k]}"; done)}
 runs = {$(for k in $kinds; do printf '"%s": [%s], ' "$k" "$(echo ${times[$k]} | tr ' ' ',')"; done)}
 med = {k: statistics.median(v) for k, v in runs.items()}
-print("%-10s %14s %9s %12s %10s  %s" % ("installer", "size (bytes)", "pack (s)", "install (s)", "best (s)", "runs"))
+print("%-13s %14s %9s %12s %10s  %s" % ("installer", "size (bytes)", "pack (s)", "install (s)", "best (s)", "runs"))
 for k in kinds:
-    print("%-10s %14d %9.1f %12.2f %10.2f  %s" % (k, size[k], pack[k], med[k], min(runs[k]),
+    print("%-13s %14d %9.1f %12.2f %10.2f  %s" % (k, size[k], pack[k], med[k], min(runs[k]),
                                                  " ".join("%.2f" % t for t in runs[k])))
-for peer in kinds[1:]:
-    print("ours / %-9s size %.3f  pack time %.2f  install time %.3f (median), %.3f (best)" % (
-        peer, size["ours"] / size[peer], pack["ours"] / pack[peer], med["ours"] / med[peer],
-        min(runs["ours"]) / min(runs[peer])))
+def ratio(what, a, b, goal=None):
+    if a in kinds and b in kinds:
+        va = what[a] if what is not runs else med[a]
+        vb = what[b] if what is not runs else med[b]
+        line = "  %s / %s %s %.3f" % (a, b, names[id(what)], va / vb)
+        if what is runs:
+            line += " (median), %.3f (best)" % (min(runs[a]) / min(runs[b]))
+        print(line + ("   goal %s" % goal if goal else ""))
+names = {id(size): "size", id(pack): "pack time", id(runs): "install time"}
+print("ratios:")
+ratio(runs, "ours", "nsis-zlib", "<= 0.6")
+ratio(runs, "ours", "ours-stored", "<= 1.15")
+ratio(size, "ours", "ours-1folder", "<= 1.01")
+ratio(runs, "ours", "ours-1folder")
+ratio(runs, "ours", "copy")
+ratio(runs, "ours-stored", "copy")
+for peer in ("nsis-zlib", "nsis-lzma"):
+    ratio(size, "ours", peer)
+    ratio(pack, "ours", peer)
+    ratio(runs, "ours", peer)
 PY
 echo "machine: load average $(load) (1, 5, 15 min) at the end"

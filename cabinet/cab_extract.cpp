@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "cabinet/cab_extract_folders.h"
 #include "cabinet/cab_file_io.h"
 #include "cabinet/cab_format.h"
 #include "cabinet/cab_parts.h"
@@ -50,6 +51,19 @@ struct Extraction {
   uint32_t current_part = 0;
   fdi::Handle joined_handle = -1;  // the joined file, open between its parts
 
+  // Folder by folder (cab_extract_folders.h). Counting: the plan, usable
+  // when each folder's selected entries follow each other in one cabinet
+  // and none is a part.
+  std::vector<FolderPass> plan;
+  bool plan_usable = true;
+  int64_t plan_last_index = -1;  // the last selected entry's number in the table
+  // Writing: only this folder's entries, the walk started at its first
+  // one; stop ends the pass.
+  const FolderPass* pass = nullptr;
+  const std::atomic<bool>* stop = nullptr;
+  // Writing in one pass: the walk ends after the last selected entry.
+  int64_t walk_entries = -1;
+
   void Fail(ExtractionFailure failure, const std::string& error) {
     result.failure = failure;
     result.error = error;
@@ -85,6 +99,7 @@ uint32_t ReadCallback(void*, fdi::Handle h, void* buffer, uint32_t count) { retu
 
 uint32_t WriteCallback(void* context, fdi::Handle h, const void* buffer, uint32_t count) {
   Extraction& x = *static_cast<Extraction*>(context);
+  if (x.stop && *x.stop) return 0xFFFFFFFFu;
   uint32_t n = cab::io::Write(h, buffer, count);
   if (n == 0xFFFFFFFFu) return n;
   x.overall_written += n;
@@ -138,19 +153,50 @@ bool IsPart(const Extraction& x, const std::string& name, std::string* joined, u
   return true;
 }
 
+// Whether the request selects an entry (its full name, prefix included).
+bool IsSelected(const Extraction& x, const std::string& name) {
+  return !x.request.select || x.request.select(name.substr(x.request.prefix.size()));
+}
+
+// Counting: the selected entry in the plan of folders.
+void AddToPlan(Extraction& x, const fdi::Notification* n, uint32_t part) {
+  x.plan_last_index = n->entryIndex;
+  if (part != 0 || n->folderIndex >= cab::kFolderContinuedFromPrev) x.plan_usable = false;
+  if (!x.plan.empty() && x.plan.back().folder == n->folderIndex) {
+    x.plan.back().entryCount = n->entryIndex - x.plan.back().firstIndex + 1;
+    return;
+  }
+  for (const FolderPass& p : x.plan)
+    if (p.folder == n->folderIndex) x.plan_usable = false;  // its entries do not follow each other
+  FolderPass p;
+  p.folder = n->folderIndex;
+  p.firstPosition = n->entryPosition;
+  p.firstIndex = n->entryIndex;
+  p.entryCount = 1;
+  p.bytesBefore = x.result.totalBytes;
+  x.plan.push_back(p);
+}
+
 intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
+  if (x.stop && *x.stop) return -1;
   std::string name = n->name1 ? n->name1 : "";
   if (x.counting) x.result.requiredSpace += RequiredSpaceForEntry(n->size);
   if (name.compare(0, x.request.prefix.size(), x.request.prefix) != 0) return 0;
+  if (x.pass && n->folderIndex != x.pass->folder) return 0;
 
   std::string joined;
   uint32_t part = 0;
+  bool selected;
   if (IsPart(x, name, &joined, &part)) {
+    selected = IsSelected(x, joined);
     if (x.counting) {
-      x.result.totalBytes += n->size;
-      x.joined_sizes[joined] += n->size;
+      if (selected) {
+        x.result.totalBytes += n->size;
+        x.joined_sizes[joined] += n->size;
+      }
       if (part > 1) return 0;  // the joined name is checked once, below
     } else if (part > 1) {
+      if (!selected) return 0;
       // The parts come in order, each right after the one before it.
       if (x.current_joined != joined || x.current_part + 1 != part || x.joined_handle == -1) {
         x.Fail(ExtractionFailure::kCabinet,
@@ -161,6 +207,8 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
       return x.joined_handle;
     }
     name = joined;
+  } else {
+    selected = IsSelected(x, name);
   }
 
   const std::string relative = name.substr(x.request.prefix.size());
@@ -185,7 +233,8 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
              "Refused cabinet entry '" + name + "': another entry has the same name");
       return -1;
     }
-    if (part == 0) x.result.totalBytes += n->size;
+    if (selected && part <= 1) AddToPlan(x, n, part);
+    if (part == 0 && selected) x.result.totalBytes += n->size;
     return 0;
   }
 
@@ -194,6 +243,7 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
            "Cabinet entry '" + name + "' comes before the last part of '" + x.current_joined + "'");
     return -1;
   }
+  if (!selected) return 0;
   x.progress.FileStarted(relative);
   x.current_size = part ? x.joined_sizes[joined] : n->size;
   x.current_written = 0;
@@ -270,9 +320,29 @@ intptr_t NextCabinet(Extraction& x, fdi::Notification* n) {
   }
 }
 
+// The walk through the file table: one folder's range, or (one pass) up to
+// the last selected entry, so that no folder is decoded past it.
+intptr_t Enumerate(Extraction& x, fdi::Notification* n) {
+  if (x.pass) {
+    n->size = x.pass->firstPosition;
+    n->folderIndex = static_cast<uint16_t>(x.pass->entryCount);
+  } else if (x.walk_entries >= 0 && x.walk_entries < n->folderIndex) {
+    n->folderIndex = static_cast<uint16_t>(x.walk_entries);
+  }
+  return 0;
+}
+
 intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
   Extraction& x = *static_cast<Extraction*>(n->user);
   switch (type) {
+    case fdi::kEnumerate:
+      return Enumerate(x, n);
+    case fdi::kPartialFile:
+      x.plan_usable = false;
+      return 0;
+    case fdi::kCabinetInfo:
+      if (n->name1 && *n->name1) x.plan_usable = false;  // one of a set
+      return 0;
     case fdi::kCopyFile:
       return CopyFile(x, n);
     case fdi::kCloseFileInfo:
@@ -289,6 +359,35 @@ void ResetCount(Extraction& x) {
   x.result = ExtractionResult();
   x.folded_names.clear();
   x.joined_sizes.clear();
+  x.plan.clear();
+  x.plan_usable = true;
+  x.plan_last_index = -1;
+}
+
+// The cabinet's folder and name, as the engine takes them.
+void SplitCabinetPath(const std::string& path, std::string* folder, std::string* name) {
+  const size_t slash = path.find_last_of("\\/");
+  *folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A failed copy: the engine's reason unless the callbacks gave one, and no
+// incomplete file left behind.
+void FailedCopy(Extraction& x, const fdi::ErrorRecord& error) {
+  if (x.result.ok()) {
+    std::string reason = fdi::ErrorText(error.code);
+    if (!error.detail.empty()) reason += ": " + error.detail;
+    x.Fail(ExtractionFailure::kCabinet, "Cabinet '" + x.request.cabinetPath + "': " + reason);
+  }
+  x.counting = false;
+  DiscardIncompleteFile(x);
+}
+
+fdi::Context* CreateEngine(Extraction& x, fdi::ErrorRecord* error) {
+  fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,
+                                         CloseCallback, SeekCallback, fdi::kCpu80386, error);
+  if (!context) x.Fail(ExtractionFailure::kEngineUnavailable, "Unable to create the cabinet engine");
+  return context;
 }
 
 // Whether every volume is there with its listed size (not its contents:
@@ -348,26 +447,33 @@ bool IsSafeEntryPath(const std::string& relative_name) {
   }
 }
 
+ExtractionResult ExtractFolderPass(const ExtractionRequest& request, ExtractionProgress& progress,
+                                   const FolderPass& pass, int64_t total_bytes, const std::atomic<bool>& stop) {
+  ExtractionResult result;
+  Extraction x(request, progress, result);
+  x.pass = &pass;
+  x.stop = &stop;
+  x.overall_written = pass.bytesBefore;
+  fdi::ErrorRecord error;
+  fdi::Context* context = CreateEngine(x, &error);
+  if (!context) return result;
+  result.totalBytes = total_bytes;
+  std::string folder, name;
+  SplitCabinetPath(request.cabinetPath, &folder, &name);
+  if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, &x)) FailedCopy(x, error);
+  fdi::FDIDestroy(context);
+  return result;
+}
+
 ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress) {
   ExtractionResult result;
   Extraction x(request, progress, result);
 
   fdi::ErrorRecord error;
-  fdi::Context* context = fdi::FDICreate(AllocCallback, FreeCallback, OpenCallback, ReadCallback, WriteCallback,
-                                         CloseCallback, SeekCallback, fdi::kCpu80386, &error);
-  if (!context) {
-    x.Fail(ExtractionFailure::kEngineUnavailable, "Unable to create the cabinet engine");
-    return result;
-  }
-
+  fdi::Context* context = CreateEngine(x, &error);
+  if (!context) return result;
   std::string folder, name;
-  const size_t slash = request.cabinetPath.find_last_of("\\/");
-  if (slash == std::string::npos) {
-    name = request.cabinetPath;
-  } else {
-    folder = request.cabinetPath.substr(0, slash + 1);
-    name = request.cabinetPath.substr(slash + 1);
-  }
+  SplitCabinetPath(request.cabinetPath, &folder, &name);
 
   for (const JoinedFile& j : request.joinedFiles) x.part_counts[j.name] = j.parts;
   // A set is counted whole when its volumes are all there and readable
@@ -383,6 +489,18 @@ ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProg
       x.volumes.reset(new VolumeChecker(folder, request.volumes));
       x.volumes->Start();
     }
+    if (!counting && !set) {
+      // One cabinet: folders decoded at once where the plan allows, else
+      // one pass that ends after the last selected entry.
+      const unsigned threads = FolderThreads(request);
+      if (threads > 1 && x.plan_usable && x.plan.size() > 1) {
+        fdi::FDIDestroy(context);
+        if (ExtractFoldersAtOnce(request, progress, x.plan, threads, &result)) return result;
+        context = CreateEngine(x, &error);
+        if (!context) return result;
+      }
+      x.walk_entries = x.plan_last_index + 1;
+    }
     x.reached_volume = false;
     const int flags = follow ? fdi::kCopyFollowSet : 0;
     bool copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), flags, NotifyCallback, nullptr, &x);
@@ -393,13 +511,7 @@ ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProg
     if (copied && x.joined_handle != -1)
       x.Fail(ExtractionFailure::kCabinet, "The last part of '" + x.current_joined + "' is missing");
     if (!copied || x.joined_handle != -1) {
-      if (result.ok()) {
-        std::string reason = fdi::ErrorText(error.code);
-        if (!error.detail.empty()) reason += ": " + error.detail;
-        x.Fail(ExtractionFailure::kCabinet, "Cabinet '" + request.cabinetPath + "': " + reason);
-      }
-      x.counting = false;
-      DiscardIncompleteFile(x);
+      FailedCopy(x, error);
       x.volumes.reset();
       fdi::FDIDestroy(context);
       return result;

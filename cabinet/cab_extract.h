@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,17 @@ struct ExtractionRequest {
   // configuration): the volumes are then only counted, never read.
   bool entriesInVolumes = true;
   std::vector<JoinedFile> joinedFiles;
+  // Which entries under the prefix to extract, by their name under it (a
+  // file stored as parts by its joined name); empty: every entry. An entry
+  // it refuses is neither written nor reported, and its bytes are not
+  // counted in totalBytes or the progress; a folder of the cabinet none of
+  // whose entries is selected is never decoded. The safety checks of the
+  // names still cover every entry under the prefix.
+  std::function<bool(const std::string& relative_name)> select;
+  // How many folders of the cabinet are decoded at once (0: one per
+  // processor). Whatever the number, the files are written and reported as
+  // by one thread: only the time differs.
+  unsigned decodeThreads = 0;
 };
 
 // Where an extraction reports its progress, from the thread it runs on. The
@@ -81,7 +93,7 @@ struct ExtractionResult {
   // Why it failed, with the cabinet engine's detail where it has one; empty
   // after a success.
   std::string error;
-  // Sum of the sizes of the entries under the prefix.
+  // Sum of the sizes of the selected entries under the prefix.
   int64_t totalBytes = 0;
   // Bytes the whole cabinet needs on disk (every entry, whatever its
   // prefix, rounded up per entry).

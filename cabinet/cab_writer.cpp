@@ -100,8 +100,9 @@ bool CabWriter::AddEntry(Entry entry) {
   }
   if (entry.size > kMaxFolderBytes) return Fail("File '" + entry.name + "' is too large for a cabinet");
   if (part_size_ == 0 || part_size_ > kMaxFolderBytes) return Fail("the part size must be 1 to 2147450880 bytes");
+  if (folder_size_ == 0 || folder_size_ > kMaxFolderBytes) return Fail("the folder size must be 1 to 2147450880 bytes");
   if (!folder_open_ && !StartFolder(CabFolderOptions())) return false;
-  if (folders_.back().bytes + entry.size > kMaxFolderBytes) {
+  if (!folders_.back().files.empty() && folders_.back().bytes + entry.size > folder_size_) {
     CabFolderOptions same = folders_.back().options;
     if (!StartFolder(same)) return false;
   }
@@ -165,45 +166,42 @@ bool CabWriter::AddFileData(const std::string& name, std::vector<uint8_t> data, 
   return AddEntry(std::move(e));
 }
 
-bool CabWriter::WriteFolder(Folder& folder, const BlockSink& sink) {
-  CabFolderStream stream(folder.options, folder.bytes, sink);
-  if (!stream.Begin()) return Fail(stream.error());
+bool CabWriter::CompressFolder(Folder& folder, unsigned lzx_threads, const BlockSink& sink, std::string* error,
+                               LzxEncoderStats* stats) const {
+  auto fail = [error](const std::string& message) {
+    *error = message;
+    return false;
+  };
+  CabFolderOptions options = folder.options;
+  if (options.lzx_threads == 0) options.lzx_threads = lzx_threads;
+  CabFolderStream stream(options, folder.bytes, sink);
+  if (!stream.Begin()) return fail(stream.error());
   std::vector<uint8_t> chunk(256 * 1024);
   for (size_t index : folder.files) {
     const Entry& e = files_[index];
     if (e.source_path.empty()) {
-      if (!stream.Add(e.data.data(), e.data.size())) return Fail(error_.empty() ? stream.error() : error_);
+      if (!stream.Add(e.data.data(), e.data.size())) return fail(stream.error());
       continue;
     }
     std::ifstream in(std::filesystem::u8path(e.source_path), std::ios::binary);
-    if (!in) return Fail("Failed to read file '" + e.source_path + "'");
+    if (!in) return fail("Failed to read file '" + e.source_path + "'");
     if (e.source_offset != 0 && !in.seekg(static_cast<std::streamoff>(e.source_offset)))
-      return Fail("File '" + e.source_path + "' changed while the cabinet was written");
+      return fail("File '" + e.source_path + "' changed while the cabinet was written");
     uint64_t left = e.size;
     while (left > 0) {
       size_t want = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
       in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(want));
       if (static_cast<size_t>(in.gcount()) != want)
-        return Fail("File '" + e.source_path + "' changed while the cabinet was written");
-      if (!stream.Add(chunk.data(), want)) return Fail(error_.empty() ? stream.error() : error_);
+        return fail("File '" + e.source_path + "' changed while the cabinet was written");
+      if (!stream.Add(chunk.data(), want)) return fail(stream.error());
       left -= want;
     }
     if (e.source_offset + e.size == e.source_size && in.peek() != std::char_traits<char>::eof())
-      return Fail("File '" + e.source_path + "' changed while the cabinet was written");
+      return fail("File '" + e.source_path + "' changed while the cabinet was written");
   }
-  if (!stream.End()) return Fail(error_.empty() ? stream.error() : error_);
+  if (!stream.End()) return fail(stream.error());
   folder.blocks = static_cast<uint16_t>(stream.blocks());
-  const LzxEncoderStats& s = stream.lzx_stats();
-  if (folder.options.compression == CabCompression::kLzx) {
-    lzx_stats_.frames += s.frames;
-    lzx_stats_.verbatim_blocks += s.verbatim_blocks;
-    lzx_stats_.aligned_blocks += s.aligned_blocks;
-    lzx_stats_.uncompressed_blocks += s.uncompressed_blocks;
-    lzx_stats_.literals += s.literals;
-    lzx_stats_.matches += s.matches;
-    lzx_stats_.repeat_matches += s.repeat_matches;
-    lzx_stats_.compressed_bytes += s.compressed_bytes;
-  }
+  *stats = folder.options.compression == CabCompression::kLzx ? stream.lzx_stats() : LzxEncoderStats();
   return true;
 }
 
@@ -262,21 +260,22 @@ bool CabWriter::Write(std::ostream& out) {
 
   uint64_t position = header_bytes;
   uint64_t written = 0;
-  for (Folder* f : folders) {
-    f->data_offset = static_cast<uint32_t>(position);
-    const std::streampos before = out.tellp();
-    auto sink = [&](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
-      out.write(reinterpret_cast<const char*>(header), kDataHeaderSize);
-      out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-      if (!out) return false;
-      written += uncompressed;
-      if (progress_) progress_(written, total);
-      return true;
-    };
-    if (!WriteFolder(*f, sink)) return false;
-    position += static_cast<uint64_t>(out.tellp() - before);
-    if (position > kMaxCabinetBytes) return Fail("the cabinet is larger than 4 GB");
-  }
+  FolderHooks hooks;
+  hooks.begin = [&](size_t i) {
+    folders[i]->data_offset = static_cast<uint32_t>(position);
+    return true;
+  };
+  hooks.block = [&](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
+    out.write(reinterpret_cast<const char*>(header), kDataHeaderSize);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (!out) return Fail("the cabinet could not be written");
+    position += kDataHeaderSize + size;
+    written += uncompressed;
+    if (progress_) progress_(written, total);
+    return true;
+  };
+  hooks.end = [&](size_t) { return position <= kMaxCabinetBytes || Fail("the cabinet is larger than 4 GB"); };
+  if (!WriteFolders(folders, hooks)) return false;
 
   uint8_t* h = head.data();
   std::memcpy(h + cfheader::kSignature.offset, kSignature, cfheader::kSignature.size);

@@ -8,6 +8,11 @@
 // must be seekable because the folder table, written first, is completed at
 // the end. The same inputs and options always give the same bytes.
 //
+// Folders are compressed several at once (one compressor per folder, each
+// folder's blocks queued until the folders before it are written), so a
+// payload cut into bounded folders (SetFolderSize) packs on every core and
+// can be decoded on every core. The bytes do not depend on the thread count.
+//
 // A payload too large for one file is written as a set (WriteSet): cabinets
 // of a bounded size chained by their previous/next names, a folder running on
 // from one cabinet into the next. A file larger than the part size is stored
@@ -37,8 +42,8 @@ struct CabFolderOptions {
   // The E8 translation size in the LZX header; 0 takes the folder's size, so
   // that calls anywhere in the folder's executables become absolute targets.
   uint32_t lzx_e8_translation_size = 0;
-  // Threads the LZX compressor uses (0: one per processor); the cabinet is
-  // the same whatever the number.
+  // Threads the LZX compressor uses (0: what the writer's threads leave to
+  // each folder); the cabinet is the same whatever the number.
   unsigned lzx_threads = 0;
 };
 
@@ -101,6 +106,17 @@ class CabWriter {
   // Files larger than this are stored as parts; 1 to kMaxFolderBytes.
   // Set before adding files.
   void SetPartSize(uint64_t part_size) { part_size_ = part_size; }
+  // A file that would take a folder holding files past this many bytes
+  // starts a new folder with the same options, so a larger file has a folder
+  // of its own; 1 to kMaxFolderBytes (the default: folders as large as the
+  // format allows). Applies to the files added after it.
+  void SetFolderSize(uint64_t folder_size) { folder_size_ = folder_size; }
+  // Threads that compress (0: one per processor): folders at once, and
+  // what is left over for the LZX compressor inside each folder.
+  void SetThreads(unsigned threads) { threads_ = threads; }
+  // Blocks a folder compressed ahead of the one being written may queue;
+  // the memory of queued blocks stays under (folders at once) x this x 32 KB.
+  static constexpr size_t kQueuedBlocksPerFolder = 1024;
 
   CabWriter();
   ~CabWriter();
@@ -167,13 +183,30 @@ class CabWriter {
     uint16_t blocks = 0;
   };
   class SetCutter;
+  class FolderPipeline;
   using BlockSink = std::function<bool(const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed)>;
+  // What the writing side does around the compressed folders, always on the
+  // calling thread and in folder order: begin(i) before folder i's first
+  // block, block for each of its blocks, end(i) after its last. False
+  // stops the writing (the hook keeps its reason in error_).
+  struct FolderHooks {
+    std::function<bool(size_t index)> begin;
+    BlockSink block;
+    std::function<bool(size_t index)> end;
+  };
 
   bool AddEntry(Entry entry);
   bool AddParts(const Entry& whole);
   bool Fail(const std::string& message);
-  // Compresses a folder's files; every block goes to sink.
-  bool WriteFolder(Folder& folder, const BlockSink& sink);
+  // Compresses a folder's files with `lzx_threads` LZX threads (unless its
+  // options name a count); every block
+  // goes to sink. Touches nothing of the writer but the folder's block count,
+  // so that several folders can be compressed at once.
+  bool CompressFolder(Folder& folder, unsigned lzx_threads, const BlockSink& sink, std::string* error,
+                      LzxEncoderStats* stats) const;
+  // Compresses the folders, several at once when threads allow, and hands
+  // their blocks to the hooks in folder order (cab_writer_folders.cpp).
+  bool WriteFolders(const std::vector<Folder*>& folders, const FolderHooks& hooks);
   // The folders that hold files, their files renumbered.
   std::vector<Folder*> UsedFolders();
 
@@ -186,6 +219,8 @@ class CabWriter {
   CabSetError set_error_ = CabSetError::kNone;
   LzxEncoderStats lzx_stats_;
   uint64_t part_size_ = kMaxFolderBytes;
+  uint64_t folder_size_ = kMaxFolderBytes;
+  unsigned threads_ = 0;
   std::vector<CabJoinedFile> joined_;
 };
 

@@ -1,18 +1,19 @@
 // CabWriter::WriteSet: the folders' blocks cut into a set of cabinets.
 //
-// The blocks are compressed once, in folder order, as for a single cabinet.
-// Each goes to the cabinet being filled while it fits; the block that does
-// not fit is split: its first part (with no uncompressed size) ends the
-// cabinet exactly at its size, the rest begins the next one, and the folder
-// runs on there. A cabinet's header and file table come before its data but
-// are known only when it is closed. Where every folder is stored, each
-// block's size is known without reading a byte: a second cutter (the
-// planner) runs ahead on the sizes alone and hands over each cabinet's
-// header by the time its data starts, so every byte is written once, in
-// place, and cabinet 0 straight behind the program in front of it. A
-// compressed block's size is known only once it is compressed, so there the
-// blocks wait in a scratch file and are copied behind the header when the
-// cabinet closes. Either way the same inputs give the same bytes.
+// The blocks are compressed once and come in folder order, as for a single
+// cabinet (WriteFolders). Each goes to the cabinet being filled while it
+// fits; the block that does not fit is split: its first part (with no
+// uncompressed size) ends the cabinet exactly at its size, the rest begins
+// the next one, and the folder runs on there. A cabinet's header and file
+// table come before its data but are known only when it is closed. Where
+// every folder is stored, each block's size is known without reading a
+// byte: a second cutter (the planner) runs ahead on the sizes alone and
+// hands over each cabinet's header by the time its data starts, so every
+// byte is written once, in place, and cabinet 0 straight behind the program
+// in front of it. A compressed block's size is known only once it is
+// compressed, so there the blocks wait in a scratch file and are copied
+// behind the header when the cabinet closes. Either way the same inputs give
+// the same bytes.
 //
 // Readers of sets (cabextract among them) join a folder's parts by the files
 // the cabinets list on both sides of each cut, so from a folder's first cut
@@ -76,14 +77,16 @@ class CabWriter::SetCutter {
     }
     StartCabinet();
     if (!BeginOutput()) return false;
-    for (size_t fi = 0; fi < folders_.size(); ++fi) {
+    FolderHooks hooks;
+    hooks.begin = [this](size_t fi) {
       BeginFolder(fi);
-      auto sink = [this](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
-        return Block(header, data, size, uncompressed);
-      };
-      if (!w_.WriteFolder(*folders_[fi], sink)) return Failed(CabSetError::kWriteFailed);
-      if (!EndFolder()) return false;
-    }
+      return true;
+    };
+    hooks.block = [this](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
+      return Block(header, data, size, uncompressed);
+    };
+    hooks.end = [this](size_t) { return EndFolder(); };
+    if (!w_.WriteFolders(folders_, hooks)) return Failed(CabSetError::kWriteFailed);
     return Close(false);
   }
 

@@ -91,8 +91,11 @@ enum NotificationType : int {
 //                   folderIndex = file entries still to read; the callback
 //                   may change both.
 //   kPartialFile:   name1 file, name2 first cabinet, name3 first disk.
-//   kCopyFile:      name1 file, size, date, time, attribs, folderIndex.
-//                   Return 0 to skip, -1 to abort, otherwise the handle.
+//   kCopyFile:      name1 file, size, date, time, attribs, folderIndex,
+//                   entryPosition and entryIndex (where the entry lies in
+//                   the file table: a later kEnumerate may start a walk
+//                   there). Return 0 to skip, -1 to abort, otherwise the
+//                   handle.
 //   kCloseFileInfo: name1 file, handle, date, time, attribs (without the
 //                   run-after-extraction bit; size is 1 when it was set).
 //                   Return nonzero when the file was closed.
@@ -112,6 +115,8 @@ struct Notification {
   uint16_t cabinetIndex = 0;
   uint16_t folderIndex = 0;
   int32_t error = kErrorNone;
+  uint32_t entryPosition = 0;  // kCopyFile: the entry's offset in the cabinet
+  uint32_t entryIndex = 0;     // kCopyFile: its number in the walk, from 0
 };
 
 using NotifyFn = intptr_t (*)(NotificationType type, Notification* notification);

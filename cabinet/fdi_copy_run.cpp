@@ -67,12 +67,14 @@ bool CopyRun::WalkCabinet() {
     if (n.size >= 0 && n.size <= 0xFFFFFFFF) position = static_cast<uint32_t>(n.size);
     remaining = n.folderIndex;
   }
-  while (remaining > 0) {
+  for (uint32_t index = 0; remaining > 0; ++index) {
     FileEntry entry;
     if (!ReadFileEntry(position, &entry)) {
       ctx_.Fail(kErrorCorruptCabinet);
       return false;
     }
+    entry.position = position;
+    entry.index = index;
     position += entry.entry_size;
     --remaining;
     if (entry.folder == cab::kFolderContinuedToNext || entry.folder == cab::kFolderContinuedPrevAndNext)
@@ -111,6 +113,8 @@ bool CopyRun::HandleEntry(const FileEntry& e) {
   n.time = e.time;
   n.attribs = e.attribs;
   n.folderIndex = e.folder;
+  n.entryPosition = e.position;
+  n.entryIndex = e.index;
   const intptr_t handle = Notify(kCopyFile, n);
   if (handle == -1) {
     ctx_.Fail(kErrorUserAbort);

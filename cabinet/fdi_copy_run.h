@@ -77,6 +77,8 @@ struct FileEntry {
   uint16_t date = 0, time = 0, attribs = 0;
   char name[cab::kMaxNameLength + 1] = {};
   uint32_t entry_size = 0;  // bytes the entry takes in the file table
+  uint32_t position = 0;    // where it lies in the cabinet
+  uint32_t index = 0;       // its number in the walk of the table
 };
 
 // One FDICopy call over one cabinet.

@@ -299,6 +299,98 @@ TEST(CabExtract, TwoExtractionsRunAtOnce) {
   EXPECT_EQ(data, Pattern(200000, 3));
 }
 
+// What an extraction reported, in order.
+struct RecordedProgress : ExtractionProgress {
+  std::vector<std::string> events;
+  int32_t overall = 0;
+  bool overall_went_back = false;
+  void OverallPercent(int32_t percent) override {
+    overall_went_back |= percent < overall;
+    overall = percent;
+  }
+  void FileStarted(const std::string& name) override { events.push_back("start " + name); }
+  void FileCreated(const std::string& path) override { events.push_back("created " + path); }
+};
+
+// A selection writes and reports only what it names, counts only its bytes,
+// and never decodes a folder it takes nothing from (folder 1's damaged
+// block is never read).
+TEST(CabExtract, SelectionWritesOnlyWhatItNames) {
+  testsupport::ScratchDir dir, out;
+  cabtest::CabinetLayout layout;
+  layout.folder_types = {cab::kCompressNone, cab::kCompressNone};
+  auto cab = BuildCabinet({{"files\\a", Pattern(40000, 1)},
+                           {"files\\sub\\b", Pattern(50000, 2)},
+                           {"files\\c", Pattern(60000, 3), 1},
+                           {"cfg\\b", Pattern(10, 4)}},
+                          layout);
+  cab.bytes[cab.block_offsets.back() + cab::kDataHeaderSize] ^= 0xFF;
+  ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("s.cab"), cab.bytes.data(), cab.bytes.size()));
+  ExtractionRequest request;
+  request.cabinetPath = dir.file("s.cab");
+  request.prefix = "files\\";
+  request.destination = out.path() + kSep;
+  std::vector<std::string> asked;
+  request.select = [&asked](const std::string& name) {
+    asked.push_back(name);
+    return name == "sub\\b";
+  };
+  RecordedProgress progress;
+  const ExtractionResult result = ExtractCabinet(request, progress);
+  ASSERT_TRUE(result.ok()) << result.error;
+  EXPECT_EQ(result.totalBytes, 50000);
+  EXPECT_EQ(progress.overall, 100);
+  const std::string b = out.path() + kSep + "sub" + kSep + "b";
+  EXPECT_EQ(progress.events, (std::vector<std::string>{"start sub\\b", "created " + b}));
+  EXPECT_EQ(FilesUnder(out.path()), std::vector<std::string>{"sub/b"});
+  std::vector<uint8_t> data;
+  ASSERT_TRUE(testsupport::ReadWholeFile(b, &data));
+  EXPECT_EQ(data, Pattern(50000, 2));
+  EXPECT_EQ(asked.front(), "a");  // names under the prefix only
+}
+
+// Several folders decoded at once write and report exactly what one thread
+// does, in the cabinet's order, also when a folder fails while later ones
+// are already written (those are removed again, never reported).
+TEST(CabExtract, FoldersDecodedAtOnceReportAsOneThread) {
+  cabtest::CabinetLayout layout;
+  layout.folder_types = {cab::kCompressNone, cab::kCompressMszip, cab::kCompressNone, cab::kCompressMszip};
+  std::vector<TestEntry> entries;
+  for (uint16_t f = 0; f < 4; ++f)
+    for (int i = 0; i < 3; ++i)
+      entries.push_back({"d" + std::to_string(f) + "\\f" + std::to_string(i),
+                         Pattern(f == 1 ? 400000 : 50000, static_cast<uint32_t>(f * 3 + i)), f});
+  auto good = BuildCabinet(entries, layout);
+  auto bad = good;
+  bad.bytes[bad.block_offsets[35] + cab::kDataHeaderSize + 8] ^= 0xFF;  // in folder 1's last file
+  for (const auto* cabinet : {&good, &bad}) {
+    testsupport::ScratchDir dir;
+    ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("p.cab"), cabinet->bytes.data(), cabinet->bytes.size()));
+    std::vector<std::string> files[2];
+    RecordedProgress progress[2];
+    ExtractionResult results[2];
+    for (int run = 0; run < 2; ++run) {
+      testsupport::ScratchDir out;
+      ExtractionRequest request;
+      request.cabinetPath = dir.file("p.cab");
+      request.destination = out.path() + kSep;
+      request.decodeThreads = run == 0 ? 1 : 3;
+      results[run] = ExtractCabinet(request, progress[run]);
+      files[run] = FilesUnder(out.path());
+      for (std::string& e : progress[run].events)
+        if (e.find(out.path()) != std::string::npos) e.erase(e.find(out.path()), out.path().size());
+    }
+    EXPECT_EQ(results[0].ok(), cabinet == &good) << results[0].error;
+    EXPECT_EQ(files[0].size(), cabinet == &good ? 12u : 5u);
+    EXPECT_EQ(results[1].failure, results[0].failure);
+    EXPECT_EQ(results[1].error, results[0].error);
+    EXPECT_EQ(progress[1].events, progress[0].events);
+    EXPECT_EQ(progress[1].overall, progress[0].overall);
+    EXPECT_FALSE(progress[1].overall_went_back);
+    EXPECT_EQ(files[1], files[0]);
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -1,7 +1,7 @@
 // Installers packed by mkinstaller, installed by the real stub under Wine:
 // the bundled sample game, the same installer after code signing, attached
-// defines texts, the "_Stub" partner file, and a project started with
-// "mkinstaller init" from an empty folder.
+// defines texts, the "_Stub" partner file, a project started with
+// "mkinstaller init" from an empty folder, and files\ cut into many folders.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -30,12 +30,12 @@ class PackedInstaller : public ::testing::Test {
 
   // Packs the sample game (with an optional replacement configuration folder).
   std::string Pack(const std::string& name, const std::vector<std::string>& texts = {},
-                   const std::string& cfg = "") {
+                   const std::string& cfg = "", const std::string& options = "") {
     std::string out = stage_ + "/" + name;
     std::string command = "TZ=UTC " + ShellQuote(e2e::BinDir() + "/mkinstaller") + " build --stub " +
                           ShellQuote(e2e::BinDir() + "/InstallerStub.exe") + " --cfg " +
                           ShellQuote(cfg.empty() ? e2e::SourceDir() + "/examples/sample-game/cfg" : cfg) + " --files " +
-                          ShellQuote(files_) + " -o " + ShellQuote(out);
+                          ShellQuote(files_) + options + " -o " + ShellQuote(out);
     for (size_t i = 0; i < texts.size(); ++i) {
       std::string path = stage_ + "/text" + std::to_string(i) + ".xml";
       testsupport::WriteWholeFile(path, texts[i]);
@@ -184,6 +184,35 @@ TEST_F(PackedInstaller, InitProjectChecksBuildsInstallsAndExtractsUnchanged) {
   auto expected = Tree(files);
   expected["Uninstall/Uninstall.exe"] = testsupport::ReadText(uninstaller);
   EXPECT_EQ(Tree(out + "/files"), expected);
+}
+
+// files\ cut into many folders compressed by several threads: the same
+// installer whatever the thread count, and the same install (files, times,
+// log) as from one folder.
+TEST_F(PackedInstaller, ManyFoldersInstallWhatOneFolderInstalls) {
+  for (int i = 0; i < 6; ++i) {
+    std::string bulk(40000 + i, '\0');
+    for (size_t k = 0; k < bulk.size(); ++k) bulk[k] = static_cast<char>((k * (i + 3)) ^ (k >> 7));
+    testsupport::WriteWholeFile(files_ + "/data/bulk" + std::to_string(i) + ".bin", bulk);
+  }
+  const std::string one = Pack("One.exe", {}, "", " --folder-size 2G");
+  const std::string many = Pack("Many.exe", {}, "", " --folder-size 32K --threads 1");
+  const std::string many3 = Pack("Many3.exe", {}, "", " --folder-size 32K --threads 3");
+  EXPECT_EQ(testsupport::ReadText(many), testsupport::ReadText(many3));
+  EXPECT_NE(testsupport::ReadText(many), testsupport::ReadText(one));
+  std::map<std::string, std::string> trees[2];
+  std::map<std::string, fs::file_time_type> times[2];
+  for (int k = 0; k < 2; ++k) {
+    RemoveInstall();
+    ASSERT_EQ(Install(k == 0 ? one : many, InstalledFolder()), 0);
+    trees[k] = Tree(InstalledFolder());
+    for (const auto& e : fs::recursive_directory_iterator(InstalledFolder()))
+      times[k][fs::relative(e.path(), InstalledFolder()).string()] = e.last_write_time();
+  }
+  EXPECT_EQ(trees[0], trees[1]);
+  EXPECT_EQ(trees[1]["data/bulk5.bin"], testsupport::ReadText(files_ + "/data/bulk5.bin"));
+  EXPECT_TRUE(times[0] == times[1]);
+  RemoveInstall();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // "mkinstaller build": checks a configuration and packs a finished installer.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,8 @@ const char kUsage[] =
     "                         [--defines-text FILE | --define NAME=VALUE]...\n"
     "                         [--with-uninstaller | --uninstaller FILE]\n"
     "                         [--compression METHOD] [--attrib ENTRY=FLAGS]...\n"
-    "                         [--volume-size SIZE] -o Setup.exe\n"
+    "                         [--volume-size SIZE] [--folder-size SIZE] [--threads N]\n"
+    "                         -o Setup.exe\n"
     "\n"
     "Checks the configuration as 'mkinstaller check' does, then writes the\n"
     "installer: the stub, a cabinet with DIR of --cfg as cfg\\ and DIR of\n"
@@ -41,7 +43,16 @@ const char kUsage[] =
     "                         1024; 1M to 4294967295 bytes; default 2G - 1). A payload\n"
     "                         that does not fit becomes a set: Setup.exe and the volumes\n"
     "                         Setup-2.cab, Setup-3.cab, ... beside it, which ship together\n"
+    "  --folder-size SIZE     largest folder of files\\ (32K to 2G; default 32M): the\n"
+    "                         installer compresses and decodes folders on every core;\n"
+    "                         2G keeps one folder, as far as the format allows\n"
+    "  --threads N            threads that compress (default: one per processor)\n"
     "The same inputs give the same bytes.\n";
+
+// --folder-size: one data block at least; 2G stands for the format's largest
+// folder (2G - 32K).
+constexpr uint64_t kMinFolderSize = 32768;
+constexpr uint64_t kMaxFolderSizeOption = 2ull << 30;
 
 int Usage(const std::string& problem) {
   std::fprintf(stderr, "mkinstaller build: %s\n%s", problem.c_str(), kUsage);
@@ -154,6 +165,16 @@ int BuildCommand(int argc, char** argv) {
       uint64_t bytes = 0;
       if (!ParseByteSize(argv[++i], &bytes)) return Usage("bad " + arg + " '" + argv[i] + "'");
       (arg == "--volume-size" ? options.volume_size : options.part_size) = bytes;
+    } else if (arg == "--folder-size" && has_value) {
+      uint64_t bytes = 0;
+      if (!ParseByteSize(argv[++i], &bytes) || bytes < kMinFolderSize || bytes > kMaxFolderSizeOption)
+        return Usage(std::string("bad --folder-size '") + argv[i] + "' (32K to 2G)");
+      options.folder_size = std::min<uint64_t>(bytes, cab::CabWriter::kMaxFolderBytes);
+    } else if (arg == "--threads" && has_value) {
+      int threads = 0;
+      if (!StringToInt(argv[++i], &threads) || threads < 1 || threads > 1024)
+        return Usage(std::string("bad --threads '") + argv[i] + "' (1 to 1024)");
+      options.threads = static_cast<unsigned>(threads);
     } else if (arg == "-o" && has_value) {
       options.output_path = argv[++i];
     } else {

@@ -139,6 +139,7 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
 
   cab::CabWriter writer;
   writer.SetPartSize(options.part_size);
+  writer.SetThreads(options.threads);
   writer.StartFolder(options.compression);
   size_t cfg_files = 0;
   uint64_t entry_table_bytes = 0;
@@ -156,6 +157,8 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
     localtime_r(&mtime, &local);
     uint16_t date = cab::DosDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     uint16_t time = cab::DosTime(local.tm_hour, local.tm_min, local.tm_sec);
+    // cfg\ comes first and stays in the first folder whatever its size.
+    if (e.name.compare(0, 4, "cfg\\") != 0) writer.SetFolderSize(options.folder_size);
     auto forced = options.attributes.find(e.name);
     uint16_t attributes = forced != options.attributes.end() ? forced->second : HostFileAttributes(e.source_path);
     if (!writer.AddFile(e.name, e.source_path, date, time, attributes)) {

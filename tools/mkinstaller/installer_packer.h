@@ -4,6 +4,10 @@
 // the volume size, or holds a file larger than the part size, is written as a
 // set (tools/mkinstaller/volume_set.h): the cabinet record holds the set's
 // first cabinet and a volume-set record names the volumes beside it.
+//
+// files\ is cut into folders of at most folder_size bytes (a larger file has
+// a folder of its own), compressed on every core and decoded likewise by the
+// installer; cfg\ stays whole at the start of the first folder.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +22,10 @@ struct PackedEntry {
   std::string name;         // entry name in the cabinet, with backslashes
   std::string source_path;  // host path
 };
+
+// The folder size of files\ by default: what parallel folders cost in size
+// against one folder is measured in bench/install_vs_peer.sh.
+constexpr uint64_t kDefaultFolderSize = 32ull << 20;
 
 struct PackOptions {
   std::string stub_path;
@@ -34,6 +42,10 @@ struct PackOptions {
   std::string output_path;
   uint64_t volume_size = 0;  // 0: kDefaultVolumeSize
   uint64_t part_size = cab::CabWriter::kMaxFolderBytes;
+  // Largest folder of files\ (1 to kMaxFolderBytes: one folder as far as
+  // the format allows); the installer's bytes do not depend on threads.
+  uint64_t folder_size = kDefaultFolderSize;
+  unsigned threads = 0;  // 0: one per processor
   std::function<void(uint64_t done, uint64_t total)> progress;
 };
 
