@@ -67,16 +67,20 @@ struct CabSetLayout {
   // it is written to.
   std::function<std::string(size_t index)> name;
   std::function<std::string(size_t index)> path;
+  // Where cabinet 0 goes instead of path(0): written at the stream's
+  // position, behind the program in front of it; the caller closes it.
+  std::ostream* first_cabinet_stream = nullptr;
   // Holds the data blocks of the cabinet being filled until its header is
-  // known; removed at the end.
+  // known, when a folder is compressed (a set of stored folders is planned
+  // first and each cabinet written in one pass); removed at the end.
   std::string scratch_path;
 };
 
 // A cabinet of a set as written.
 struct CabSetCabinet {
-  std::string path;
+  std::string path;  // empty for the one written to first_cabinet_stream
   uint64_t size = 0;
-  base::Sha256Digest sha256{};
+  base::Sha256Digest sha256{};  // all zero for the one written to first_cabinet_stream
 };
 
 // A file stored as parts, as the installer's payload names it.

@@ -1,13 +1,19 @@
 // CabWriter::WriteSet: the folders' blocks cut into a set of cabinets.
 //
 // The blocks are compressed once and come in folder order, as for a single
-// cabinet (WriteFolders).
-// Each goes to the cabinet being filled while it fits; the block that does
-// not fit is split: its first part (with no uncompressed size) ends the
-// cabinet exactly at its size, the rest begins the next one, and the folder
-// runs on there. A cabinet's header and file table come before its data but
-// are known only when it is closed, so its blocks wait in a scratch file and
-// are copied behind the header then.
+// cabinet (WriteFolders). Each goes to the cabinet being filled while it
+// fits; the block that does not fit is split: its first part (with no
+// uncompressed size) ends the cabinet exactly at its size, the rest begins
+// the next one, and the folder runs on there. A cabinet's header and file
+// table come before its data but are known only when it is closed. Where
+// every folder is stored, each block's size is known without reading a
+// byte: a second cutter (the planner) runs ahead on the sizes alone and
+// hands over each cabinet's header by the time its data starts, so every
+// byte is written once, in place, and cabinet 0 straight behind the program
+// in front of it. A compressed block's size is known only once it is
+// compressed, so there the blocks wait in a scratch file and are copied
+// behind the header when the cabinet closes. Either way the same inputs give
+// the same bytes.
 //
 // Readers of sets (cabextract among them) join a folder's parts by the files
 // the cabinets list on both sides of each cut, so from a folder's first cut
@@ -18,8 +24,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "cabinet/cab_checksum.h"
 #include "cabinet/cab_format.h"
@@ -30,13 +38,27 @@ namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
 
+// Where a cutter puts the cabinets it closes.
+enum class CutterOutput {
+  kScratch,  // blocks wait in the scratch file until their cabinet closes
+  kDirect,   // the planner's header first, then each block in place
+  kPlan,     // nothing written: each closed cabinet's header is kept for kDirect
+};
+
+// A cabinet's header (up to its data) as the planner closed it.
+struct PlannedCabinet {
+  std::vector<uint8_t> head;
+  uint64_t size = 0;
+};
+
 }  // namespace
 
 class CabWriter::SetCutter {
  public:
   SetCutter(CabWriter& writer, const CabSetLayout& layout, std::vector<Folder*> folders,
-            std::vector<CabSetCabinet>* cabinets)
-      : w_(writer), layout_(layout), folders_(std::move(folders)), cabinets_(cabinets), start_(w_.files_.size()) {
+            std::vector<CabSetCabinet>* cabinets, CutterOutput output)
+      : w_(writer), layout_(layout), folders_(std::move(folders)), cabinets_(cabinets), output_(output),
+        start_(w_.files_.size()) {
     for (Folder* f : folders_) {
       uint64_t offset = 0;
       for (size_t index : f->files) {
@@ -47,38 +69,32 @@ class CabWriter::SetCutter {
     }
   }
 
+  // Writes the whole set.
   bool Run() {
-    if (!OpenScratch()) return false;
+    if (output_ == CutterOutput::kDirect) {
+      planner_ = std::make_unique<SetCutter>(w_, layout_, folders_, nullptr, CutterOutput::kPlan);
+      planner_->StartCabinet();
+    }
     StartCabinet();
+    if (!BeginOutput()) return false;
     FolderHooks hooks;
     hooks.begin = [this](size_t fi) {
-      folder_ = fi;
-      position_ = 0;
-      cursor_ = 0;
-      pending_ = 0;
-      listed_.clear();
-      for (size_t index : FolderFiles()) pending_ += EntrySize(index);
-      parts_.push_back(NewPart(false));
-      header_bytes_ += kFolderSize;
+      BeginFolder(fi);
       return true;
     };
     hooks.block = [this](const uint8_t* header, const uint8_t* data, size_t size, uint32_t uncompressed) {
       return Block(header, data, size, uncompressed);
     };
-    hooks.end = [this](size_t) {
-      // Only a folder of empty files has files left: it has no block.
-      if (cursor_ < FolderFiles().size()) {
-        if (!Fits(0) && (!MoveFolderToNextCabinet() || !Fits(0)))
-          return Failed(CabSetError::kBlockTooLarge, "a folder's file entries are larger than a volume");
-        Introduce(position_);
-      }
-      return true;
-    };
+    hooks.end = [this](size_t) { return EndFolder(); };
     if (!w_.WriteFolders(folders_, hooks)) return Failed(CabSetError::kWriteFailed);
     return Close(false);
   }
 
-  CabSetError error() const { return error_; }
+  // The first failure: the planner's where it ran into it first.
+  CabSetError error() const {
+    if (planner_ && planner_->error_ != CabSetError::kNone) return planner_->error_;
+    return error_;
+  }
 
  private:
   struct Part {
@@ -90,6 +106,62 @@ class CabWriter::SetCutter {
     size_t to_next_from = kNone;   // in a folder's first cut: its files from here go on
     std::vector<size_t> files;
   };
+
+  void BeginFolder(size_t fi) {
+    folder_ = fi;
+    position_ = 0;
+    cursor_ = 0;
+    pending_ = 0;
+    listed_.clear();
+    for (size_t index : FolderFiles()) pending_ += EntrySize(index);
+    parts_.push_back(NewPart(false));
+    header_bytes_ += kFolderSize;
+  }
+
+  bool EndFolder() {
+    // Only a folder of empty files has files left: it has no block.
+    if (cursor_ < FolderFiles().size()) {
+      if (!Fits(0) && (!MoveFolderToNextCabinet() || !Fits(0)))
+        return Failed(CabSetError::kBlockTooLarge, "a folder's file entries are larger than a volume");
+      Introduce(position_);
+    }
+    return true;
+  }
+
+  // The planner's next step on stored block sizes (as CabFolderStream cuts a
+  // stored folder: whole frames, the last one shorter). False once it has
+  // failed or has nothing left to do.
+  bool PlanStep() {
+    if (error_ != CabSetError::kNone || plan_done_) return false;
+    if (plan_folder_ == folders_.size()) {
+      plan_done_ = true;
+      return Close(false);
+    }
+    const uint64_t bytes = folders_[plan_folder_]->bytes;
+    if (!plan_in_folder_) {
+      BeginFolder(plan_folder_);
+      plan_in_folder_ = true;
+      return true;
+    }
+    if (position_ < bytes) {
+      static const uint8_t kNoData[kMaxBlockUncompressed] = {};
+      const uint32_t size = static_cast<uint32_t>(std::min<uint64_t>(kMaxBlockUncompressed, bytes - position_));
+      return Block(nullptr, kNoData, size, size);
+    }
+    plan_in_folder_ = false;
+    ++plan_folder_;
+    return EndFolder();
+  }
+
+  // The header of the cabinet just started, from the planner.
+  bool NextPlanned(PlannedCabinet* planned) {
+    while (planner_->planned_.empty())
+      if (!planner_->PlanStep()) return Failed(planner_->error_ == CabSetError::kNone ? CabSetError::kWriteFailed : planner_->error_,
+                                                "internal error: the set's plan ended early");
+    *planned = std::move(planner_->planned_.front());
+    planner_->planned_.pop_front();
+    return true;
+  }
 
   Part NewPart(bool continued) const {
     Part p;
@@ -114,11 +186,62 @@ class CabWriter::SetCutter {
     return false;
   }
 
-  bool OpenScratch() {
-    scratch_.close();
-    scratch_.clear();
-    scratch_.open(std::filesystem::u8path(layout_.scratch_path), std::ios::binary | std::ios::trunc);
-    if (!scratch_) return Failed(CabSetError::kWriteFailed, "Failed to create file '" + layout_.scratch_path + "'");
+  // Where the cabinet just started receives its data: the scratch file, or
+  // (direct) the cabinet itself behind the header the planner made.
+  bool BeginOutput() {
+    if (output_ == CutterOutput::kPlan) return true;
+    if (output_ == CutterOutput::kScratch) {
+      scratch_.close();
+      scratch_.clear();
+      scratch_.open(std::filesystem::u8path(layout_.scratch_path), std::ios::binary | std::ios::trunc);
+      if (!scratch_) return Failed(CabSetError::kWriteFailed, "Failed to create file '" + layout_.scratch_path + "'");
+      return true;
+    }
+    PlannedCabinet planned;
+    if (!NextPlanned(&planned) || !OpenCabinet()) return false;
+    planned_head_ = std::move(planned.head);
+    planned_size_ = planned.size;
+    return Emit(planned_head_.data(), planned_head_.size());
+  }
+
+  // Lists the cabinet being started (first, so that a failure removes it)
+  // and opens its file, or takes the stream cabinet 0 goes to.
+  bool OpenCabinet() {
+    CabSetCabinet cabinet;
+    out_ = layout_.first_cabinet_stream;
+    if (cabinet_ != 0 || out_ == nullptr) {
+      cabinet.path = layout_.path(cabinet_);
+      out_file_.clear();
+      out_file_.open(std::filesystem::u8path(cabinet.path), std::ios::binary | std::ios::trunc);
+      out_ = &out_file_;
+    }
+    cabinets_->push_back(cabinet);
+    if (!*out_) return Failed(CabSetError::kWriteFailed, "Failed to create file '" + cabinet.path + "'");
+    // Only a cabinet of its own is checked by its hash.
+    hashing_ = !cabinet.path.empty();
+    hash_ = base::Sha256();
+    written_ = 0;
+    return true;
+  }
+
+  // Bytes of the cabinet being written, in order.
+  bool Emit(const void* data, size_t size) {
+    if (hashing_) hash_.Update(data, size);
+    out_->write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    written_ += size;
+    if (!*out_) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + OutputName() + "'");
+    return true;
+  }
+
+  std::string OutputName() const { return cabinets_->back().path.empty() ? "the installer" : cabinets_->back().path; }
+
+  // Ends the cabinet being written at the size its header gives.
+  bool FinishCabinet(uint64_t size) {
+    if (out_ == &out_file_) out_file_.close();
+    else out_->flush();
+    if (!*out_ || written_ != size) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + OutputName() + "'");
+    cabinets_->back().size = size;
+    if (hashing_) cabinets_->back().sha256 = hash_.Finish();
     return true;
   }
 
@@ -143,14 +266,20 @@ class CabWriter::SetCutter {
   }
 
   bool WritePiece(const uint8_t* data, size_t size, uint32_t uncompressed) {
-    uint8_t header[kDataHeaderSize];
-    StoreField(header, cfdata::kCompressedSize, static_cast<uint32_t>(size));
-    StoreField(header, cfdata::kUncompressedSize, uncompressed);
-    StoreField(header, cfdata::kChecksum,
-               DataBlockChecksum(data, static_cast<uint16_t>(size), static_cast<uint16_t>(uncompressed)));
-    scratch_.write(reinterpret_cast<const char*>(header), kDataHeaderSize);
-    scratch_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!scratch_) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + layout_.scratch_path + "'");
+    if (output_ != CutterOutput::kPlan) {
+      uint8_t header[kDataHeaderSize];
+      StoreField(header, cfdata::kCompressedSize, static_cast<uint32_t>(size));
+      StoreField(header, cfdata::kUncompressedSize, uncompressed);
+      StoreField(header, cfdata::kChecksum,
+                 DataBlockChecksum(data, static_cast<uint16_t>(size), static_cast<uint16_t>(uncompressed)));
+      if (output_ == CutterOutput::kDirect) {
+        if (!Emit(header, kDataHeaderSize) || !Emit(data, size)) return false;
+      } else {
+        scratch_.write(reinterpret_cast<const char*>(header), kDataHeaderSize);
+        scratch_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        if (!scratch_) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + layout_.scratch_path + "'");
+      }
+    }
     data_bytes_ += kDataHeaderSize + size;
     ++parts_.back().blocks;
     return true;
@@ -179,7 +308,7 @@ class CabWriter::SetCutter {
     (void)header;
     position_ = end;
     done_ += uncompressed;
-    if (w_.progress_) w_.progress_(done_, total_);
+    if (w_.progress_ && output_ != CutterOutput::kPlan) w_.progress_(done_, total_);
     return true;
   }
 
@@ -222,7 +351,7 @@ class CabWriter::SetCutter {
                     "the set needs more than " + std::to_string(layout_.max_cabinets) + " cabinets");
     if (parts_.empty() && cabinet_ != 0)
       return Failed(CabSetError::kBlockTooLarge, "a data block with its file entries is larger than a volume");
-    if (!Close(true) || !OpenScratch()) return false;
+    if (!Close(true)) return false;
     ++cabinet_;
     StartCabinet();
     if (continue_folder) {
@@ -231,7 +360,7 @@ class CabWriter::SetCutter {
       header_bytes_ += kFolderSize;
       for (size_t index : listed_) header_bytes_ += EntrySize(index);
     }
-    return true;
+    return BeginOutput();
   }
 
   bool FirstFilesWhole() const {
@@ -240,10 +369,14 @@ class CabWriter::SetCutter {
     return whole >= layout_.first_cabinet_files;
   }
 
-  // Writes the cabinet: header, folder and file tables, then its data.
+  // Writes the cabinet: header, folder and file tables, then its data (or,
+  // written in place, checks the header against the planner's; planning,
+  // keeps it).
   bool Close(bool has_next) {
-    scratch_.close();
-    if (!scratch_) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + layout_.scratch_path + "'");
+    if (output_ == CutterOutput::kScratch) {
+      scratch_.close();
+      if (!scratch_) return Failed(CabSetError::kWriteFailed, "Failed to write file '" + layout_.scratch_path + "'");
+    }
     const bool in_set = has_next || cabinet_ > 0;
     std::vector<uint8_t> head(kHeaderSize, 0);
     uint16_t flags = 0;
@@ -313,41 +446,42 @@ class CabWriter::SetCutter {
     StoreField(h, cfheader::kSetId, in_set ? layout_.set_id : w_.set_id_);
     StoreField(h, cfheader::kCabinetIndex, static_cast<uint32_t>(cabinet_));
     parts_.clear();
+    switch (output_) {
+      case CutterOutput::kPlan:
+        planned_.push_back({std::move(head), cabinet_size});
+        return true;
+      case CutterOutput::kDirect:
+        if (head != planned_head_ || cabinet_size != planned_size_)
+          return Failed(CabSetError::kWriteFailed, "internal error: a cabinet of the set differs from its plan");
+        return FinishCabinet(cabinet_size);
+      case CutterOutput::kScratch:
+        break;
+    }
     return WriteCabinet(head, cabinet_size);
   }
 
+  // The header, then the blocks the scratch file holds.
   bool WriteCabinet(const std::vector<uint8_t>& head, uint64_t size) {
-    CabSetCabinet cabinet;
-    cabinet.path = layout_.path(cabinet_);
-    cabinet.size = size;
-    cabinets_->push_back(cabinet);  // listed first, so that a failure removes it
-    std::ofstream out(std::filesystem::u8path(cabinet.path), std::ios::binary | std::ios::trunc);
     std::ifstream in(std::filesystem::u8path(layout_.scratch_path), std::ios::binary);
-    if (!out || !in) return Failed(CabSetError::kWriteFailed, "Failed to create file '" + cabinet.path + "'");
-    base::Sha256 hash;
-    hash.Update(head.data(), head.size());
-    out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    if (!OpenCabinet()) return false;
+    if (!in) return Failed(CabSetError::kWriteFailed, "Failed to read file '" + layout_.scratch_path + "'");
+    if (!Emit(head.data(), head.size())) return false;
     std::vector<char> buffer(1 << 20);
-    uint64_t copied = 0;
     while (in) {
       in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
       const std::streamsize n = in.gcount();
       if (n <= 0) break;
-      hash.Update(buffer.data(), static_cast<size_t>(n));
-      out.write(buffer.data(), n);
-      copied += static_cast<uint64_t>(n);
+      if (!Emit(buffer.data(), static_cast<size_t>(n))) return false;
     }
-    out.close();
-    if (!out || in.bad() || copied != data_bytes_)
-      return Failed(CabSetError::kWriteFailed, "Failed to write file '" + cabinet.path + "'");
-    cabinets_->back().sha256 = hash.Finish();
-    return true;
+    if (in.bad()) return Failed(CabSetError::kWriteFailed, "Failed to read file '" + layout_.scratch_path + "'");
+    return FinishCabinet(size);
   }
 
   CabWriter& w_;
   const CabSetLayout& layout_;
   std::vector<Folder*> folders_;
-  std::vector<CabSetCabinet>* cabinets_;
+  std::vector<CabSetCabinet>* cabinets_;  // null for the planner
+  const CutterOutput output_;
   std::vector<uint64_t> start_;  // each file's offset in its folder
   uint64_t total_ = 0, done_ = 0;
   std::ofstream scratch_;
@@ -359,6 +493,22 @@ class CabWriter::SetCutter {
   std::vector<size_t> listed_;        // its files listed in each cabinet since its first cut
   uint64_t position_ = 0;  // folder bytes in blocks so far
   CabSetError error_ = CabSetError::kNone;
+  // The cabinet being written, in kScratch when it closes, in kDirect from
+  // its start: its file (or layout_.first_cabinet_stream), bytes, hash.
+  std::ofstream out_file_;
+  std::ostream* out_ = nullptr;
+  uint64_t written_ = 0;
+  bool hashing_ = false;
+  base::Sha256 hash_;
+  // kDirect: the planner and the header it made for the cabinet being written.
+  std::unique_ptr<SetCutter> planner_;
+  std::vector<uint8_t> planned_head_;
+  uint64_t planned_size_ = 0;
+  // kPlan: the headers closed but not yet taken (at most two), and where on
+  // the folders' sizes the planner is.
+  std::deque<PlannedCabinet> planned_;
+  size_t plan_folder_ = 0;
+  bool plan_in_folder_ = false, plan_done_ = false;
 };
 
 bool CabWriter::WriteSet(const CabSetLayout& layout, std::vector<CabSetCabinet>* cabinets) {
@@ -370,14 +520,23 @@ bool CabWriter::WriteSet(const CabSetLayout& layout, std::vector<CabSetCabinet>*
     set_error_ = CabSetError::kWriteFailed;
     return Fail("the cabinet has no files");
   }
-  SetCutter cutter(*this, layout, UsedFolders(), cabinets);
-  const bool ok = cutter.Run();
+  std::vector<Folder*> folders = UsedFolders();
+  const bool stored = std::all_of(folders.begin(), folders.end(),
+                                  [](const Folder* f) { return f->options.compression == CabCompression::kStored; });
+  bool ok = false;
+  CabSetError error = CabSetError::kNone;
+  {
+    SetCutter cutter(*this, layout, std::move(folders), cabinets, stored ? CutterOutput::kDirect : CutterOutput::kScratch);
+    ok = cutter.Run();
+    error = cutter.error();
+  }  // its files closed
   std::error_code ignored;
-  std::filesystem::remove(std::filesystem::u8path(layout.scratch_path), ignored);
+  if (!stored) std::filesystem::remove(std::filesystem::u8path(layout.scratch_path), ignored);
   if (ok) return true;
-  set_error_ = cutter.error() == CabSetError::kNone ? CabSetError::kWriteFailed : cutter.error();
+  set_error_ = error == CabSetError::kNone ? CabSetError::kWriteFailed : error;
   if (error_.empty()) error_ = "the cabinet could not be written";
-  for (const CabSetCabinet& c : *cabinets) std::filesystem::remove(std::filesystem::u8path(c.path), ignored);
+  for (const CabSetCabinet& c : *cabinets)
+    if (!c.path.empty()) std::filesystem::remove(std::filesystem::u8path(c.path), ignored);
   cabinets->clear();
   return false;
 }

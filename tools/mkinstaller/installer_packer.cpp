@@ -245,6 +245,23 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
     return false;
   }
 
+  // The stub's image is the data of the first record; the set's first
+  // cabinet follows it in place.
+  std::string temp_output = options.output_path + ".tmp";
+  std::ofstream out(temp_output, std::ios::binary | std::ios::trunc);
+  uint64_t stub_size = 0;
+  if (!out || !CopyInto(out, options.stub_path, &stub_size) || stub_size + 8 > INT32_MAX) {
+    *error = stub_size + 8 > INT32_MAX ? "the payload is too large for an installer (the cabinet must start below 2 GB and hold less than 4 GB)"
+                                       : "cannot read the stub '" + options.stub_path + "'";
+    out.close();
+    std::remove(temp_output.c_str());
+    return false;
+  }
+  std::string header;
+  AppendLE32(&header, static_cast<uint32_t>(stub_size));
+  AppendLE32(&header, kRecordSkipped);
+  out.write(header.data(), static_cast<std::streamsize>(header.size()));
+
   cab::CabSetLayout layout;
   layout.first_cabinet_bytes = volume_size - around_cabinet - reserved;
   layout.cabinet_bytes = volume_size;
@@ -252,11 +269,13 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
   layout.set_id = SetIdOf(entries, payload_bytes);
   layout.max_cabinets = kMaxSetCabinets;
   layout.name = [&](size_t i) { return names.Name(i); };
-  const std::string cabinet_path = options.output_path + ".cab.tmp";
-  layout.path = [&](size_t i) { return i == 0 ? cabinet_path : names.Path(i) + ".tmp"; };
+  layout.path = [&](size_t i) { return names.Path(i) + ".tmp"; };
+  layout.first_cabinet_stream = &out;
   layout.scratch_path = options.output_path + ".data.tmp";
   std::vector<cab::CabSetCabinet> cabinets;
   if (!writer.WriteSet(layout, &cabinets)) {
+    out.close();
+    std::remove(temp_output.c_str());
     switch (writer.set_error()) {
       case cab::CabSetError::kFirstCabinetTooSmall:
         *error = "cfg\\ does not fit the installer's own cabinet at a volume size of " + std::to_string(volume_size) +
@@ -278,28 +297,16 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
 
   hashes.clear();
   if (!HashProductFiles(entries, &hashes, error)) {
-    std::remove(cabinet_path.c_str());
+    out.close();
+    std::remove(temp_output.c_str());
     remove_all();
     return false;
   }
   const std::string hash_record = SerializeFileHashes(hashes);
 
-  std::string temp_output = options.output_path + ".tmp";
-  std::ofstream out(temp_output, std::ios::binary | std::ios::trunc);
-  bool ok = static_cast<bool>(out);
-  uint64_t stub_size = 0, cabinet_size = 0;
-  ok = ok && CopyInto(out, options.stub_path, &stub_size);
-  if (!ok) *error = "cannot read the stub '" + options.stub_path + "'";
-  std::string header;
-  if (ok) {
-    // The stub's image is the data of the first record.
-    AppendLE32(&header, static_cast<uint32_t>(stub_size));
-    AppendLE32(&header, kRecordSkipped);
-    out.write(header.data(), static_cast<std::streamsize>(header.size()));
-    ok = CopyInto(out, cabinet_path, &cabinet_size);
-    if (!ok) *error = "cannot copy the cabinet into the installer";
-  }
-  if (ok && (stub_size + 8 > INT32_MAX || cabinet_size == 0 || cabinet_size > UINT32_MAX)) {
+  const uint64_t cabinet_size = cabinets[0].size;
+  bool ok = true;
+  if (stub_size + 8 > INT32_MAX || cabinet_size == 0 || cabinet_size > UINT32_MAX) {
     *error = "the payload is too large for an installer (the cabinet must start below 2 GB and hold less than 4 GB)";
     ok = false;
   }
@@ -343,7 +350,6 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
       ok = false;
     }
   }
-  std::remove(cabinet_path.c_str());
   cabinets.erase(cabinets.begin());
   // The volumes take their names first: the installer that names them comes last.
   for (size_t i = 0; ok && i < cabinets.size(); ++i) {
@@ -358,6 +364,7 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
     ok = false;
   }
   if (!ok) {
+    out.close();
     std::remove(temp_output.c_str());
     remove_all();
     return false;
