@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
 """Draws the installer's icon (a blue box with a white downward arrow on a
 tray) and writes it as a Windows .ico holding 16, 32 and 48 pixel images at
-4, 8 and 32 bits per pixel."""
+4, 8 and 32 bits per pixel.
+
+The 8-bit images pick their colours from the 256-colour palette below but
+carry only the entries they use (the header's count of colours used says
+how many): the same pixels in the same colours, without some 3 KB of unused
+palette in the stub."""
 import struct
 import sys
 
@@ -68,19 +73,28 @@ def nearest(pal, rgb):
 
 def image(size, bpp):
     rows = draw(size)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, bpp, 0, 0, 0, 0, 0, 0)
     data = bytearray()
+    colours_used = 0
     if bpp in (4, 8):
         pal = PALETTE16 if bpp == 4 else palette256()
+        index = {i: i for i in range(len(pal))}
+        if bpp == 8:
+            # Entry 0 (black) stays first: the transparent pixels use it.
+            used = sorted({0} | {nearest(pal, px[:3]) for row in rows for px in row if px[3]})
+            index = {old: new for new, old in enumerate(used)}
+            pal = [pal[i] for i in used]
+            colours_used = len(pal)
         for r, g, b in pal:
             data += bytes((b, g, r, 0))
+        full = PALETTE16 if bpp == 4 else palette256()
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, bpp, 0, 0, 0, 0, colours_used, 0)
     for row in reversed(rows):  # bottom-up
         line = bytearray()
         if bpp == 32:
             for r, g, b, a in row:
                 line += bytes((b, g, r, a))
         else:
-            idx = [nearest(pal, px[:3]) if px[3] else 0 for px in row]
+            idx = [index[nearest(full, px[:3])] if px[3] else 0 for px in row]
             if bpp == 8:
                 line += bytes(idx)
             else:
