@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ struct ExtractionRequest {
   // configuration): the volumes are then only counted, never read.
   bool entriesInVolumes = true;
   std::vector<JoinedFile> joinedFiles;
+  // Which entries under the prefix to extract, by their name under it (a
+  // file stored as parts by its joined name); empty: every entry. An entry
+  // it refuses is neither written nor reported, and its bytes are not
+  // counted in totalBytes or the progress; a folder of the cabinet none of
+  // whose entries is selected is never decoded. The safety checks of the
+  // names still cover every entry under the prefix.
+  std::function<bool(const std::string& relative_name)> select;
 };
 
 // Where an extraction reports its progress, from the thread it runs on. The

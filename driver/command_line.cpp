@@ -3,6 +3,7 @@
 #include "config/defines_parser.h"
 #include "base/string_utils.h"
 #include "driver/run_state.h"
+#include "engine/repair_plan.h"
 
 namespace {
 
@@ -99,6 +100,15 @@ void HandleOption(const std::string& name, const std::string& value) {
       run.progressOnly = true;
       run.pathGiven = true;
       MainVariables().SetVariable(u"InstallPath", Widen(folder));
+    }
+  } else if (name == kRepairOption) {
+    // The value, when given, is the install folder (the uninstall entry
+    // names it): it replaces the configured InstallPath, as a path given
+    // on the command line does.
+    run.repair = true;
+    if (!value.empty()) {
+      run.pathGiven = true;
+      MainVariables().SetVariable(u"InstallPath", Widen(value));
     }
   } else if (name == "-language") {
     run.forcedLanguage = value;

@@ -7,6 +7,7 @@
 //   -regvalue="0,HKLM\Software\Game\Path=C:\Games"
 //   -fnfsystemupdate="C:\Games\Game\game.exe"
 //   -language=de-AT   (the texts of that language's property table)
+//   -repair  -repair="C:\Games\Game"   (repair the install, in that folder)
 //
 // Options are separated by blanks; double quotes group characters and a
 // closing quote also ends an option; the first '=' outside quotes separates

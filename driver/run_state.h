@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ struct RunState {
   bool ansiWindows = false;
   bool changeSettings = true;
   bool fileAssociations = true;  // the options page's file association box
+  bool repair = false;           // "-repair": repair the install instead of installing
 
   // Written by the worker threads, polled by the driver and the pages.
   std::atomic<bool> done{false};
@@ -87,6 +89,13 @@ struct RunState {
   std::string propertiesFile;
 
   std::vector<std::string> extractedFiles;  // every file an extraction wrote
+  // The entries the next extraction takes (by their name under the prefix);
+  // empty: every one. A repair takes the damaged files, a resumed install
+  // the files not yet complete.
+  std::function<bool(const std::string&)> entrySelect;
+  // The files a resumed install found complete and kept, in the manifest's
+  // order: logged as installed before the extracted ones.
+  std::vector<std::string> keptFiles;
   // The last ExtractRunCabinet()'s result: written by the worker thread,
   // read once it is done.
   ExtractionResult extraction;
