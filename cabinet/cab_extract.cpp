@@ -138,6 +138,11 @@ bool IsPart(const Extraction& x, const std::string& name, std::string* joined, u
   return true;
 }
 
+// Whether the request selects an entry (its full name, prefix included).
+bool IsSelected(const Extraction& x, const std::string& name) {
+  return !x.request.select || x.request.select(name.substr(x.request.prefix.size()));
+}
+
 intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
   std::string name = n->name1 ? n->name1 : "";
   if (x.counting) x.result.requiredSpace += RequiredSpaceForEntry(n->size);
@@ -145,12 +150,17 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
 
   std::string joined;
   uint32_t part = 0;
+  bool selected;
   if (IsPart(x, name, &joined, &part)) {
+    selected = IsSelected(x, joined);
     if (x.counting) {
-      x.result.totalBytes += n->size;
-      x.joined_sizes[joined] += n->size;
+      if (selected) {
+        x.result.totalBytes += n->size;
+        x.joined_sizes[joined] += n->size;
+      }
       if (part > 1) return 0;  // the joined name is checked once, below
     } else if (part > 1) {
+      if (!selected) return 0;
       // The parts come in order, each right after the one before it.
       if (x.current_joined != joined || x.current_part + 1 != part || x.joined_handle == -1) {
         x.Fail(ExtractionFailure::kCabinet,
@@ -161,6 +171,8 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
       return x.joined_handle;
     }
     name = joined;
+  } else {
+    selected = IsSelected(x, name);
   }
 
   const std::string relative = name.substr(x.request.prefix.size());
@@ -185,7 +197,7 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
              "Refused cabinet entry '" + name + "': another entry has the same name");
       return -1;
     }
-    if (part == 0) x.result.totalBytes += n->size;
+    if (part == 0 && selected) x.result.totalBytes += n->size;
     return 0;
   }
 
@@ -194,6 +206,7 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
            "Cabinet entry '" + name + "' comes before the last part of '" + x.current_joined + "'");
     return -1;
   }
+  if (!selected) return 0;
   x.progress.FileStarted(relative);
   x.current_size = part ? x.joined_sizes[joined] : n->size;
   x.current_written = 0;

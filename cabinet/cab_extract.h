@@ -89,7 +89,7 @@ struct ExtractionResult {
   // Why it failed, with the cabinet engine's detail where it has one; empty
   // after a success.
   std::string error;
-  // Sum of the sizes of the entries under the prefix.
+  // Sum of the sizes of the selected entries under the prefix.
   int64_t totalBytes = 0;
   // Bytes the whole cabinet needs on disk (every entry, whatever its
   // prefix, rounded up per entry).

@@ -299,6 +299,52 @@ TEST(CabExtract, TwoExtractionsRunAtOnce) {
   EXPECT_EQ(data, Pattern(200000, 3));
 }
 
+// What an extraction reported, in order.
+struct RecordedProgress : ExtractionProgress {
+  std::vector<std::string> events;
+  int32_t overall = 0;
+  void OverallPercent(int32_t percent) override { overall = percent; }
+  void FileStarted(const std::string& name) override { events.push_back("start " + name); }
+  void FileCreated(const std::string& path) override { events.push_back("created " + path); }
+};
+
+// A selection writes and reports only what it names, counts only its bytes,
+// and never decodes a folder it takes nothing from (folder 1's damaged
+// block is never read).
+TEST(CabExtract, SelectionWritesOnlyWhatItNames) {
+  testsupport::ScratchDir dir, out;
+  cabtest::CabinetLayout layout;
+  layout.folder_types = {cab::kCompressNone, cab::kCompressNone};
+  auto cab = BuildCabinet({{"files\\a", Pattern(40000, 1)},
+                           {"files\\sub\\b", Pattern(50000, 2)},
+                           {"files\\c", Pattern(60000, 3), 1},
+                           {"cfg\\b", Pattern(10, 4)}},
+                          layout);
+  cab.bytes[cab.block_offsets.back() + cab::kDataHeaderSize] ^= 0xFF;
+  ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("s.cab"), cab.bytes.data(), cab.bytes.size()));
+  ExtractionRequest request;
+  request.cabinetPath = dir.file("s.cab");
+  request.prefix = "files\\";
+  request.destination = out.path() + kSep;
+  std::vector<std::string> asked;
+  request.select = [&asked](const std::string& name) {
+    asked.push_back(name);
+    return name == "sub\\b";
+  };
+  RecordedProgress progress;
+  const ExtractionResult result = ExtractCabinet(request, progress);
+  ASSERT_TRUE(result.ok()) << result.error;
+  EXPECT_EQ(result.totalBytes, 50000);
+  EXPECT_EQ(progress.overall, 100);
+  const std::string b = out.path() + kSep + "sub" + kSep + "b";
+  EXPECT_EQ(progress.events, (std::vector<std::string>{"start sub\\b", "created " + b}));
+  EXPECT_EQ(FilesUnder(out.path()), std::vector<std::string>{"sub/b"});
+  std::vector<uint8_t> data;
+  ASSERT_TRUE(testsupport::ReadWholeFile(b, &data));
+  EXPECT_EQ(data, Pattern(50000, 2));
+  EXPECT_EQ(asked.front(), "a");  // names under the prefix only
+}
+
 }  // namespace
 
 namespace {
