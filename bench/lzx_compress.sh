@@ -4,21 +4,25 @@
 # against gzip -9, and speed in MB/s of processor time and of wall time (the
 # machine may be shared; processor time is what the compressor costs).
 #
-#   bench/lzx_compress.sh [MB] [LEVEL...]     default: 100 MB, levels 1 3 4 5
+#   bench/lzx_compress.sh [--threads "N..."] [MB] [LEVEL...]
+#                        default: 1 and 2 threads, 100 MB, levels 1 3 4 5
 #
+# Each level runs once per thread count; the cabinets of one level must be
+# byte-identical whatever the thread count (the script stops otherwise).
 # The payload: real 32-bit Windows executables and DLLs (mingw-w64's runtime
 # DLLs and Wine's PE builds) for about 40%, and generated textures (BMP),
 # audio (WAV), text (XML, strings, scripts), meshes and already-compressed
 # data for the rest. The default-level cabinet is checked with cabextract and
-# with the project's own cabinet engine. The LZX compressor uses every
-# processor (its output does not depend on the thread count); the others run
-# on one thread, so compare processor-time speeds, and wall time only with
-# the load average printed at the start and the end.
+# with the project's own cabinet engine. The peers run on one thread;
+# compare processor-time speeds, and wall time only with the load average
+# printed beside each run (the machine may be shared).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${BUILD_ROOT:-$here/build}
 bench=$root/bin/lzx_compress_bench
 if [ ! -x "$bench" ]; then "$here/scripts/build.sh" --host-only >/dev/null; fi
+thread_counts="1 2"
+if [ "${1:-}" = --threads ]; then thread_counts=$2; shift 2; fi
 size_mb=${1:-100}
 shift || true
 levels=${*:-1 3 4 5}
@@ -44,6 +48,7 @@ measure() {
   read -r user sys wall < "$work/time"
   echo "$label $(stat -c %s "$out") $(awk -v a="$user" -v b="$sys" 'BEGIN {print a + b}') $wall" >> "$results"
 }
+echo "peers: load $(cut -d' ' -f1 /proc/loadavg)"
 measure "gzip -9" "$work/p.gz" sh -c "gzip -9 -c '$work/payload.tar' > '$work/p.gz'"
 measure "xz -6" "$work/p.xz" sh -c "xz -6 -T1 -c '$work/payload.tar' > '$work/p.xz'"
 if command -v wimlib-imagex >/dev/null; then
@@ -53,12 +58,24 @@ if command -v wimlib-imagex >/dev/null; then
     wimlib-imagex capture "$payload" "$work/p2.wim" --compress=LZX --chunk-size=2M --threads=1 --no-acls >/dev/null 2>&1
 fi
 for level in $levels; do
-  line=$("$bench" compress "$payload" "$work/lzx$level.cab" --level "$level")
-  echo "  level $level: $line"
-  out=$(echo "$line" | sed 's/.*output=\([0-9]*\).*/\1/')
-  cpu=$(echo "$line" | sed 's/.*cpu=\([0-9.]*\).*/\1/')
-  wall=$(echo "$line" | sed 's/.*wall=\([0-9.]*\).*/\1/')
-  echo "cab LZX-21 level $level $out $cpu $wall" >> "$results"
+  first=
+  for t in $thread_counts; do
+    cab=$work/lzx$level-t$t.cab
+    line=$("$bench" compress "$payload" "$cab" --level "$level" --threads "$t")
+    echo "  level $level, $t threads: $line (load $(cut -d' ' -f1 /proc/loadavg))"
+    out=$(echo "$line" | sed 's/.*output=\([0-9]*\).*/\1/')
+    cpu=$(echo "$line" | sed 's/.*cpu=\([0-9.]*\).*/\1/')
+    wall=$(echo "$line" | sed 's/.*wall=\([0-9.]*\).*/\1/')
+    echo "cab LZX-21 level $level ${t}T $out $cpu $wall" >> "$results"
+    if [ -z "$first" ]; then
+      first=$cab
+      cp "$cab" "$work/lzx$level.cab"
+    else
+      cmp -s "$first" "$cab" || { echo "level $level: output differs with $t threads" >&2; exit 1; }
+      rm -f "$cab"
+    fi
+  done
+  rm -f "$first"
 done
 line=$("$bench" compress "$payload" "$work/mszip.cab" --method mszip)
 echo "cab MSZIP $(echo "$line" | sed 's/.*output=\([0-9]*\) cpu=\([0-9.]*\) wall=\([0-9.]*\).*/\1 \2 \3/')" >> "$results"

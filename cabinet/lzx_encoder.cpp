@@ -37,15 +37,18 @@ struct LevelSettings {
   unsigned group_frames;    // frames planned together
   unsigned max_block_frames;
   bool binary_tree;         // match finder: binary trees, else hash chains
+  // History indexed before each stretch (capped by the window): the far
+  // end of it gives little and costs as much to index as the near end.
+  uint32_t prime_bytes;
 };
 
 const LevelSettings kLevels[] = {
-    // depth good nice lazy skip lazy optimal passes hash near2 group block tree
-    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8, false},         // 1: fastest
-    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8, false},         // 2
-    {12, 24, 48, 0, 7, false, true, 1, 20, 64, 16, 16, true},       // 3: default
-    {16, 32, 64, 0, 7, false, true, 2, 20, 64, 16, 16, true},       // 4
-    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16, true},     // 5: best
+    // depth good nice lazy skip lazy optimal passes hash near2 group block tree prime
+    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8, false, 512 << 10},        // 1: fastest
+    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8, false, 1u << 21},         // 2
+    {12, 24, 48, 0, 7, false, true, 1, 20, 64, 16, 16, true, 1u << 20},        // 3: default
+    {16, 32, 64, 0, 7, false, true, 2, 20, 64, 16, 16, true, 1u << 21},        // 4
+    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16, true, 1u << 21},      // 5: best
 };
 
 // Block headers: 3 bits of type, 24 bits of size.
@@ -61,8 +64,8 @@ struct TreeSet {
 };
 
 // The stream is parsed in stretches of kStretchFrames frames, each on its
-// own (its own match finder, primed with the window's worth of history
-// before it; fresh prices; repeated offsets unknown at its start), so that
+// own (its own match finder, primed with up to the window's worth of
+// history before it, as the level says; fresh prices; repeated offsets unknown at its start), so that
 // several can be parsed at once. The stretch size never depends on the
 // thread count: the output is the same however many threads run. Priming
 // costs an indexing pass over the history (a tree insert per position for
@@ -346,7 +349,7 @@ struct LzxEncoder::Impl {
     const uint32_t last = std::min<uint32_t>(first + kStretchFrames, static_cast<uint32_t>(round_frames));
     const uint32_t start = round_start + first * kFrameSize;
     const uint32_t end = std::min<uint32_t>(round_start + last * kFrameSize, input_base + static_cast<uint32_t>(input.size()));
-    const uint32_t history = std::min<uint32_t>(start - input_base, 1u << options.window_bits);
+    const uint32_t history = std::min<uint32_t>(start - input_base, std::min<uint32_t>(level.prime_bytes, 1u << options.window_bits));
     w.finder.Load(input.data() + (start - history - input_base), end - (start - history), start - history);
     w.finder.SetDepth(kPrimeDepth);
     w.finder.SkipTo(start);
