@@ -82,6 +82,9 @@ class RecordCursor {
   size_t left_;
 };
 
+// As for the volume-set record: N entries of at most 255-byte names.
+constexpr uint32_t kMaxFileHashesRecord = 64u << 20;
+
 bool HasControlCharacter(const std::string& name) {
   return std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
@@ -200,6 +203,62 @@ std::string SerializeVolumeSet(const VolumeSet& set) {
   return out;
 }
 
+const char* FileHashesErrorText(FileHashesError error) {
+  switch (error) {
+    case FileHashesError::kNone: return "no error";
+    case FileHashesError::kTruncated: return "the file-hash record ends inside a field";
+    case FileHashesError::kUnknownVersion: return "the file-hash record has an unknown version";
+    case FileHashesError::kBadName: return "a hashed file's name is not under files\\ or holds a control character";
+    case FileHashesError::kDuplicateName: return "two hashed files have the same name";
+    case FileHashesError::kTrailingBytes: return "the file-hash record has bytes after its last field";
+  }
+  return "unknown file-hash error";
+}
+
+FileHashesError ParseFileHashes(const uint8_t* data, size_t size, std::vector<FileHashEntry>* files) {
+  files->clear();
+  RecordCursor in(data, size);
+  uint64_t version, count;
+  if (!in.Number(4, &version)) return FileHashesError::kTruncated;
+  if (version != kFileHashesVersion) return FileHashesError::kUnknownVersion;
+  if (!in.Number(4, &count)) return FileHashesError::kTruncated;
+  static const char kProductPrefix[] = "files\\";
+  std::vector<std::string> seen;
+  for (uint64_t i = 0; i < count; ++i) {
+    FileHashEntry file;
+    const uint8_t* hash;
+    if (!in.Name(&file.name) || !in.Number(8, &file.size) || !in.Take(file.sha256.size(), &hash))
+      return FileHashesError::kTruncated;
+    if (file.name.size() <= sizeof kProductPrefix - 1 || file.name.compare(0, sizeof kProductPrefix - 1, kProductPrefix) != 0 ||
+        HasControlCharacter(file.name))
+      return FileHashesError::kBadName;
+    std::copy(hash, hash + file.sha256.size(), file.sha256.begin());
+    seen.push_back(LowerAscii(file.name));
+    files->push_back(std::move(file));
+  }
+  std::sort(seen.begin(), seen.end());
+  if (std::adjacent_find(seen.begin(), seen.end()) != seen.end()) return FileHashesError::kDuplicateName;
+  if (in.left() != 0) return FileHashesError::kTrailingBytes;
+  return FileHashesError::kNone;
+}
+
+std::string SerializeFileHashes(const std::vector<FileHashEntry>& files) {
+  std::string out;
+  Append(&out, kFileHashesVersion, 4);
+  Append(&out, files.size(), 4);
+  for (const FileHashEntry& f : files) {
+    Append(&out, f.name.size(), 2);
+    out += f.name;
+    Append(&out, f.size, 8);
+    out.append(f.sha256.begin(), f.sha256.end());
+  }
+  return out;
+}
+
+std::string InstallerIdOf(const std::string& record) {
+  return base::Sha256Hex(base::Sha256Of(record.data(), record.size()));
+}
+
 int64_t FindPayloadEnd(PayloadFile& file) {
   int64_t length = file.Length();
   if (length < 0) return -1;
@@ -237,7 +296,8 @@ bool ListPayloadRecords(PayloadFile& file, int64_t end, std::vector<PayloadRecor
     if (!file.ReadAt(end - 4, field, 4)) return false;
     uint32_t length = LittleEndian32(field);
     if (length == 0 || static_cast<int64_t>(length) > end - 4) return false;
-    if (type != kRecordDefinesText && type != kRecordCabinet && type != kRecordSkipped && type != kRecordVolumeSet)
+    if (type != kRecordDefinesText && type != kRecordCabinet && type != kRecordSkipped && type != kRecordVolumeSet &&
+        type != kRecordFileHashes)
       return false;
     int64_t start = end - 4 - static_cast<int64_t>(length);
     records->push_back({type, start, length});
@@ -268,6 +328,15 @@ bool ReadPayloadRecords(PayloadFile& file, int64_t end, PayloadRecords* records)
       if (!file.ReadAt(record.offset, data.data(), record.length)) return false;
       if (ParseVolumeSet(data.data(), data.size(), &records->volumeSet) != VolumeSetError::kNone) return false;
       records->hasVolumeSet = true;
+    } else if (record.type == kRecordFileHashes) {
+      if (records->hasFileHashes || record.length > kMaxFileHashesRecord) return false;
+      std::string data(record.length, '\0');
+      if (!file.ReadAt(record.offset, &data[0], record.length)) return false;
+      if (ParseFileHashes(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &records->fileHashes) !=
+          FileHashesError::kNone)
+        return false;
+      records->hasFileHashes = true;
+      records->installerId = InstallerIdOf(data);
     }
   }
   return true;

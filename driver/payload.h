@@ -22,6 +22,7 @@ enum PayloadRecordType : uint32_t {
   kRecordCabinet = 1,
   kRecordSkipped = 2,
   kRecordVolumeSet = 3,
+  kRecordFileHashes = 4,
 };
 
 // The volume-set record, present only when the cabinet record holds the first
@@ -68,6 +69,39 @@ VolumeSetError ParseVolumeSet(const uint8_t* data, size_t size, VolumeSet* set);
 // The record's bytes; the set must be one ParseVolumeSet accepts.
 std::string SerializeVolumeSet(const VolumeSet& set);
 
+// The file-hash record, written by every installer mkinstaller builds: the
+// size and SHA-256 of each product file, so that an installed game can be
+// checked against the installer it came from without reading the cabinet.
+// It lies inside the installer, so a signature over the installer covers
+// it. Little-endian: u32 version (1); u32 N, then N x {u16 n, n bytes of the
+// entry name as in the cabinet ("files\data\a.pak"; a file stored as parts
+// under its joined name, once), u64 size, 32-byte SHA-256 of the whole file},
+// only entries under "files\", in cabinet order.
+constexpr uint32_t kFileHashesVersion = 1;
+
+struct FileHashEntry {
+  std::string name;  // as in the cabinet, e.g. files\data\a.pak
+  uint64_t size = 0;
+  base::Sha256Digest sha256{};
+};
+
+enum class FileHashesError {
+  kNone,
+  kTruncated,
+  kUnknownVersion,
+  kBadName,
+  kDuplicateName,
+  kTrailingBytes,
+};
+const char* FileHashesErrorText(FileHashesError error);
+
+FileHashesError ParseFileHashes(const uint8_t* data, size_t size, std::vector<FileHashEntry>* files);
+// The record's bytes; the list must be one ParseFileHashes accepts.
+std::string SerializeFileHashes(const std::vector<FileHashEntry>& files);
+// The installer's identity: the SHA-256 of the file-hash record's bytes, as
+// 64 lowercase hexadecimal digits.
+std::string InstallerIdOf(const std::string& record);
+
 // A read-only file with 64-bit positions, on stdio so that both targets share it.
 class PayloadFile {
  public:
@@ -94,6 +128,10 @@ struct PayloadRecords {
   std::vector<std::string> attachedTexts;  // in file order
   bool hasVolumeSet = false;
   VolumeSet volumeSet;
+  // An installer built before the record existed has none.
+  bool hasFileHashes = false;
+  std::vector<FileHashEntry> fileHashes;
+  std::string installerId;  // InstallerIdOf the record; empty without one
 };
 
 // Offset of the signature's first byte (the last one in the searched tail
@@ -112,7 +150,7 @@ struct PayloadRecordInfo {
 bool ListPayloadRecords(PayloadFile& file, int64_t end, std::vector<PayloadRecordInfo>* records);
 
 // Walks the chain backwards from the type field at offset end. A malformed
-// volume-set record, or more than one, fails the walk.
+// volume-set or file-hash record, or more than one of either, fails the walk.
 bool ReadPayloadRecords(PayloadFile& file, int64_t end, PayloadRecords* records);
 
 // The driver's sequence: the signature, or the file's end when there is none,

@@ -275,3 +275,78 @@ TEST(InstallerPaths, StubSuffixNamesThePayloadFile) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<FileHashEntry> TwoHashedFiles() {
+  std::vector<FileHashEntry> files(2);
+  files[0].name = "files\\game.exe";
+  files[0].size = 1ull << 33;
+  files[0].sha256.fill(0xA1);
+  files[1].name = "files\\data\\world.pak";
+  files[1].size = 7;
+  files[1].sha256.fill(0x5C);
+  return files;
+}
+
+TEST(FileHashesRecord, ReadFromTheChainWithTheInstallerId) {
+  const std::string record = SerializeFileHashes(TwoHashedFiles());
+  const Bytes file = Build(0, {{kRecordSkipped, Bytes(64, 1)}, {kRecordCabinet, Text("cab")},
+                               {kRecordFileHashes, Text(record)}, {kRecordDefinesText, Text("<a/>")}},
+                           true);
+  testsupport::ScratchDir dir;
+  ASSERT_TRUE(testsupport::WriteWholeFile(dir.file("g.exe"), file.data(), file.size()));
+  PayloadFile payload;
+  ASSERT_TRUE(payload.Open(dir.file("g.exe")));
+  PayloadRecords records;
+  ASSERT_TRUE(LocatePayload(payload, &records));
+  ASSERT_TRUE(records.hasFileHashes);
+  ASSERT_EQ(records.fileHashes.size(), 2u);
+  EXPECT_EQ(records.fileHashes[1].name, "files\\data\\world.pak");
+  EXPECT_EQ(records.fileHashes[0].size, 1ull << 33);
+  EXPECT_EQ(records.fileHashes[1].sha256[31], 0x5C);
+  EXPECT_EQ(SerializeFileHashes(records.fileHashes), record);
+  EXPECT_EQ(records.installerId, base::Sha256Hex(base::Sha256Of(record.data(), record.size())));
+  EXPECT_EQ(records.installerId.size(), 64u);
+  EXPECT_EQ(records.attachedTexts.size(), 1u);
+}
+
+TEST(FileHashesRecord, EachMalformedFormIsNamedAndFailsThePayload) {
+  const std::string good = SerializeFileHashes(TwoHashedFiles());
+  auto with = [&](size_t at, const std::string& bytes) { return std::string(good).replace(at, bytes.size(), bytes); };
+  const size_t first_name = 8 + 2, second_name = 8 + 2 + 14 + 40 + 2;
+  struct Case {
+    const char* what;
+    std::string record;
+    FileHashesError error;
+  };
+  const std::vector<Case> cases = {
+      {"cut inside a hash", good.substr(0, 40), FileHashesError::kTruncated},
+      {"count past the data", with(4, "\x03"), FileHashesError::kTruncated},
+      {"version 2", with(0, "\x02"), FileHashesError::kUnknownVersion},
+      {"name outside files\\", with(first_name, "cfg\\\\"), FileHashesError::kBadName},
+      {"name of the prefix alone", [&] {
+         std::vector<FileHashEntry> f(1);
+         f[0].name = "files\\";
+         return SerializeFileHashes(f);
+       }(), FileHashesError::kBadName},
+      {"control character", with(second_name + 7, "\n"), FileHashesError::kBadName},
+      {"the same name twice but for case", [&] {
+         std::vector<FileHashEntry> f = TwoHashedFiles();
+         f[1].name = "files\\GAME.EXE";
+         return SerializeFileHashes(f);
+       }(), FileHashesError::kDuplicateName},
+      {"a byte after the last field", good + '\0', FileHashesError::kTrailingBytes},
+  };
+  for (const Case& c : cases) {
+    std::vector<FileHashEntry> files;
+    EXPECT_EQ(ParseFileHashes(reinterpret_cast<const uint8_t*>(c.record.data()), c.record.size(), &files), c.error)
+        << c.what;
+    EXPECT_FALSE(Locate(Build(0, {{kRecordCabinet, Text("cab")}, {kRecordFileHashes, Text(c.record)}}, true)).ok)
+        << c.what;
+  }
+  EXPECT_FALSE(Locate(Build(0, {{kRecordCabinet, Text("cab")}, {kRecordFileHashes, Text(good)},
+                                {kRecordFileHashes, Text(good)}}, true)).ok);
+}
+
+}  // namespace

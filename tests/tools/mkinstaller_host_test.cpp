@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/sha256.h"
 #include "support/run_command_host.h"
 #include "support/test_support.h"
 
@@ -282,6 +283,29 @@ TEST_F(MkinstallerVolumes, BuildWritesASetThatCabextractAndListRead) {
   fs::remove(files_ / "data" / "huge.pak");
   ASSERT_EQ(RunTool(BuildArgs(dir + "/Game.exe", kSetOptions)).status, 0);
   EXPECT_EQ(Listing(dir), (std::vector<std::string>{"Game-2.cab", "Game-9.cab", "Game.exe"}));
+}
+
+// Every product file's size and SHA-256, a joined file once under its joined
+// name; cfg\ is not hashed.
+TEST_F(MkinstallerVolumes, ListPrintsTheHashOfEveryProductFile) {
+  const std::string dir = root_ + "/out";
+  fs::create_directories(dir);
+  ASSERT_EQ(RunTool(BuildArgs(dir + "/Game.exe", kSetOptions)).status, 0);
+  Result list = RunTool("list --json " + ShellQuote(dir + "/Game.exe"));
+  ASSERT_EQ(list.status, 0) << list.err;
+  std::vector<uint8_t> huge;
+  ASSERT_TRUE(testsupport::ReadWholeFile((files_ / "data/huge.pak").string(), &huge));
+  const std::string expected = "{\"name\": \"files\\\\data\\\\huge.pak\", \"size\": 2500000, \"sha256\": \"" +
+                               base::Sha256Hex(base::Sha256Of(huge.data(), huge.size())) + "\"}";
+  const size_t hashes = list.out.find("\"fileHashes\": [");
+  ASSERT_NE(hashes, std::string::npos) << list.out;
+  EXPECT_NE(list.out.find(expected, hashes), std::string::npos) << list.out;
+  EXPECT_EQ(list.out.find("cfg\\\\", hashes), std::string::npos) << list.out;
+  EXPECT_EQ(list.out.find("huge.pak.001", hashes), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("{\"type\": \"file hashes\""), std::string::npos) << list.out;
+  const size_t id = list.out.find("\"installerId\": \"");
+  ASSERT_NE(id, std::string::npos) << list.out;
+  EXPECT_EQ(list.out.find_first_not_of("0123456789abcdef", id + 16), id + 16 + 64) << list.out;
 }
 
 TEST_F(MkinstallerVolumes, BadVolumeInputIsRefusedAndNothingWritten) {

@@ -40,6 +40,18 @@ bool ReadInstallerContents(const std::string& path, InstallerContents* contents,
         return false;
       }
       contents->has_volume_set = true;
+    } else if (record.type == kRecordFileHashes) {
+      std::string data(record.length, '\0');
+      FileHashesError why = FileHashesError::kTruncated;
+      if (contents->has_file_hashes || !file.ReadAt(record.offset, &data[0], record.length) ||
+          (why = ParseFileHashes(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &contents->file_hashes)) !=
+              FileHashesError::kNone) {
+        *error = "'" + path + "' holds a bad file-hash record: " +
+                 (contents->has_file_hashes ? "more than one" : FileHashesErrorText(why));
+        return false;
+      }
+      contents->has_file_hashes = true;
+      contents->installer_id = InstallerIdOf(data);
     } else if (record.type == kRecordCabinet && !found_cabinet) {
       found_cabinet = true;
       contents->cabinet = static_cast<size_t>(&record - contents->records.data());

@@ -15,6 +15,9 @@ struct InstallerContents {
   size_t cabinet = 0;                          // index of the first cabinet record (the one the installer uses)
   bool has_volume_set = false;                 // the payload names volumes or joined files
   VolumeSet volume_set;
+  bool has_file_hashes = false;                // built with the file-hash record
+  std::vector<FileHashEntry> file_hashes;
+  std::string installer_id;                    // InstallerIdOf the record
 };
 
 // Reads the record chain of the installer at path. False with the reason when

@@ -74,6 +74,33 @@ bool CopyInto(std::ofstream& out, const std::string& path, uint64_t* size) {
   return !in.bad() && static_cast<bool>(out);
 }
 
+// The size and SHA-256 of every entry under files\, in cabinet order (the
+// file-hash record).
+bool HashProductFiles(const std::vector<PackedEntry>& entries, std::vector<FileHashEntry>* files, std::string* error) {
+  std::vector<char> buffer(1 << 20);
+  for (const PackedEntry& e : entries) {
+    if (e.name.compare(0, 6, "files\\") != 0) continue;
+    std::ifstream in(e.source_path, std::ios::binary);
+    base::Sha256 hash;
+    FileHashEntry file;
+    file.name = e.name;
+    while (in) {
+      in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      const std::streamsize n = in.gcount();
+      if (n <= 0) break;
+      hash.Update(buffer.data(), static_cast<size_t>(n));
+      file.size += static_cast<uint64_t>(n);
+    }
+    if (!in.eof() || in.bad()) {
+      *error = "cannot read '" + e.source_path + "'";
+      return false;
+    }
+    file.sha256 = hash.Finish();
+    files->push_back(std::move(file));
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CollectEntries(const std::string& cfg_dir, const std::string& files_dir, const std::vector<PackedEntry>& added,
@@ -167,6 +194,12 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
     inputs.push_back(e.source_path);
   }
   if (options.progress) writer.SetProgress(options.progress);
+  // The file-hash record's size depends on the names alone: the files are
+  // read for their hashes only once every check has passed.
+  std::vector<FileHashEntry> hashes;
+  for (const PackedEntry& e : entries)
+    if (e.name.compare(0, 6, "files\\") == 0) hashes.push_back({e.name, 0, {}});
+  const size_t hash_record_size = SerializeFileHashes(hashes).size();
 
   // What the installer holds besides its cabinet.
   struct stat stub_stat;
@@ -174,7 +207,8 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
     *error = "cannot read the stub '" + options.stub_path + "'";
     return false;
   }
-  uint64_t around_cabinet = static_cast<uint64_t>(stub_stat.st_size) + 8 + 8 + kPayloadSignatureSize;
+  uint64_t around_cabinet =
+      static_cast<uint64_t>(stub_stat.st_size) + 8 + 8 + hash_record_size + 8 + kPayloadSignatureSize;
   for (const std::string& text : options.defines_texts)
     if (!text.empty()) around_cabinet += text.size() + 8;
   const VolumeNames names(options.output_path);
@@ -239,6 +273,14 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
     for (const cab::CabSetCabinet& c : cabinets) std::remove(c.path.c_str());
   };
 
+  hashes.clear();
+  if (!HashProductFiles(entries, &hashes, error)) {
+    std::remove(cabinet_path.c_str());
+    remove_all();
+    return false;
+  }
+  const std::string hash_record = SerializeFileHashes(hashes);
+
   std::string temp_output = options.output_path + ".tmp";
   std::ofstream out(temp_output, std::ios::binary | std::ios::trunc);
   bool ok = static_cast<bool>(out);
@@ -276,6 +318,9 @@ bool PackInstaller(const PackOptions& options, std::string* error, PackResult* r
       AppendLE32(&header, static_cast<uint32_t>(record.size()));
       AppendLE32(&header, kRecordVolumeSet);
     }
+    header += hash_record;
+    AppendLE32(&header, static_cast<uint32_t>(hash_record.size()));
+    AppendLE32(&header, kRecordFileHashes);
     for (const std::string& text : options.defines_texts) {
       if (text.empty()) continue;  // a record is never empty
       header += text;

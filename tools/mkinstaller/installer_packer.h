@@ -1,5 +1,6 @@
 // Packs a finished installer: the stub's image as a skipped record, the
-// cabinet of cfg\ and files\ as the cabinet record, each defines text as a
+// cabinet of cfg\ and files\ as the cabinet record, the size and SHA-256 of
+// every file under files\ as the file-hash record, each defines text as a
 // text record, then the signature. A payload that does not fit one file of
 // the volume size, or holds a file larger than the part size, is written as a
 // set (tools/mkinstaller/volume_set.h): the cabinet record holds the set's

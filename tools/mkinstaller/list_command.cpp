@@ -27,6 +27,9 @@ const char kUsage[] =
     "every cabinet of the set, and adds \"volumes\": [{\"name\", \"size\",\n"
     "\"sha256\", \"present\"}...] and \"joinedFiles\": [{\"name\", \"parts\"}...]\n"
     "(files stored as entries NAME.001, NAME.002, ... and joined on install).\n"
+    "An installer with the file-hash record adds \"installerId\" and\n"
+    "\"fileHashes\": [{\"name\", \"size\", \"sha256\"}...], each product file once\n"
+    "(a joined file under its joined name).\n"
     "Names and texts are the payload's bytes; \"time\" is the packing machine's\n"
     "local time as the cabinet keeps it.\n";
 
@@ -36,6 +39,7 @@ const char* TypeName(uint32_t type) {
     case kRecordCabinet: return "cabinet";
     case kRecordSkipped: return "skipped";
     case kRecordVolumeSet: return "volume set";
+    case kRecordFileHashes: return "file hashes";
   }
   return "unknown";
 }
@@ -67,7 +71,9 @@ const char* VolumeState(const std::string& folder, const VolumeEntry& v) {
 }
 
 void PrintJson(const InstallerContents& contents, const std::vector<CabinetEntry>& entries, const std::string& folder) {
-  std::printf("{\n  \"signature\": %s,\n  \"records\": [", contents.signed_payload ? "true" : "false");
+  std::printf("{\n  \"signature\": %s,\n", contents.signed_payload ? "true" : "false");
+  if (contents.has_file_hashes) std::printf("  \"installerId\": \"%s\",\n", contents.installer_id.c_str());
+  std::printf("  \"records\": [");
   for (size_t i = 0; i < contents.records.size(); ++i) {
     const PayloadRecordInfo& r = contents.records[i];
     std::printf("%s\n    {\"type\": \"%s\", \"offset\": %" PRId64 ", \"length\": %u}", i ? "," : "", TypeName(r.type),
@@ -98,11 +104,21 @@ void PrintJson(const InstallerContents& contents, const std::vector<CabinetEntry
                   joined[i].parts);
     std::printf("\n  ]");
   }
+  if (contents.has_file_hashes) {
+    std::printf(",\n  \"fileHashes\": [");
+    for (size_t i = 0; i < contents.file_hashes.size(); ++i) {
+      const FileHashEntry& f = contents.file_hashes[i];
+      std::printf("%s\n    {\"name\": %s, \"size\": %" PRIu64 ", \"sha256\": \"%s\"}", i ? "," : "",
+                  JsonString(f.name).c_str(), f.size, base::Sha256Hex(f.sha256).c_str());
+    }
+    std::printf("\n  ]");
+  }
   std::printf("\n}\n");
 }
 
 void PrintText(const InstallerContents& contents, const std::vector<CabinetEntry>& entries, const std::string& folder) {
   std::printf("signature: %s\n", contents.signed_payload ? "present" : "absent (chain ends at the end of the file)");
+  if (contents.has_file_hashes) std::printf("installer id: %s\n", contents.installer_id.c_str());
   std::printf("%-14s %12s %12s\n", "record", "offset", "length");
   for (const PayloadRecordInfo& r : contents.records)
     std::printf("%-14s %12" PRId64 " %12u\n", TypeName(r.type), r.offset, r.length);
