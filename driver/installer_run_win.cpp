@@ -106,6 +106,8 @@ int RunInstaller(const std::string& command_line) {
     for (const VolumeEntry& v : records.volumeSet.volumes)
       run.volumes.push_back({v.name, static_cast<int64_t>(v.size), v.sha256});
     for (const JoinedFileEntry& j : records.volumeSet.joined) run.joinedFiles.push_back({j.name, j.parts});
+    run.fileHashes = std::move(records.fileHashes);
+    run.installerId = records.installerId;
   }
 
   HRESULT com = CoInitialize(nullptr);

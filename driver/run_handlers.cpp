@@ -3,6 +3,7 @@
 #include "base/fatal_error.h"
 #include "config/fatal_error_box.h"
 #include "driver/run_state.h"
+#include "engine/install_manifest.h"
 
 namespace {
 
@@ -40,6 +41,18 @@ ExtractionRequest RunExtractionRequest() {
   // installer: the configuration step never needs a volume.
   request.entriesInVolumes = run.entryPrefix != "cfg\\";
   return request;
+}
+
+bool RunProductManifest(InstallManifest* manifest) {
+  const RunState& run = Run();
+  if (run.installerId.empty()) return false;
+  *manifest = InstallManifest();
+  manifest->installerId = run.installerId;
+  manifest->state = ManifestState::kIncomplete;
+  manifest->root = RemoveTrailingSlash(run.destinationFolder);
+  for (const FileHashEntry& f : run.fileHashes)
+    manifest->files.push_back({f.sha256, f.size, InstalledPathOf(run.destinationFolder, f.name)});
+  return true;
 }
 
 ExtractionProgress& RunExtractionProgress() {

@@ -11,6 +11,7 @@
 #include "cabinet/cab_extract.h"
 
 class InstallContext;
+struct InstallManifest;
 class InstallJob;
 
 // The run's fatal-error handler: sets the aborted flag and, unless the run
@@ -24,6 +25,10 @@ void ConnectRunHandlers();
 // The extraction the run's values describe: the payload file, the cabinet's
 // offset in it, the entry prefix and the destination folder.
 ExtractionRequest RunExtractionRequest();
+
+// The manifest of the product files for the run's destination folder, from
+// the installer's file-hash record; false when the installer has none.
+bool RunProductManifest(InstallManifest* manifest);
 
 // The run's progress sink: overall and file percent, the current file name
 // and the extracted-files list of the run-wide state.

@@ -21,6 +21,7 @@ class RunContext : public InstallContext {
     return Run().propertiesFile.empty() ? InstallContext::PropertiesFile() : Run().propertiesFile;
   }
   ExtractionRequest ProductFiles() const override { return RunExtractionRequest(); }
+  bool ProductManifest(InstallManifest* manifest) const override { return RunProductManifest(manifest); }
   ExtractionProgress& Progress() override { return RunExtractionProgress(); }
   const std::vector<std::string>& ExtractedFiles() const override { return Run().extractedFiles; }
   const std::vector<std::string>& KeptFiles() const override { return Run().keptFiles; }

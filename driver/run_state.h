@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "cabinet/cab_extract.h"
+#include "driver/payload.h"
 #include "engine/reg_value.h"
 
 // A short text written by one thread and read by others. A spin lock guards
@@ -108,6 +109,10 @@ struct RunState {
   // beside it and the files stored in parts.
   std::vector<VolumeExpectation> volumes;
   std::vector<JoinedFile> joinedFiles;
+  // The file-hash record: each product file's size and SHA-256, and the
+  // installer's id (empty for an installer built without the record).
+  std::vector<FileHashEntry> fileHashes;
+  std::string installerId;
 
   // Registry values given with "-regvalue", in command-line order.
   std::vector<RegValue> commandLineRegValues;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cabinet/cab_extract.h"
+#include "engine/install_manifest.h"
 #include "engine/reg_value.h"
 
 class InstallContext {
@@ -39,6 +40,10 @@ class InstallContext {
   virtual std::string PropertiesFile() const { return ConfigFolder() + "\\props.xml"; }
   // The product files: where they are in the payload and where they go.
   virtual ExtractionRequest ProductFiles() const = 0;
+  // The manifest of the product files as this run installs them (installer
+  // id, root, each file's size, hash and path), in state incomplete; false
+  // when the installer carries no file hashes (then no manifest is written).
+  virtual bool ProductManifest(InstallManifest* manifest) const { return false; }
   // Progress of the extraction and of the program lists.
   virtual ExtractionProgress& Progress() = 0;
   // Every file an extraction of this run wrote, in order.

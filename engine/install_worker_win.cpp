@@ -11,6 +11,7 @@
 #include "base/string_utils.h"
 #include "engine/install_actions.h"
 #include "engine/install_job.h"
+#include "engine/install_manifest.h"
 #include "engine/install_worker.h"
 
 namespace {
@@ -65,6 +66,18 @@ bool OpenLogFile(InstallJob& job, const std::string& log_path) {
   return ok;
 }
 
+// The manifest beside the log, in the state given; true when a manifest is
+// on disk afterwards (the log then lists it). An installer without file
+// hashes, or a run without a log, leaves none; one that cannot be written
+// does not stop the install: -verify then finds none.
+bool WriteProductManifest(InstallJob& job, const std::string& log_path, ManifestState state) {
+  InstallManifest manifest;
+  if (log_path.empty() || !job.log.HasFile() || !job.context.ProductManifest(&manifest)) return false;
+  manifest.state = state;
+  const std::string path = ManifestPathFor(log_path);
+  return WriteManifestFile(path, FormatManifest(manifest)) == ManifestWriteError::kNone || FileExists(path);
+}
+
 // The registration steps after the files are in place; false stops the
 // install at the failing step.
 bool RegisterProduct(InstallJob& job) {
@@ -93,7 +106,9 @@ bool InstallWorker(InstallJob& job) {
   log.AppendHeader(config, job.variables);
 
   if (ok) {
+    bool manifest = WriteProductManifest(job, log_path, ManifestState::kIncomplete);
     ok = ExtractProductFiles(job);
+    if (ok && manifest) manifest = WriteProductManifest(job, log_path, ManifestState::kComplete);
     // Whatever either attempt wrote is logged, so that the uninstaller can
     // remove it; a file written by both attempts appears twice.
     const std::set<std::string> shared_icons = SharedShortcutIcons(job);
@@ -101,6 +116,7 @@ bool InstallWorker(InstallJob& job) {
       if (!shared_icons.count(path)) log.AppendFile(path);
     for (const std::string& path : run.ExtractedFiles())
       if (!shared_icons.count(path)) log.AppendFile(path);
+    if (manifest) log.AppendFile(ManifestPathFor(log_path));
     if (ok) ok = RegisterProduct(job);
   }
 

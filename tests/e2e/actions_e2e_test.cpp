@@ -361,6 +361,7 @@ TEST_F(ActionsInstall, EveryActionOnWindows7) {
                                              "\t<File>" + install + "\\exit_code.exe</File>",
                                              "\t<File>" + install + "\\game.ico</File>",
                                              "\t<File>" + install + "\\touch_library.dll</File>",
+                                             "\t<File>" + install + "\\Logs\\install_manifest.txt</File>",
                                              "\t<File>" + install + "\\game.ico</File>"}));
   auto registry = std::find(log.begin(), log.end(), "\t<Registry>");
   auto defines = std::find(log.begin(), log.end(), "\t<Defines>");

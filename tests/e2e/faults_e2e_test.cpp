@@ -168,8 +168,9 @@ std::string FaultsTest::cfg_, FaultsTest::files_;
 // part of big\c.dat that was written is gone. Nothing outside the install
 // folder changes but for what the pre-install program wrote.
 TEST_F(FaultsTest, DiskFull) {
+  // Then the install manifest, written before the first product file.
   const std::vector<std::string> logged = {"M:\\Game\\a.dat", "M:\\Game\\b.dat", "M:\\Game\\a.dat",
-                                           "M:\\Game\\b.dat"};
+                                           "M:\\Game\\b.dat", "M:\\Game\\install_manifest.txt"};
   std::string filling_xml = kInstallXml;
   filling_xml.insert(filling_xml.find("</InstallConfig>"),
                      "<PreExec><Exe>" + e2e::WinePath(e2e::BinDir() + "/status_listener.exe") +
@@ -184,14 +185,17 @@ TEST_F(FaultsTest, DiskFull) {
   };
   const std::vector<Case> cases = {
       {"too small for the product", "size=1m", "", 0, {}, {}},
-      // Inodes: the root, Game, the log, its properties copy, a.dat, b.dat
-      // and the folder big; big\c.dat finds none left.
+      // Inodes: the root, Game, the log, its properties copy, the manifest,
+      // a.dat and b.dat; the folder big finds none left.
       {"out of file entries during the extraction", "size=16m,nr_inodes=7", "", 1,
-       {"Game/a.dat", "Game/b.dat", "Game/install.log", "Game/install_props.xml"}, logged},
+       {"Game/a.dat", "Game/b.dat", "Game/install.log", "Game/install_manifest.txt", "Game/install_props.xml"},
+       logged},
       // The check wants 2.7 MiB of the 4; 1.5 MiB are left for the files,
       // so the 2 MiB of big\c.dat stop part-way.
       {"taken by a pre-install program, big\\c.dat stops part-way", "size=4m", filling_xml, 1,
-       {"Game/a.dat", "Game/b.dat", "Game/install.log", "Game/install_props.xml", "filler.bin"}, logged},
+       {"Game/a.dat", "Game/b.dat", "Game/install.log", "Game/install_manifest.txt", "Game/install_props.xml",
+        "filler.bin"},
+       logged},
   };
   const std::string mount_point = dir_.file("small");
   fs::create_directories(mount_point);
@@ -245,7 +249,7 @@ TEST_F(FaultsTest, ReadOnlyDestinationFileIsReplaced) {
   EXPECT_TRUE(o.boxes.empty());
   const auto installed = Tree(host_dir);
   for (const ProductFile& f : kFiles) EXPECT_EQ(installed.at(HostName(f.name)), f.size) << f.name;
-  EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).size(), kFiles.size());
+  EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).size(), kFiles.size() + 1);  // + the manifest
   fs::permissions(host_dir + "/a.dat", fs::perms::owner_write, fs::perm_options::add);
   fs::remove_all(host_dir);
 }
@@ -290,7 +294,8 @@ TEST_F(FaultsTest, HeldFileThenKilledRunThenRunAgain) {
   EXPECT_EQ(o.boxes.size(), 1u);
   EXPECT_EQ(testsupport::ReadText(host_dir + "/b.dat"), "old contents");
   EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")),
-            (std::vector<std::string>{"C:\\faults\\held\\a.dat", "C:\\faults\\held\\a.dat"}));
+            (std::vector<std::string>{"C:\\faults\\held\\a.dat", "C:\\faults\\held\\a.dat",
+                                      "C:\\faults\\held\\install_manifest.txt"}));
 
   // Again, with the prompt left open; the run is killed there.
   const auto leftovers_before = e2e::LeftoverTemporaryFolders(kVersion);
@@ -313,21 +318,22 @@ TEST_F(FaultsTest, HeldFileThenKilledRunThenRunAgain) {
     ASSERT_TRUE(testsupport::ReadWholeFile(host_dir + "/" + HostName(f.name), &installed)) << f.name;
     EXPECT_TRUE(packed == installed) << f.name;
   }
-  EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).size(), kFiles.size());
+  EXPECT_EQ(LoggedFiles(testsupport::ReadText(host_dir + "/install.log")).size(), kFiles.size() + 1);  // + the manifest
   for (const std::string& folder : e2e::LeftoverTemporaryFolders(kVersion))
     if (std::find(leftovers_before.begin(), leftovers_before.end(), folder) == leftovers_before.end())
       fs::remove_all(folder);  // the killed run's
   fs::remove_all(host_dir);
 }
 
-// The records of a finished installer: [stub][N,2][cabinet][len,1][defines][len,0][signature].
+// The records of a finished installer: [stub][N,2][cabinet][len,1][hashes][len,4][defines][len,0][signature].
 struct Layout {
   size_t cabinet_offset, cabinet_length, cabinet_record_end;  // end: its type field
 };
 Layout Walk(const Bytes& b) {
   size_t end = b.size() - 20 - 4;  // type field of the defines record
   const size_t defines_length = Get32(b, end - 4);
-  end = end - 4 - defines_length - 4;  // type field of the cabinet record
+  end = end - 4 - defines_length - 4;  // type field of the cabinet record, or of the file hashes after it
+  if (Get32(b, end) == 4) end = end - 4 - Get32(b, end - 4) - 4;
   const size_t cab_length = Get32(b, end - 4);
   return {end - 4 - cab_length, cab_length, end};
 }
