@@ -9,6 +9,16 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Options that choose what the run does instead of an install; the value,
+// when given, is the folder the game was installed to.
+struct ModeOption {
+  const char* name;
+  RunMode mode;
+};
+const ModeOption kModeOptions[] = {
+    {"-verify", RunMode::kVerify},
+};
+
 }  // namespace
 
 void SplitCommandLine(const std::string& text, const OptionHandler& handler) {
@@ -84,6 +94,15 @@ bool ParseWindowHandle(const std::string& value, uintptr_t* handle) {
 
 void HandleOption(const std::string& name, const std::string& value) {
   RunState& run = Run();
+  for (const ModeOption& option : kModeOptions) {
+    if (name != option.name) continue;
+    run.mode = option.mode;
+    if (!value.empty()) {
+      run.pathGiven = true;
+      MainVariables().SetVariable(u"InstallPath", Widen(value));
+    }
+    return;
+  }
   if (name == "-silent") {
     run.silent = true;
   } else if (name == "-regvalue") {
@@ -101,6 +120,8 @@ void HandleOption(const std::string& name, const std::string& value) {
       run.pathGiven = true;
       MainVariables().SetVariable(u"InstallPath", Widen(folder));
     }
+  } else if (name == "-report") {
+    run.reportPath = value;
   } else if (name == kRepairOption) {
     // The value, when given, is the install folder (the uninstall entry
     // names it): it replaces the configured InstallPath, as a path given

@@ -8,6 +8,7 @@
 //   -fnfsystemupdate="C:\Games\Game\game.exe"
 //   -language=de-AT   (the texts of that language's property table)
 //   -repair  -repair="C:\Games\Game"   (repair the install, in that folder)
+//   -verify[="C:\Games\Game"]   (check the installed game; -report=FILE)
 //
 // Options are separated by blanks; double quotes group characters and a
 // closing quote also ends an option; the first '=' outside quotes separates

@@ -11,6 +11,13 @@ enum ExitCode {
   kExitCannotOpenPayload = 4,
   kExitCannotReadPayload = 5,
   kExitAborted = 10,
+  // -verify: 0 when every file is as installed, else one of these.
+  kExitVerifyDifferences = 20,   // files missing or changed (the report lists them)
+  kExitVerifyNoFileHashes = 21,  // the installer was built without file hashes
+  kExitVerifyNoManifest = 22,    // no manifest (or no install log to keep one beside)
+  kExitVerifyDamaged = 23,       // the manifest is damaged or edited
+  kExitVerifyOtherInstaller = 24,
+  kExitVerifyFolderGone = 25,
   kExitRequiredInstallMissing = 300,
 };
 

@@ -145,6 +145,11 @@ int RunInstaller(const std::string& command_line) {
         break;
     }
     if (run.step == RunStep::kFinish) break;
+    // A check of an installed game needs only the configuration.
+    if (run.step == RunStep::kConfiguration && run.mode == RunMode::kVerify && result == kResultNext && !run.aborted) {
+      RunVerifyStep();
+      break;
+    }
     if (result == kResultNext) {
       run.step = NextStep(run.step);
     } else if (result == kResultBack) {

@@ -8,3 +8,7 @@
 // The question now asked; for a volume it also sets %VolumeName%, so it is
 // called on the thread that expands the texts while the worker waits.
 WorkerPrompt RunWorkerPrompt();
+
+// What every page of the run reads (the wizard's resources, the aborted flag,
+// the position memory), for the pages of the run's other modes.
+PageBase RunPages();

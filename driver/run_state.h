@@ -51,8 +51,13 @@ enum class RunStep { kConfiguration, kWelcome, kOptions, kLicense, kInstall, kSt
 inline RunStep NextStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) + 1); }
 inline RunStep PreviousStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) - 1); }
 
+// What the run does with the installer: install the game (the default), or
+// check an installed one against its manifest ("-verify").
+enum class RunMode { kInstall, kVerify };
+
 struct RunState {
   RunStep step = RunStep::kConfiguration;
+  RunMode mode = RunMode::kInstall;
 
   std::atomic<bool> aborted{false};
   bool silent = false;
@@ -85,6 +90,7 @@ struct RunState {
   std::string savedInstallPath;
   std::string savedInstallGroup;
   std::string forcedLanguage;  // "-language": the property table's language tag
+  std::string reportPath;      // "-report": where a silent check writes its report
   // The property table the install copies beside its log when a language
   // table was chosen (the merged table); empty: props.xml.
   std::string propertiesFile;

@@ -32,6 +32,10 @@ int RunInstallStep();
 // The store selection page, after the install, when there are retailers.
 int RunStoreSelectionStep();
 void RunFinishStep();
+// -verify, after the configuration step: checks the installed game against
+// its manifest, shows the result (a window, or a message box for a refusal)
+// or, when silent, writes the report; sets the exit code.
+void RunVerifyStep();
 // Checks the user's choices when the loop reaches the license step; shows
 // the reason of a refusal unless silent.
 bool ValidateChoicesForRun();

@@ -193,6 +193,8 @@ bool LoadLanguageTable(const BrioCommon::PropertiesParser& defaults, std::string
 
 }  // namespace
 
+PageBase RunPages() { return Pages(); }
+
 void SetStartupVariables() { SetBuiltinVariables(); }
 
 void SetInstallerPathVariables(const std::string& installer_path, const std::string& installer_dir,
@@ -384,7 +386,7 @@ void ReleaseWizard() {
 void FinishRun() {
   InstallJob& job = RunJob();
   if (job.log.HasFile()) job.log.Finish(job.defines);
-  if (!Run().aborted) Expand(u"%PostEval%", true);
+  if (!Run().aborted && Run().mode == RunMode::kInstall) Expand(u"%PostEval%", true);
   for (const std::string& resource : job.config.TemporaryInstallResources)
     DeleteFileA(Narrow(Expand(Widen(resource), true)).c_str());
 }

@@ -18,6 +18,7 @@
 #define IDD_FINISH 108
 #define IDD_STORE_SELECTION 109
 #define IDD_OPTIONS_WITH_ASSOCIATION 110
+#define IDD_VERIFY 111
 
 // ---- Controls ----
 // Buttons whose IDs are also the pages' results (wizard/page_framework_win.h).
@@ -48,6 +49,9 @@
 #define IDC_INSTALL_GROUP_TEXT 1021
 // Finish.
 #define IDC_LAUNCH_BOX 1022
+// Check of the installed files (-verify).
+#define IDC_VERIFY_SUMMARY 1031
+#define IDC_VERIFY_LIST 1032
 // Store selection.
 #define IDC_RETAILER_LIST 1026
 #define IDC_OPT_OUT 1027

@@ -39,6 +39,7 @@ enum PageTemplate {
   kTemplateFinish = IDD_FINISH,
   kTemplateStoreSelection = IDD_STORE_SELECTION,
   kTemplateOptionsWithAssociation = IDD_OPTIONS_WITH_ASSOCIATION,
+  kTemplateVerify = IDD_VERIFY,
 };
 
 // The values with which a page ends.

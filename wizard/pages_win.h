@@ -53,6 +53,10 @@ struct StoreChoices {
 };
 int RunStoreSelectionPage(const PageBase& base, const StoreChoices& choices);
 
+// The check of an installed game: the summary line and the list (one file a
+// line); Done (or Esc) closes it.
+int RunVerifyPage(const PageBase& base, const std::string& summary, const std::string& list);
+
 // A question the worker asks the player: property IDs of its caption and
 // text, and the message box's buttons and icon.
 struct WorkerPrompt {
