@@ -17,6 +17,7 @@ struct ModeOption {
 };
 const ModeOption kModeOptions[] = {
     {"-verify", RunMode::kVerify},
+    {kRepairOption, RunMode::kRepair},
 };
 
 }  // namespace
@@ -122,15 +123,6 @@ void HandleOption(const std::string& name, const std::string& value) {
     }
   } else if (name == "-report") {
     run.reportPath = value;
-  } else if (name == kRepairOption) {
-    // The value, when given, is the install folder (the uninstall entry
-    // names it): it replaces the configured InstallPath, as a path given
-    // on the command line does.
-    run.repair = true;
-    if (!value.empty()) {
-      run.pathGiven = true;
-      MainVariables().SetVariable(u"InstallPath", Widen(value));
-    }
   } else if (name == "-language") {
     run.forcedLanguage = value;
   } else if (name == "-msgwnd") {

@@ -52,8 +52,9 @@ inline RunStep NextStep(RunStep step) { return static_cast<RunStep>(static_cast<
 inline RunStep PreviousStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) - 1); }
 
 // What the run does with the installer: install the game (the default), or
-// check an installed one against its manifest ("-verify").
-enum class RunMode { kInstall, kVerify };
+// check an installed one against its manifest ("-verify"), or put back
+// its missing and changed files ("-repair").
+enum class RunMode { kInstall, kVerify, kRepair };
 
 struct RunState {
   RunStep step = RunStep::kConfiguration;
@@ -67,7 +68,6 @@ struct RunState {
   bool ansiWindows = false;
   bool changeSettings = true;
   bool fileAssociations = true;  // the options page's file association box
-  bool repair = false;           // "-repair": repair the install instead of installing
 
   // Written by the worker threads, polled by the driver and the pages.
   std::atomic<bool> done{false};

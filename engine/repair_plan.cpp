@@ -41,37 +41,13 @@ EntrySelection SelectBelowRoot(const std::vector<std::string>& paths, const std:
   return selection;
 }
 
-std::string RepairRefusalText(RepairRefusal refusal, const std::string& detail) {
-  static const struct {
-    RepairRefusal refusal;
-    const char* before;
-    const char* after;
-  } kTexts[] = {
-      {RepairRefusal::kNone, "", ""},
-      {RepairRefusal::kNoFileHashes, "This installer carries no file hashes: it cannot check or repair the game.",
-       ""},
-      {RepairRefusal::kNoInstallLog, "This game keeps no install log, so there is no record of its files to check.",
-       ""},
-      {RepairRefusal::kManifestMissing, "No record of the installed files was found at '",
-       "'. Install the game again."},
-      {RepairRefusal::kManifestDamaged, "The record of the installed files '",
-       "' is damaged or edited. Install the game again."},
-      {RepairRefusal::kOtherInstaller, "The game in '",
-       "' was installed by another installer. Repair it with the installer it was installed from."},
-      {RepairRefusal::kInstallFolderGone, "The game's folder '", "' no longer exists. Install the game again."},
-      {RepairRefusal::kIncomplete, "The install in '",
-       "' stopped part-way. Run the installer again to continue it."},
-  };
-  for (const auto& t : kTexts)
-    if (t.refusal == refusal) return *t.after ? t.before + detail + t.after : std::string(t.before);
-  return std::string();
-}
-
 std::string RepairOutcomeText(RepairOutcome outcome) {
   static const struct {
     RepairOutcome outcome;
     const char* text;
   } kTexts[] = {
+      {RepairOutcome::kUnfinishedInstall,
+       "The install of this game stopped part-way. Run the installer again to continue it."},
       {RepairOutcome::kRepaired, "The game's files were repaired."},
       {RepairOutcome::kNothingToRepair, "The game's files are all as installed: nothing needed repairing."},
       {RepairOutcome::kExtractionFailed, "The installer's data could not be read: no file was replaced."},

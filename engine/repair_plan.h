@@ -1,7 +1,8 @@
 // What a repair and a resumed install decide before they touch anything:
 // which installed files to extract again (named as the cabinet names them
-// below "files\"), why a repair is refused, and the command the game's
-// uninstall entry runs to repair it. Pure and portable: the driver reads the
+// below "files\"), how a repair ended, and the command the game's
+// uninstall entry runs to repair it (the refusals before a repair are
+// -verify's: engine/install_verify.h). Pure and portable: the driver reads the
 // manifest and the files, asks the player and writes; this file only
 // decides, so that every decision has a host test.
 #pragma once
@@ -35,24 +36,12 @@ class EntrySelection {
 EntrySelection SelectBelowRoot(const std::vector<std::string>& paths, const std::string& root,
                                size_t* outside = nullptr);
 
-// Why a repair does not start. Nothing has been changed when it is refused.
-enum class RepairRefusal {
-  kNone,
-  kNoFileHashes,       // the installer carries no file hashes (built before they existed)
-  kNoInstallLog,       // the configuration keeps no install log, so no manifest
-  kManifestMissing,    // no manifest beside the install log
-  kManifestDamaged,    // the manifest does not parse or its check fails
-  kOtherInstaller,     // the manifest names another installer id
-  kInstallFolderGone,  // the manifest's install folder no longer exists
-  kIncomplete,         // the install stopped part-way: run the installer to continue it
-};
-
-// The message shown (or reported) for a refusal; "" for kNone. `detail` is
-// the manifest's path or the install folder, whichever the message names.
-std::string RepairRefusalText(RepairRefusal refusal, const std::string& detail);
-
-// How a repair went after it started.
+// How a repair ended.
 enum class RepairOutcome {
+  // Refused before anything was changed: the manifest says the install
+  // stopped part-way (its log was never finished); running the installer
+  // again continues it.
+  kUnfinishedInstall,
   kRepaired,         // every missing and changed file is back, and a second check is clean
   kNothingToRepair,  // the check found nothing to do; nothing was written
   kExtractionFailed, // the installer's data could not be read or checked: nothing was replaced

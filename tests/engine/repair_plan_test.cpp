@@ -41,10 +41,11 @@ TEST(RepairPlan, RepairCommandParsesBack) {
   const std::string command = RepairCommand("C:\\Setups\\Star Courier Setup.exe", "C:\\Games\\Star Courier\\");
   EXPECT_EQ(command, "\"C:\\Setups\\Star Courier Setup.exe\" -repair=\"C:\\Games\\Star Courier\"");
   ParseCommandLine(command.substr(command.find(" -") + 1));
-  EXPECT_TRUE(::Run().repair);
+  EXPECT_EQ(::Run().mode, RunMode::kRepair);
   EXPECT_TRUE(::Run().pathGiven);
   EXPECT_EQ(MainVariables().GetVariable(u"InstallPath"), u"C:\\Games\\Star Courier");
-  ::Run().repair = ::Run().pathGiven = false;
+  ::Run().mode = RunMode::kInstall;
+  ::Run().pathGiven = false;
   MainVariables().SetVariable(u"InstallPath", u"");
 }
 
@@ -62,18 +63,6 @@ TEST(RepairPlan, InstallerPlaceLasts) {
       {"\\\\server\\share\\Setup.exe", true, false},                      // no drive letter
   };
   for (const auto& c : cases) EXPECT_EQ(InstallerPlaceLasts({c.path, temp, c.fixed}), c.lasts) << c.path;
-}
-
-TEST(RepairPlan, EveryRefusalAndOutcomeHasAMessage) {
-  for (RepairRefusal r : {RepairRefusal::kNoFileHashes, RepairRefusal::kNoInstallLog, RepairRefusal::kManifestMissing,
-                          RepairRefusal::kManifestDamaged, RepairRefusal::kOtherInstaller,
-                          RepairRefusal::kInstallFolderGone, RepairRefusal::kIncomplete})
-    EXPECT_FALSE(RepairRefusalText(r, "X").empty()) << static_cast<int>(r);
-  EXPECT_EQ(RepairRefusalText(RepairRefusal::kInstallFolderGone, "C:\\G"),
-            "The game's folder 'C:\\G' no longer exists. Install the game again.");
-  for (RepairOutcome o : {RepairOutcome::kRepaired, RepairOutcome::kNothingToRepair, RepairOutcome::kExtractionFailed,
-                          RepairOutcome::kStagedMismatch, RepairOutcome::kReplaceFailed, RepairOutcome::kStillDamaged})
-    EXPECT_FALSE(RepairOutcomeText(o).empty()) << static_cast<int>(o);
 }
 
 }  // namespace
