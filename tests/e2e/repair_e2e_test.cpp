@@ -146,6 +146,7 @@ TEST(RepairTest, RepairRestoresOnlyTheDamagedFilesAndRefusesWhatItCannotTrust) {
     fs::remove(deleted);
   };
   damage();
+  fs::create_directories(host + "/SaveGames");
   testsupport::WriteWholeFile(host + "/SaveGames/slot1.sav", std::string("saved"));
   auto before = Times(host);
 
@@ -260,10 +261,15 @@ TEST(RepairTest, AnInstallKilledPartWayIsContinued) {
   for (const char* kept : {"StarCourier.exe", "Uninstall/uninstall.exe", "data/levels.txt", "data/palette.bin"})
     EXPECT_EQ(after.at(kept), before.at(kept)) << kept;
   const std::string log = testsupport::ReadText(host + "/Uninstall/install.log");
-  std::vector<std::string> logged = LoggedFiles(log);
+  // Every file once (the program a second time as a shortcut's icon; the
+  // shortcuts themselves lie elsewhere).
+  std::vector<std::string> logged;
+  for (const std::string& path : LoggedFiles(log))
+    if (path.rfind("C:\\resumetest\\", 0) == 0) logged.push_back(path);
   std::sort(logged.begin(), logged.end());
   EXPECT_EQ(logged, (std::vector<std::string>{
-                        "C:\\resumetest\\StarCourier.exe", "C:\\resumetest\\Uninstall\\install_manifest.txt",
+                        "C:\\resumetest\\StarCourier.exe", "C:\\resumetest\\StarCourier.exe",
+                        "C:\\resumetest\\Uninstall\\install_manifest.txt",
                         "C:\\resumetest\\Uninstall\\uninstall.exe", "C:\\resumetest\\data\\levels.txt",
                         "C:\\resumetest\\data\\palette.bin", "C:\\resumetest\\readme.txt",
                         "C:\\resumetest\\stores\\comet.ico", "C:\\resumetest\\stores\\harbor.ico"}));
