@@ -3,6 +3,7 @@
 #include "config/defines_parser.h"
 #include "base/string_utils.h"
 #include "driver/run_state.h"
+#include "engine/repair_plan.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ struct ModeOption {
 };
 const ModeOption kModeOptions[] = {
     {"-verify", RunMode::kVerify},
+    {kRepairOption, RunMode::kRepair},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 //   -regvalue="0,HKLM\Software\Game\Path=C:\Games"
 //   -fnfsystemupdate="C:\Games\Game\game.exe"
 //   -language=de-AT   (the texts of that language's property table)
+//   -repair  -repair="C:\Games\Game"   (repair the install, in that folder)
 //   -verify[="C:\Games\Game"]   (check the installed game; -report=FILE)
 //
 // Options are separated by blanks; double quotes group characters and a

@@ -18,6 +18,10 @@ enum ExitCode {
   kExitVerifyDamaged = 23,       // the manifest is damaged or edited
   kExitVerifyOtherInstaller = 24,
   kExitVerifyFolderGone = 25,
+  // -repair: its refusals exit with the codes of -verify's above (21 to
+  // 25, nothing changed); these are its own.
+  kExitRepairUnfinished = 26,  // refused: the install stopped part-way (run the installer to continue it)
+  kExitRepairFailed = 27,      // the files are not all as installed after the repair
   kExitRequiredInstallMissing = 300,
 };
 

@@ -10,6 +10,7 @@
 #include "driver/installer_run.h"
 #include "driver/payload.h"
 #include "driver/run_handlers.h"
+#include "driver/run_repair.h"
 #include "driver/run_state.h"
 #include "driver/run_steps.h"
 #include "driver/system_checks.h"
@@ -148,6 +149,11 @@ int RunInstaller(const std::string& command_line) {
     // A check of an installed game needs only the configuration.
     if (run.step == RunStep::kConfiguration && run.mode == RunMode::kVerify && result == kResultNext && !run.aborted) {
       RunVerifyStep();
+      break;
+    }
+    // A repair shows no pages and runs no install actions.
+    if (run.step == RunStep::kConfiguration && run.mode == RunMode::kRepair && result == kResultNext && !run.aborted) {
+      RunRepairStep();
       break;
     }
     if (result == kResultNext) {

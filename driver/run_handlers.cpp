@@ -36,6 +36,7 @@ ExtractionRequest RunExtractionRequest() {
   request.destination = run.destinationFolder;
   request.volumes = run.volumes;
   request.joinedFiles = run.joinedFiles;
+  request.select = run.entrySelect;
   // The writer puts all of cfg\ first, into the cabinet inside the
   // installer: the configuration step never needs a volume.
   request.entriesInVolumes = run.entryPrefix != "cfg\\";

@@ -24,6 +24,7 @@ class RunContext : public InstallContext {
   bool ProductManifest(InstallManifest* manifest) const override { return RunProductManifest(manifest); }
   ExtractionProgress& Progress() override { return RunExtractionProgress(); }
   const std::vector<std::string>& ExtractedFiles() const override { return Run().extractedFiles; }
+  const std::vector<std::string>& KeptFiles() const override { return Run().keptFiles; }
   void SetExtractionFailed(bool failed) override { Run().failed = failed; }
 
   int AskProductNotRunning() override { return Ask(RunPrompt::kProductRunning); }

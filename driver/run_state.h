@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,9 @@ inline RunStep NextStep(RunStep step) { return static_cast<RunStep>(static_cast<
 inline RunStep PreviousStep(RunStep step) { return static_cast<RunStep>(static_cast<int>(step) - 1); }
 
 // What the run does with the installer: install the game (the default), or
-// check an installed one against its manifest ("-verify").
-enum class RunMode { kInstall, kVerify };
+// check an installed one against its manifest ("-verify"), or put back
+// its missing and changed files ("-repair").
+enum class RunMode { kInstall, kVerify, kRepair };
 
 struct RunState {
   RunStep step = RunStep::kConfiguration;
@@ -94,6 +96,13 @@ struct RunState {
   std::string propertiesFile;
 
   std::vector<std::string> extractedFiles;  // every file an extraction wrote
+  // The entries the next extraction takes (by their name under the prefix);
+  // empty: every one. A repair takes the damaged files, a resumed install
+  // the files not yet complete.
+  std::function<bool(const std::string&)> entrySelect;
+  // The files a resumed install found complete and kept, in the manifest's
+  // order: logged as installed before the extracted ones.
+  std::vector<std::string> keptFiles;
   // The last ExtractRunCabinet()'s result: written by the worker thread,
   // read once it is done.
   ExtractionResult extraction;

@@ -29,6 +29,10 @@ int RunWelcomeStep();
 int RunOptionsStep();
 int RunLicenseStep();
 int RunInstallStep();
+// Extracts the run's entry prefix into its destination folder (the run's
+// entry selection applies) on a worker thread, watched by the progress page
+// unless silent; the failed flag tells how it went.
+void RunSelectedExtraction();
 // The store selection page, after the install, when there are retailers.
 int RunStoreSelectionStep();
 void RunFinishStep();

@@ -16,6 +16,7 @@
 #include "driver/installer_run.h"
 #include "driver/run_handlers.h"
 #include "driver/run_prompts_win.h"
+#include "driver/run_repair.h"
 #include "config/property_languages.h"
 #include "base/system_seam.h"
 #include "driver/run_language.h"
@@ -291,12 +292,21 @@ int RunInstallStep() {
   if (!destination.empty() && destination.back() != '\\' && destination.back() != '/') destination += '\\';
   run.destinationFolder = destination;
   run.extractedFiles.clear();
+  PrepareResume();
   StartInstallWorker(RunJob());
   if (run.silent) {
     WaitForWorker();
     return kResultNext;
   }
   return WatchWorker(RunProgressPage(Pages(), Worker()));
+}
+
+void RunSelectedExtraction() {
+  StartConfigExtraction();
+  if (Run().silent)
+    WaitForWorker();
+  else
+    WatchWorker(RunProgressPage(Pages(), Worker()));
 }
 
 void LoadWizardControls() {

@@ -48,6 +48,10 @@ class InstallContext {
   virtual ExtractionProgress& Progress() = 0;
   // Every file an extraction of this run wrote, in order.
   virtual const std::vector<std::string>& ExtractedFiles() const = 0;
+  // The files a resumed install found complete from the run before and
+  // kept (the product files' request then leaves them out): the log lists
+  // them as installed, before the extracted ones. None unless resuming.
+  virtual const std::vector<std::string>& KeptFiles() const { return kNoFiles; }
   // The run's failed flag: the product files could not be extracted.
   virtual void SetExtractionFailed(bool failed) = 0;
 
@@ -58,4 +62,7 @@ class InstallContext {
   // (named by its file name) beside it; true for Retry, false for Cancel.
   // Silent runs and contexts without a user answer Cancel.
   virtual bool AskVolumeRetry(const std::string& volume_name) { return false; }
+
+ private:
+  static inline const std::vector<std::string> kNoFiles;
 };

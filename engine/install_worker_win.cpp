@@ -112,6 +112,8 @@ bool InstallWorker(InstallJob& job) {
     // Whatever either attempt wrote is logged, so that the uninstaller can
     // remove it; a file written by both attempts appears twice.
     const std::set<std::string> shared_icons = SharedShortcutIcons(job);
+    for (const std::string& path : run.KeptFiles())
+      if (!shared_icons.count(path)) log.AppendFile(path);
     for (const std::string& path : run.ExtractedFiles())
       if (!shared_icons.count(path)) log.AppendFile(path);
     if (manifest) log.AppendFile(ManifestPathFor(log_path));

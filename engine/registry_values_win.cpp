@@ -7,6 +7,7 @@
 #include "engine/install_job.h"
 #include "engine/registry_keys_win.h"
 #include "engine/registry_values.h"
+#include "engine/repair_entry_win.h"
 
 namespace {
 
@@ -76,6 +77,7 @@ void RegisterUninstall(const InstallJob& job, const std::string& sub_key, const 
   if (!version.empty()) SetStringValue(handle, "DisplayVersion", version);
   std::string publisher = Narrow(job.Expand(u"%Publisher%"));
   SetStringValue(handle, "Publisher", publisher.empty() ? kDefaultPublisher : publisher);
+  WriteRepairValues(job, handle);
   RegCloseKey(handle);
 }
 
