@@ -19,20 +19,6 @@
 
 namespace {
 
-// A refused repair exits with -verify's code for the same reason.
-struct RefusalExit {
-  VerifyRefusal refusal;
-  int exitCode;
-};
-const RefusalExit kRefusalExits[] = {
-    {VerifyRefusal::kNoFileHashes, kExitVerifyNoFileHashes},
-    {VerifyRefusal::kNoInstallLog, kExitVerifyNoManifest},
-    {VerifyRefusal::kManifestMissing, kExitVerifyNoManifest},
-    {VerifyRefusal::kManifestDamaged, kExitVerifyDamaged},
-    {VerifyRefusal::kOtherInstaller, kExitVerifyOtherInstaller},
-    {VerifyRefusal::kFolderGone, kExitVerifyFolderGone},
-};
-
 struct OutcomeExit {
   RepairOutcome outcome;
   int exitCode;
@@ -114,8 +100,7 @@ void RunRepairStep() {
   RunState& run = Run();
   const ManifestCheck check = LoadRunManifest();
   if (check.refusal != VerifyRefusal::kNone) {
-    for (const RefusalExit& r : kRefusalExits)
-      if (r.refusal == check.refusal) run.exitCode = r.exitCode;
+    run.exitCode = RefusalExitCode(check.refusal);  // -verify's code for the same reason
     std::string text = VerifyRefusalText(check.refusal, check.manifestPath);
     if (check.refusal == VerifyRefusal::kManifestDamaged) text += std::string(" (") + ManifestErrorText(check.error) + ")";
     ShowRunBox("%INSTALL_ERROR%", text, MB_OK | MB_ICONERROR);

@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "engine/install_verify.h"
+
 // Built-in variables and default strings, before anything else is read.
 void SetStartupVariables();
 // InstallerExePath, InstallerExeDir and TempInstallerDir.
@@ -40,6 +42,9 @@ void RunFinishStep();
 // its manifest, shows the result (a window, or a message box for a refusal)
 // or, when silent, writes the report; sets the exit code.
 void RunVerifyStep();
+// The exit code of a -verify or -repair run refused for this reason
+// (engine/install_verify.h); 0 for none.
+int RefusalExitCode(VerifyRefusal refusal);
 // Checks the user's choices when the loop reaches the license step; shows
 // the reason of a refusal unless silent.
 bool ValidateChoicesForRun();

@@ -30,9 +30,18 @@ const RefusalExit kRefusalExits[] = {
     {VerifyRefusal::kFolderGone, kExitVerifyFolderGone},
 };
 
-int ExitCodeOf(const ManifestCheck& check, const VerifyReport& report) {
+}  // namespace
+
+int RefusalExitCode(VerifyRefusal refusal) {
   for (const RefusalExit& r : kRefusalExits)
-    if (r.refusal == check.refusal) return r.exitCode;
+    if (r.refusal == refusal) return r.exitCode;
+  return kExitDone;
+}
+
+namespace {
+
+int ExitCodeOf(const ManifestCheck& check, const VerifyReport& report) {
+  if (check.refusal != VerifyRefusal::kNone) return RefusalExitCode(check.refusal);
   return report.clean() ? kExitDone : kExitVerifyDifferences;
 }
 

@@ -25,6 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using e2e::LoggedFiles;
+
 using Bytes = std::vector<uint8_t>;
 const std::string kVersion = e2e::kWin7;
 const std::vector<std::string> kUtc = {"TZ=UTC"};
@@ -97,18 +99,6 @@ int RunSetup(const std::string& exe, const std::vector<std::string>& args) {
   const e2e::WineResult r = e2e::RunWine(kVersion, argv, 300, kUtc);
   EXPECT_FALSE(r.timedOut) << r.output;
   return r.exitCode;
-}
-
-// The "File" lines of an install log, in order.
-std::vector<std::string> LoggedFiles(const std::string& log) {
-  std::vector<std::string> files;
-  std::istringstream lines(log);
-  std::string line;
-  while (std::getline(lines, line)) {
-    const size_t open = line.find("<File>"), close = line.find("</File>");
-    if (open != std::string::npos && close != std::string::npos) files.push_back(line.substr(open + 6, close - open - 6));
-  }
-  return files;
 }
 
 void ExpectSameProduct(const std::string& source, const std::string& installed) {

@@ -147,4 +147,15 @@ std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub, const s
   return out;
 }
 
+std::vector<std::string> LoggedFiles(const std::string& log) {
+  std::vector<std::string> files;
+  std::istringstream lines(log);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t open = line.find("<File>"), close = line.find("</File>");
+    if (open != std::string::npos && close != std::string::npos) files.push_back(line.substr(open + 6, close - open - 6));
+  }
+  return files;
+}
+
 }  // namespace e2e

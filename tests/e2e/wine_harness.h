@@ -57,6 +57,9 @@ struct Record {
 std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub, const std::vector<Record>& records,
                                        bool signature = true, const std::vector<uint8_t>& tail = {});
 
+// The paths of an install log's "File" lines, in order.
+std::vector<std::string> LoggedFiles(const std::string& log);
+
 // Runs a host command line through the shell; returns its exit status.
 int Shell(const std::string& command, std::string* output = nullptr);
 
