@@ -26,7 +26,7 @@ set(INSTALLER_LINK_TIME_OPTIMISED
   installer_base installer_xml installer_config installer_cabinet installer_engine installer_wizard
   installer_driver uninstaller_core lean_runtime InstallerStub Uninstall)
 if(WIN32)
-  add_compile_options(-Os -ffunction-sections -fdata-sections)
+  add_compile_options(-Oz -ffunction-sections -fdata-sections)
   string(REPLACE ";" "$<SEMICOLON>" lto_targets "${INSTALLER_LINK_TIME_OPTIMISED}")
   add_compile_options("$<$<IN_LIST:$<TARGET_PROPERTY:NAME>,${lto_targets}>:-flto>"
                       "$<$<IN_LIST:$<TARGET_PROPERTY:NAME>,${lto_targets}>:-ffat-lto-objects>")
@@ -48,5 +48,5 @@ endif()
 # Links a shipped program with link-time optimisation (the rest link the
 # plain object code: -fno-lto above).
 function(installer_link_for_size target)
-  target_link_options(${target} PRIVATE -flto -flto-partition=one -Os)
+  target_link_options(${target} PRIVATE -flto -flto-partition=one -Oz)
 endfunction()

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -115,17 +114,17 @@ void RunRepairStep() {
   // gives is checked against the manifest before any installed file is
   // replaced, so that an installer failing its own checks changes nothing.
   const std::string staging = run.tempFolder + "\\repair\\";
-  const auto selection = std::make_shared<EntrySelection>(SelectBelowRoot(damaged, manifest.root));
+  const EntrySelection selection = SelectBelowRoot(damaged, manifest.root);
   run.entryPrefix = "files\\";
   run.destinationFolder = staging;
   run.extractedFiles.clear();
   run.failed = false;
-  run.entrySelect = [selection](const std::string& name) { return selection->Contains(name); };
+  run.entrySelect = [&selection](const std::string& name) { return selection.Contains(name); };
   RunSelectedExtraction();
   run.entrySelect = nullptr;
   if (run.aborted) return;
   if (run.failed) return EndRepair(RepairOutcome::kExtractionFailed);
-  if (!DamagedFiles(StagedManifest(manifest, *selection, staging)).empty())
+  if (!DamagedFiles(StagedManifest(manifest, selection, staging)).empty())
     return EndRepair(RepairOutcome::kStagedMismatch);
   if (!PutInPlace(staging, manifest, damaged)) return EndRepair(RepairOutcome::kReplaceFailed);
   EndRepair(DamagedFiles(manifest).empty() ? RepairOutcome::kRepaired : RepairOutcome::kStillDamaged);
@@ -152,8 +151,9 @@ void PrepareResume() {
   if (!run.silent && ShowRunBox("%InstallName%", question, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   // Every entry but the kept files: one the manifest does not name is
   // extracted as in any install.
-  const auto keep = std::make_shared<EntrySelection>(SelectBelowRoot(kept, manifest.root));
-  run.entrySelect = [keep](const std::string& name) { return !keep->Contains(name); };
+  run.entrySelect = [keep = SelectBelowRoot(kept, manifest.root)](const std::string& name) {
+    return !keep.Contains(name);
+  };
   run.keptFiles = kept;
   RunJob().log.AddNote(Widen("Continued an install that stopped part-way: " + std::to_string(kept.size()) +
                              " complete files kept"));
