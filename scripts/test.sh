@@ -35,15 +35,21 @@ x86_describe "$mode"
 export WINE_TIMEOUT_SCALE=$(x86_timeout_scale "$mode")
 "$here/scripts/build.sh"
 
-# One prefix per Windows version for the whole run; each takes ~15 s to make.
+# One prefix per Windows version for the end-to-end tests, and one each for
+# the Windows unit tests, which run beside them: an end-to-end test checks
+# that an install touched nothing outside its folder, and the unit tests'
+# scratch files in a shared prefix would look like the installer's. Each
+# takes ~25 s to make.
+prefixes="win7 winxp units-win7 units-winxp"
 rm -rf "$BUILD_ROOT/wine"
-"$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/win7" win7 &
-"$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/winxp" winxp &
+for p in $prefixes; do
+  "$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/$p" "${p#units-}" &
+done
 wait
 # A persistent server per prefix saves the start-up of one for every program
 # the tests run; wine-run.sh then need not wait for the server to exit.
-for v in win7 winxp; do
-  WINEPREFIX=$BUILD_ROOT/wine/$v wineserver -p
+for p in $prefixes; do
+  WINEPREFIX=$BUILD_ROOT/wine/$p wineserver -p
 done
 export WINE_PERSISTENT_SERVER=1
 
@@ -51,7 +57,7 @@ export WINE_PERSISTENT_SERVER=1
 . "$here/scripts/lib/xvfb.sh"
 start_xvfb 91 120
 cleanup() {
-  for v in win7 winxp; do WINEPREFIX=$BUILD_ROOT/wine/$v wineserver -k 2>/dev/null; done
+  for p in $prefixes; do WINEPREFIX=$BUILD_ROOT/wine/$p wineserver -k 2>/dev/null; done
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   true
 }
@@ -62,7 +68,8 @@ trap cleanup EXIT
 # end. The Windows run's report follows the host run's.
 status=0
 win_log=$BUILD_ROOT/win-tests.log
-ctest --test-dir "$BUILD_ROOT/win" --output-on-failure -j "$jobs" \
+WINEPREFIX=$BUILD_ROOT/wine/units-win7 \
+  ctest --test-dir "$BUILD_ROOT/win" --output-on-failure -j "$jobs" \
   --timeout $((600 * WINE_TIMEOUT_SCALE)) >"$win_log" 2>&1 &
 win_pid=$!
 echo "== host tests and end-to-end tests under Wine =="
