@@ -35,17 +35,23 @@ x86_describe "$mode"
 export WINE_TIMEOUT_SCALE=$(x86_timeout_scale "$mode")
 "$here/scripts/build.sh"
 
-# One prefix per Windows version for the end-to-end tests, and one each for
-# the Windows unit tests, which run beside them: an end-to-end test checks
-# that an install touched nothing outside its folder, and the unit tests'
-# scratch files in a shared prefix would look like the installer's. Each
-# takes ~25 s to make.
-prefixes="win7 winxp units-win7 units-winxp"
+# Prefixes for the whole run, one per Windows version: for the Windows unit
+# tests, and for each lane of the end-to-end tests (tests/e2e/CMakeLists.txt):
+# the three run side by side, and an end-to-end test checks that an install
+# touched nothing outside its folder, which another's scratch files would
+# spoil. Making a prefix takes ~25 s; the copies of the first two, seconds.
 rm -rf "$BUILD_ROOT/wine"
-for p in $prefixes; do
-  "$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/$p" "${p#units-}" &
-done
+"$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/win7" win7 &
+"$here/scripts/make-prefix.sh" "$BUILD_ROOT/wine/winxp" winxp &
 wait
+prefixes="win7 winxp"
+for lane in lane1 lane2; do
+  mkdir -p "$BUILD_ROOT/wine/$lane"
+  for v in win7 winxp; do
+    cp -a "$BUILD_ROOT/wine/$v" "$BUILD_ROOT/wine/$lane/$v"
+    prefixes="$prefixes $lane/$v"
+  done
+done
 # A persistent server per prefix saves the start-up of one for every program
 # the tests run; wine-run.sh then need not wait for the server to exit.
 for p in $prefixes; do
@@ -54,11 +60,19 @@ done
 export WINE_PERSISTENT_SERVER=1
 
 # Message boxes and pages need a display; tests that run without one say so.
+# The second lane of end-to-end tests gets one of its own.
 . "$here/scripts/lib/xvfb.sh"
 start_xvfb 91 120
+xvfb_pids=$xvfb_pid
+run_display=${DISPLAY:-}
+unset DISPLAY
+start_xvfb 121 150
+xvfb_pids="$xvfb_pids $xvfb_pid"
+export E2E_LANE2_DISPLAY=${DISPLAY:-$run_display}
+if [ -n "$run_display" ]; then export DISPLAY=$run_display; else unset DISPLAY; fi
 cleanup() {
   for p in $prefixes; do WINEPREFIX=$BUILD_ROOT/wine/$p wineserver -k 2>/dev/null; done
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  for pid in $xvfb_pids; do kill "$pid" 2>/dev/null; done
   true
 }
 trap cleanup EXIT
@@ -68,8 +82,7 @@ trap cleanup EXIT
 # end. The Windows run's report follows the host run's.
 status=0
 win_log=$BUILD_ROOT/win-tests.log
-WINEPREFIX=$BUILD_ROOT/wine/units-win7 \
-  ctest --test-dir "$BUILD_ROOT/win" --output-on-failure -j "$jobs" \
+ctest --test-dir "$BUILD_ROOT/win" --output-on-failure -j "$jobs" \
   --timeout $((600 * WINE_TIMEOUT_SCALE)) >"$win_log" 2>&1 &
 win_pid=$!
 echo "== host tests and end-to-end tests under Wine =="

@@ -30,11 +30,30 @@ void AppendLE32(std::vector<uint8_t>* out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
+// The end-to-end tests run in lanes side by side (tests/e2e/CMakeLists.txt
+// puts each in one): a lane has prefixes of its own, under wine/lane<N>, and
+// a display of its own where scripts/test.sh started one for it
+// (E2E_LANE<N>_DISPLAY), so that no test sees another's windows, files or
+// registry keys. Without a lane a test uses the run's own prefixes.
+std::string Lane() {
+  const char* lane = std::getenv("E2E_LANE");
+  return lane ? lane : "";
+}
+
+const bool kLaneDisplayTaken = [] {
+  if (Lane().empty()) return false;
+  const char* display = std::getenv(("E2E_LANE" + Lane() + "_DISPLAY").c_str());
+  return display && *display && setenv("DISPLAY", display, 1) == 0;
+}();
+
 }  // namespace
 
 std::string BinDir() { return E2E_BIN_DIR; }
 std::string SourceDir() { return E2E_SOURCE_DIR; }
-std::string PrefixDir(const std::string& version) { return std::string(E2E_BIN_DIR) + "/../wine/" + version; }
+std::string PrefixDir(const std::string& version) {
+  const std::string lane = Lane().empty() ? "" : "lane" + Lane() + "/";
+  return std::string(E2E_BIN_DIR) + "/../wine/" + lane + version;
+}
 std::string DriveC(const std::string& version) { return PrefixDir(version) + "/drive_c"; }
 
 int TimeoutScale() {
