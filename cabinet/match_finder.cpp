@@ -9,6 +9,9 @@ namespace cab {
 namespace {
 
 constexpr unsigned kHash3Bits = 16;
+// How far ahead a tree insert starts the loads of later inserts.
+constexpr uint32_t kFarAhead = 12;
+constexpr uint32_t kNearAhead = 6;
 
 inline uint32_t Hash4(const uint8_t* p, unsigned bits) {
   return (Load32(p) * 2654435761u) >> (32 - bits);
@@ -95,10 +98,30 @@ void MatchFinder::Index(uint32_t pos) {
   head2_[Hash2(p)] = pos + 1;
 }
 
+void MatchFinder::PrefetchHeads(const uint8_t* p) const {
+  __builtin_prefetch(&head4_[Hash4(p, params_.hash_bits)]);
+  __builtin_prefetch(&head3_[Hash3(p)]);
+  __builtin_prefetch(&head2_[Hash2(p)]);
+}
+
 void MatchFinder::TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t limit, uint32_t* best) {
   const uint32_t avail = std::min(end_ - pos, params_.max_length);
   if (avail < 4) return;
   const uint8_t* cur = At(pos);
+  // Every insert waits on memory (the bucket head, then each node's links
+  // and bytes). Positions are inserted in order, so start those loads for
+  // the positions ahead: the table heads a few positions on, and the first
+  // candidates nearer on (whose heads were fetched already).
+  if (pos + kFarAhead + 4 <= end_) {
+    PrefetchHeads(cur + kFarAhead);
+    const uint32_t next = head4_[Hash4(cur + kNearAhead, params_.hash_bits)];
+    if (next > base_) {
+      __builtin_prefetch(&chain_[2 * size_t((next - 1) & chain_mask_)]);
+      __builtin_prefetch(At(next - 1));
+    }
+    const uint32_t next3 = head3_[Hash3(cur + kNearAhead)];
+    if (next3 > base_) __builtin_prefetch(At(next3 - 1));
+  }
   const uint32_t h = Hash4(cur, params_.hash_bits);
   uint32_t cand = head4_[h];
   head4_[h] = pos + 1;

@@ -89,6 +89,8 @@ class MatchFinder {
 
  private:
   void Index(uint32_t pos);
+  // Starts loading the table heads of the position whose bytes are at p.
+  void PrefetchHeads(const uint8_t* p) const;
   void IndexUpTo(uint32_t pos);
   // Inserts `pos` in its tree; with `out`, also reports the matches met on
   // the way (lengths capped at `limit`, each longer than *best).
