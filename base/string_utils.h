@@ -63,7 +63,8 @@ std::string GetRoot(const std::string& path);
 bool FileExists(const std::string& path);
 bool FileExists(const WString& path);
 
-// Creates every folder along the path, left to right; failures are ignored.
+// Creates the folder and every folder above it that is missing; failures
+// are ignored.
 void MakeDirectories(const std::string& path);
 
 // Deletes everything inside the folder (read-only files too); refuses folder

@@ -20,11 +20,15 @@ bool FileExists(const WString& path) {
   return true;
 }
 
+// The folder itself first: one call where only it is missing (an install
+// makes each folder of the product once, most of whose parents are there by
+// then), where making every level from the drive down costs a call per
+// level.
 void MakeDirectories(const std::string& path) {
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == '\\' || path[i] == '/') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+  if (CreateDirectoryA(path.c_str(), nullptr)) return;
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '\\' || path[i] == '/') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
   }
-  CreateDirectoryA(path.c_str(), nullptr);
 }
 
 bool DeleteDirectoryContents(const std::string& folder) {

@@ -69,7 +69,6 @@ int RunInstaller(const std::string& command_line) {
   ConnectRunHandlers();
 
   ReadOperatingSystemVersion();
-  LoadWindowIcons();
   run.askEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   run.answerEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   SetStartupVariables();
@@ -80,6 +79,12 @@ int RunInstaller(const std::string& command_line) {
   }
 
   HandleCommandLine(command_line);
+  // What only windows use (the pages' icons, COM on this thread, the common
+  // controls, the rich edit library) is not loaded for a silent run: under
+  // Wine the first icon or window of a session starts the desktop process,
+  // seconds under emulation. A message box of a silent run (the retry
+  // prompt, the refusals shown in every mode) needs none of them.
+  if (!run.silent) LoadWindowIcons();
 
   char module[256] = {};
   GetModuleFileNameA(nullptr, module, 255);
@@ -111,11 +116,13 @@ int RunInstaller(const std::string& command_line) {
     run.installerId = records.installerId;
   }
 
-  HRESULT com = CoInitialize(nullptr);
-  bool com_initialized = SUCCEEDED(com);
-  if (!com_initialized) ShowRunMessage("%INSTALL_ERROR%", "%COINITIALIZE_FAILED%", MB_OK | MB_ICONWARNING, false);
-  InitCommonControls();
-  LoadWizardControls();
+  bool com_initialized = false;
+  if (!run.silent) {
+    com_initialized = SUCCEEDED(CoInitialize(nullptr));
+    if (!com_initialized) ShowRunMessage("%INSTALL_ERROR%", "%COINITIALIZE_FAILED%", MB_OK | MB_ICONWARNING, false);
+    InitCommonControls();
+    LoadWizardControls();
+  }
 
   while (!run.aborted) {
     int result = kResultCancel;

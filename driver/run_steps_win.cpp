@@ -310,7 +310,7 @@ void RunSelectedExtraction() {
 }
 
 void LoadWizardControls() {
-  if (!g_licenseControl) g_licenseControl = new RichEditLicenseControl();
+  g_licenseControl = new RichEditLicenseControl();
 }
 
 int RunLicenseStep() {

@@ -89,6 +89,36 @@ bool RegisterProduct(InstallJob& job) {
   return RunExecList(job, job.config.PostExec);
 }
 
+// COM on the worker's thread, started before the first step that creates
+// COM objects or may (the exec lists' programs and library functions, the
+// Game Explorer, shortcuts, the shell told of new icons) and never for an
+// install without them: starting it makes the thread a hidden window, and
+// under Wine the first window of a session starts the desktop process,
+// seconds under emulation.
+class WorkerCom {
+ public:
+  WorkerCom() = default;
+  WorkerCom(const WorkerCom&) = delete;
+  WorkerCom& operator=(const WorkerCom&) = delete;
+  ~WorkerCom() {
+    if (initialized_) CoUninitialize();
+  }
+  void Start() {
+    if (started_) return;
+    started_ = true;
+    initialized_ = SUCCEEDED(CoInitialize(nullptr));
+  }
+
+ private:
+  bool started_ = false;
+  bool initialized_ = false;
+};
+
+bool RegistrationUsesCom(const BrioCommon::InstallConfiguration& config) {
+  return !config.GameExplorer.empty() || !config.Shortcuts.empty() || !config.FileAssociations.empty() ||
+         !config.PostExec.empty();
+}
+
 }  // namespace
 
 bool InstallWorker(InstallJob& job) {
@@ -96,8 +126,8 @@ bool InstallWorker(InstallJob& job) {
   BrioCommon::InstallConfigParser& config = job.config;
   InstallLog& log = job.log;
 
-  // Shortcuts and the Game Explorer create COM objects on this thread.
-  const bool com_initialized = SUCCEEDED(CoInitialize(nullptr));
+  WorkerCom com;
+  if (!config.PreExec.empty()) com.Start();
 
   bool ok = RunExecList(job, config.PreExec);
   const std::string log_path = job.ExpandText(config.InstallLog);
@@ -117,12 +147,12 @@ bool InstallWorker(InstallJob& job) {
     for (const std::string& path : run.ExtractedFiles())
       if (!shared_icons.count(path)) log.AppendFile(path);
     if (manifest) log.AppendFile(ManifestPathFor(log_path));
+    if (ok && RegistrationUsesCom(config)) com.Start();
     if (ok) ok = RegisterProduct(job);
   }
 
   if (job.iconsChanged) RefreshShellIcons();
   run.SetAborted(!ok);
-  if (com_initialized) CoUninitialize();
   return ok;
 }
 

@@ -107,8 +107,10 @@ BOOL CALLBACK FindInstallerBox(HWND window, LPARAM) {
   char class_name[32] = {};
   GetClassNameA(window, class_name, sizeof class_name);
   if (std::string(class_name) != "#32770") return TRUE;
-  // The preparation window (no caption) is not a box to answer.
-  if (!(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION)) return TRUE;
+  // The preparation window (no caption) is not a box to answer; nor is a
+  // box still being built (shown only once its texts are set: a silent
+  // run's first window also loads the display driver first).
+  if (!(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) || !IsWindowVisible(window)) return TRUE;
   for (HWND done : g_listener.answered)
     if (done == window) return TRUE;
   g_listener.pending_box = window;
