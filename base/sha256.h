@@ -24,7 +24,8 @@ class Sha256 {
   Sha256Digest Finish();
 
  private:
-  void Compress(const uint8_t* block);
+  // Runs the compression function over whole 64-byte blocks.
+  void Compress(const uint8_t* blocks, size_t count);
 
   uint32_t state_[8];
   uint8_t pending_[64];

@@ -1,6 +1,7 @@
 #include "cabinet/volume_check.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "base/thread_primitives.h"
 #include "cabinet/cab_file_io.h"
@@ -8,6 +9,8 @@
 namespace {
 
 constexpr uint32_t kHashPiece = 1024 * 1024;
+// More threads than this only add memory: the disk is the limit then.
+constexpr unsigned kMaxCheckThreads = 16;
 
 struct FaultText {
   VolumeFault fault;
@@ -63,56 +66,99 @@ VolumeFault CheckVolumeFile(const std::string& path, const VolumeExpectation& ex
   return fault;
 }
 
-struct VolumeChecker::Ahead {
-  base::Thread thread;
-  std::atomic<bool> stop{false};
-  std::string path;
-  const VolumeExpectation* expected = nullptr;
-  size_t index = 0;
+// Where each volume's check stands. A thread takes the first waiting
+// volume; the extraction's thread takes a verdict once (a second Check of
+// the same volume is a retry and checks again).
+enum class CheckState { kWaiting, kChecking, kChecked, kTaken };
+
+struct Verdict {
+  CheckState state = CheckState::kWaiting;
   VolumeFault fault = VolumeFault::kStopped;
-  static void Body(void* self) {
-    Ahead& a = *static_cast<Ahead*>(self);
-    a.fault = CheckVolumeFile(a.path, *a.expected, &a.stop);
-  }
 };
 
-VolumeChecker::VolumeChecker(const std::string& folder, const std::vector<VolumeExpectation>& volumes)
-    : folder_(folder), volumes_(volumes) {}
+struct VolumeChecker::Pool {
+  explicit Pool(size_t volumes) : verdicts(volumes) {}
+  VolumeChecker* checker = nullptr;
+  base::Mutex mutex;
+  // The extraction's thread sleeps on it while the volume it asks for is
+  // being checked; a thread that ends a check then releases it once.
+  base::Semaphore checked{0};
+  bool caller_waiting = false;  // guarded by the mutex, as are the verdicts
+  std::vector<Verdict> verdicts;
+  size_t next = 0;  // no volume before it waits
+  std::atomic<bool> stop{false};
+  base::Thread threads[kMaxCheckThreads];
+  unsigned thread_count = 0;
+};
+
+VolumeChecker::VolumeChecker(const std::string& folder, const std::vector<VolumeExpectation>& volumes,
+                             unsigned threads)
+    : folder_(folder), volumes_(volumes), threads_(threads ? threads : base::ProcessorsForThreads()) {}
 
 VolumeChecker::~VolumeChecker() {
-  if (!ahead_) return;
-  ahead_->stop = true;
-  ahead_->thread.Join();
+  if (!pool_) return;
+  pool_->stop = true;
+  for (unsigned i = 0; i < pool_->thread_count; ++i) pool_->threads[i].Join();
 }
 
 void VolumeChecker::Start() {
-  if (!volumes_.empty()) StartAhead(0);
+  if (volumes_.empty() || pool_) return;
+  std::unique_ptr<Pool> pool(new Pool(volumes_.size()));
+  if (!pool->mutex.Valid() || !pool->checked.Valid()) return;  // each volume is checked when asked for
+  pool->checker = this;
+  size_t count = threads_ < kMaxCheckThreads ? threads_ : kMaxCheckThreads;
+  pool->thread_count = static_cast<unsigned>(count < volumes_.size() ? count : volumes_.size());
+  pool_ = std::move(pool);
+  for (unsigned i = 0; i < pool_->thread_count; ++i) pool_->threads[i].Start(CheckThread, pool_.get());
 }
 
-void VolumeChecker::StartAhead(size_t index) {
-  ahead_.reset(new Ahead);
-  ahead_->path = folder_ + volumes_[index].name;
-  ahead_->expected = &volumes_[index];
-  ahead_->index = index;
-  // Without a thread the volume is checked when it is asked for.
-  if (!ahead_->thread.Start(Ahead::Body, ahead_.get())) ahead_.reset();
-}
-
-bool VolumeChecker::TakeAhead(size_t index, VolumeFault* fault) {
-  if (!ahead_) return false;
-  ahead_->thread.Join();
-  const bool hit = ahead_->index == index && ahead_->fault != VolumeFault::kStopped;
-  *fault = ahead_->fault;
-  ahead_.reset();
-  return hit;
+void VolumeChecker::CheckThread(void* self) {
+  Pool& p = *static_cast<Pool*>(self);
+  const VolumeChecker& c = *p.checker;
+  for (;;) {
+    size_t index;
+    {
+      base::MutexLock lock(p.mutex);
+      while (p.next < p.verdicts.size() && p.verdicts[p.next].state != CheckState::kWaiting) ++p.next;
+      if (p.next == p.verdicts.size() || p.stop) return;
+      index = p.next++;
+      p.verdicts[index].state = CheckState::kChecking;
+    }
+    const VolumeFault fault = CheckVolumeFile(c.folder_ + c.volumes_[index].name, c.volumes_[index], &p.stop);
+    bool wake;
+    {
+      base::MutexLock lock(p.mutex);
+      p.verdicts[index].fault = fault;
+      p.verdicts[index].state = CheckState::kChecked;
+      wake = p.caller_waiting;
+      p.caller_waiting = false;
+    }
+    if (wake) p.checked.Release();
+  }
 }
 
 VolumeFault VolumeChecker::Check(const std::string& name) {
   size_t index = 0;
   while (index < volumes_.size() && volumes_[index].name != name) ++index;
   if (index == volumes_.size()) return VolumeFault::kNotListed;
-  VolumeFault fault = VolumeFault::kNone;
-  if (!TakeAhead(index, &fault)) fault = CheckVolumeFile(folder_ + name, volumes_[index]);
-  if (fault == VolumeFault::kNone && index + 1 < volumes_.size()) StartAhead(index + 1);
-  return fault;
+  if (pool_) {
+    Pool& p = *pool_;
+    for (;;) {
+      p.mutex.Lock();
+      Verdict& v = p.verdicts[index];
+      const CheckState state = v.state;
+      if (state == CheckState::kChecking) {
+        p.caller_waiting = true;
+        p.mutex.Unlock();
+        p.checked.Acquire();
+        continue;
+      }
+      v.state = CheckState::kTaken;
+      const VolumeFault fault = v.fault;
+      p.mutex.Unlock();
+      if (state == CheckState::kChecked && fault != VolumeFault::kStopped) return fault;
+      break;  // not begun, or asked for again: checked here and now
+    }
+  }
+  return CheckVolumeFile(folder_ + name, volumes_[index]);
 }

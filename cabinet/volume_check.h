@@ -5,9 +5,12 @@
 // checked against that before the extraction reads a byte from it, so that
 // no file from a wrong volume is ever reported installed.
 //
-// Hashing costs one more read of every volume. VolumeChecker hides it: while
-// the extraction reads one volume, a thread of its own checks the next one,
-// so on two cores the check runs beside the writes instead of before them.
+// Hashing costs one more read of every volume, and SHA-256 is slower than a
+// disk: hashing one volume after the other on one thread made a set install
+// at the hash's speed. VolumeChecker checks several volumes at once, one per
+// thread (up to the processor count), in set order from the start of the
+// extraction, so that the check runs beside the writes and on every core;
+// the extraction still waits for a volume's verdict before it reads from it.
 #pragma once
 
 #include <atomic>
@@ -41,29 +44,30 @@ const char* VolumeFaultText(VolumeFault fault);
 VolumeFault CheckVolumeFile(const std::string& path, const VolumeExpectation& expected,
                             const std::atomic<bool>* stop = nullptr);
 
-// Checks the volumes of one extraction, one ahead of their use.
+// Checks the volumes of one extraction ahead of their use. Memory: one
+// 1 MB piece per thread.
 class VolumeChecker {
  public:
-  // folder ends in a path separator (or is empty); volumes in set order.
-  VolumeChecker(const std::string& folder, const std::vector<VolumeExpectation>& volumes);
-  ~VolumeChecker();
+  // folder ends in a path separator (or is empty); volumes in set order;
+  // threads: how many volumes are checked at once (0: one per processor).
+  VolumeChecker(const std::string& folder, const std::vector<VolumeExpectation>& volumes, unsigned threads = 0);
+  ~VolumeChecker();  // stops the checks still running
   VolumeChecker(const VolumeChecker&) = delete;
   VolumeChecker& operator=(const VolumeChecker&) = delete;
 
-  // Starts checking the first volume in the background.
+  // Starts checking the volumes in the background, the first ones first.
   void Start();
-  // The verdict for the named volume (waiting for the background check when
-  // it is this one), then starts checking the volume after it. Asking again
-  // for the same volume (a retry) checks it again.
+  // The verdict for the named volume: the background check's (waiting for
+  // it while it runs), or a check made now when none has begun. Asking
+  // again for the same volume (a retry) checks it again.
   VolumeFault Check(const std::string& name);
 
  private:
-  struct Ahead;
-  void StartAhead(size_t index);
-  // Waits for the background check; its result when it checked index.
-  bool TakeAhead(size_t index, VolumeFault* fault);
+  struct Pool;
+  static void CheckThread(void* self);
 
   std::string folder_;
   std::vector<VolumeExpectation> volumes_;
-  std::unique_ptr<Ahead> ahead_;
+  unsigned threads_;
+  std::unique_ptr<Pool> pool_;
 };

@@ -188,6 +188,28 @@ TEST(CabinetSetExtract, RetryAfterTheVolumeIsPutInPlace) {
 
 }
 
+// The volumes are checked several at once, whatever order the threads end
+// in: each verdict is the one its own volume earns, and asking again checks
+// again (the player may have put the volume right meanwhile).
+TEST(CabinetSetExtract, VolumesCheckedAtOnceEachGetTheirOwnVerdict) {
+  for (unsigned threads : {1u, 2u, 4u}) {
+    SCOPED_TRACE(threads);
+    Installed g;
+    std::filesystem::remove(g.source + kSep + "Game-2.cab");
+    std::vector<uint8_t> three = g.set.cabinets.at("Game-3.cab");
+    three[three.size() / 2] ^= 1;
+    g.Put("Game-3.cab", three);
+    VolumeChecker checker(g.source + kSep, g.request.volumes, threads);
+    checker.Start();
+    EXPECT_EQ(checker.Check("Game-4.cab"), VolumeFault::kNone);
+    EXPECT_EQ(checker.Check("Game-3.cab"), VolumeFault::kWrongContents);
+    EXPECT_EQ(checker.Check("Game-2.cab"), VolumeFault::kMissing);
+    EXPECT_EQ(checker.Check("Game-5.cab"), VolumeFault::kNotListed);
+    g.Put("Game-2.cab", g.set.cabinets.at("Game-2.cab"));
+    EXPECT_EQ(checker.Check("Game-2.cab"), VolumeFault::kNone);
+  }
+}
+
 TEST(CabinetSetExtract, PercentagesOfHugeInstalls) {
   struct Case {
     int64_t done, total;
