@@ -82,16 +82,10 @@ fdi::Handle OpenCallback(void* context, const char* path, int flags, int permiss
     const std::string p = path;
     const std::string folder = GetDirectory(p);
     if (!folder.empty() && x.made_folders.insert(folder).second) MakeDirectories(folder);
+    cab::io::MakeReplaceable(p);
     flags |= fdi::kOpenTruncate;
   }
   fdi::Handle h = cab::io::Open(path, flags, permission);
-  if (create && h == -1) {
-    // An earlier file there that is read-only, hidden or system refuses to
-    // be replaced until its attributes are plain. Asked only after a
-    // refusal: most files are new, and a question each costs the server.
-    cab::io::MakeReplaceable(path);
-    h = cab::io::Open(path, flags, permission);
-  }
   if (!create && h != -1 && x.request.cabinetOffset != 0 && x.request.cabinetPath == path) {
     // The cabinet lies inside the installer's file: the engine sees it as a
     // file of its own that starts at position 0.
