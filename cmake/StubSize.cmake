@@ -40,10 +40,13 @@ if(WIN32)
     ${CMAKE_CURRENT_SOURCE_DIR}/cabinet/lzx_decoder.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cabinet/mszip_decoder.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cabinet/quantum_decoder.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/cabinet/lzx_format.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cabinet/huffman_table.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cabinet/cab_checksum.cpp
     PROPERTIES COMPILE_OPTIONS "-O2;-fno-lto")
+  # The E8 translation: compiled for size, its search is the same loop of
+  # instructions as at -O2, without the padding.
+  set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/cabinet/lzx_format.cpp
+    PROPERTIES COMPILE_OPTIONS "-Os;-fno-lto")
   # As fast at -O1 (no loop alignment) and a little smaller.
   set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/base/sha256_compress.cpp
     PROPERTIES COMPILE_OPTIONS "-O1;-fno-lto")
