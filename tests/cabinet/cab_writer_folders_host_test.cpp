@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cabinet/cab_writer.h"
+#include "support/run_command_host.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -69,16 +70,6 @@ std::vector<uint8_t> WriteCase(const Case& c, unsigned threads, const std::strin
   return all;
 }
 
-int Shell(const std::string& cmd, std::string* out) {
-  out->clear();
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-  return pclose(p);
-}
-
 TEST(CabWriterFolders, SameBytesWhateverTheThreadsAndEveryFolderReadsBack) {
   const bool cabextract = std::system("command -v cabextract >/dev/null 2>&1") == 0;
   const std::vector<Case> cases = {
@@ -108,7 +99,7 @@ TEST(CabWriterFolders, SameBytesWhateverTheThreadsAndEveryFolderReadsBack) {
     }
     if (!cabextract) continue;
     std::string out;
-    ASSERT_EQ(Shell("cd " + dir.path() + " && cabextract -q -d x Game.exe", &out), 0) << out;
+    ASSERT_EQ(testsupport::RunCommand("cd " + dir.path() + " && cabextract -q -d x Game.exe", &out), 0) << out;
     EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
     for (size_t i = 0; i < c.sizes.size(); ++i)
       EXPECT_EQ(testsupport::ReadText(dir.file("x/files/f" + std::to_string(i))), Content(c.sizes[i], static_cast<unsigned>(i))) << i;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cabinet/cab_writer.h"
+#include "support/run_command_host.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_writer_test_data.h"
 
@@ -17,17 +18,6 @@ using writertest::Added;
 bool HaveProgram(const char* name) {
   std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;
-}
-
-// Runs a shell command; returns its exit status and stdout.
-int Run(const std::string& cmd, std::string* out) {
-  out->clear();
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-  return pclose(p);
 }
 
 std::string HostPath(const std::string& name) {
@@ -42,16 +32,16 @@ void ExpectCabextractReads(const std::vector<Added>& added, cab::CabWriter& w) {
   const std::string cab = dir.file("test.cab");
   ASSERT_TRUE(w.WriteToFile(cab)) << w.error();
   std::string out;
-  EXPECT_EQ(Run("cabextract -t '" + cab + "'", &out), 0) << out;
+  EXPECT_EQ(testsupport::RunCommand("cabextract -t '" + cab + "'", &out), 0) << out;
   EXPECT_NE(out.find("All done, no errors"), std::string::npos) << out;
-  ASSERT_EQ(Run("cabextract -q -d '" + dir.file("x") + "' '" + cab + "'", &out), 0) << out;
+  ASSERT_EQ(testsupport::RunCommand("cabextract -q -d '" + dir.file("x") + "' '" + cab + "'", &out), 0) << out;
   for (const Added& a : added) {
     std::vector<uint8_t> back;
     ASSERT_TRUE(testsupport::ReadWholeFile(dir.file("x/" + HostPath(a.name)), &back)) << a.name;
     EXPECT_TRUE(back == a.data) << a.name;
   }
   if (HaveProgram("gcab")) {
-    ASSERT_EQ(Run("gcab -l '" + cab + "'", &out), 0) << out;
+    ASSERT_EQ(testsupport::RunCommand("gcab -l '" + cab + "'", &out), 0) << out;
     // One line per entry: name, size, date and time.
     for (const Added& a : added) {
       char line[400];

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cabinet/cab_writer.h"
+#include "support/run_command_host.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -18,16 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using cab::CabCompression;
-
-int Shell(const std::string& cmd, std::string* out) {
-  out->clear();
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-  return pclose(p);
-}
 
 // Half text-like, half noise, so that every compression has work to do.
 std::string Content(size_t size, unsigned seed) {
@@ -114,17 +105,17 @@ TEST(CabWriterSet, CabextractTestsAndExtractsEverySetWithPartsJoined) {
       EXPECT_EQ(set.cabinets[i].sha256, base::Sha256Of(bytes.data(), bytes.size())) << i;
     }
     std::string out;
-    EXPECT_EQ(Shell("cabextract -t " + dir.file("Game.exe"), &out), 0) << out;
+    EXPECT_EQ(testsupport::RunCommand("cabextract -t " + dir.file("Game.exe"), &out), 0) << out;
     EXPECT_NE(out.find("All done, no errors"), std::string::npos) << out;
     EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
-    ASSERT_EQ(Shell("cd " + dir.path() + " && cabextract -q -d x Game.exe", &out), 0) << out;
+    ASSERT_EQ(testsupport::RunCommand("cd " + dir.path() + " && cabextract -q -d x Game.exe", &out), 0) << out;
     size_t parted = 0;
     for (size_t i = 0; i < c.sizes.size(); ++i) {
       const std::string name = "f" + std::to_string(i) + ".bin";
       if (c.sizes[i] > c.part_size) {
         ASSERT_LT(parted, set.joined.size());
         EXPECT_EQ(set.joined[parted++].name, "files\\" + name);
-        ASSERT_EQ(Shell("cd " + dir.file("x/files") + " && cat " + name + ".* > " + name, &out), 0) << out;
+        ASSERT_EQ(testsupport::RunCommand("cd " + dir.file("x/files") + " && cat " + name + ".* > " + name, &out), 0) << out;
       }
       std::vector<uint8_t> back;
       ASSERT_TRUE(testsupport::ReadWholeFile(dir.file("x/files/" + name), &back)) << name;

@@ -15,4 +15,10 @@ CommandResult RunCommand(const std::string& command) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(capture.file("out")), ReadText(capture.file("err"))};
 }
 
+int RunCommand(const std::string& command, std::string* output) {
+  const CommandResult r = RunCommand("( " + command + " )");
+  *output = r.out + r.err;
+  return r.status;
+}
+
 }  // namespace testsupport

@@ -15,4 +15,8 @@ struct CommandResult {
 
 CommandResult RunCommand(const std::string& command);
 
+// The same for a command line of several commands; returns the exit status
+// and sets *output to what it wrote, standard output then standard error.
+int RunCommand(const std::string& command, std::string* output);
+
 }  // namespace testsupport
