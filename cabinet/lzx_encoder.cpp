@@ -264,6 +264,7 @@ struct LzxEncoder::Impl {
         WriteBlockHeader(w, kBlockUncompressed, size);
         // 1 to 16 bits of padding: a full word when already aligned.
         w.Put(0, 16 - w.pending_bits());
+        w.Align();
         // The repeated offsets as they stand after the block, so that the
         // frames parsed after it stay valid.
         const uint32_t* reps = pending[block.first + block.count - 1].repeats_after;
@@ -507,6 +508,8 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   d.parse.skip_shift = d.level.skip_shift;
   d.parse.passes = d.level.passes;
   d.input.clear();
+  // The window's history and a round: the buffer never grows after this.
+  d.input.reserve((size_t(1) << options.window_bits) + size_t(kStretchFrames) * kRoundStretches * kFrameSize);
   d.input_base = d.round_start = 0;
   d.round_frames = 0;
   d.pending_count = 0;

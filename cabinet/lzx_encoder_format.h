@@ -106,16 +106,22 @@ struct SymbolStats {
 class LzxBitWriter {
  public:
   explicit LzxBitWriter(std::vector<uint8_t>* out) : out_(out) {}
-  // Sends the low `bits` bits of value (bits <= 16), high bit first.
+  // Sends the low `bits` bits of value (bits <= 16), high bit first. Bits
+  // are held until two words are full, which halves the stores per symbol.
   void Put(uint32_t value, unsigned bits) {
     acc_ = (acc_ << bits) | value;
     count_ += bits;
-    if (count_ >= 16) {
-      count_ -= 16;
-      uint32_t word = acc_ >> count_;
-      out_->push_back(static_cast<uint8_t>(word));
-      out_->push_back(static_cast<uint8_t>(word >> 8));
-      acc_ &= (1u << count_) - 1;
+    if (count_ >= 32) {
+      count_ -= 32;
+      const uint32_t words = static_cast<uint32_t>(acc_ >> count_);
+      const size_t at = out_->size();
+      out_->resize(at + 4);
+      uint8_t* p = out_->data() + at;
+      p[0] = static_cast<uint8_t>(words >> 16);
+      p[1] = static_cast<uint8_t>(words >> 24);
+      p[2] = static_cast<uint8_t>(words);
+      p[3] = static_cast<uint8_t>(words >> 8);
+      acc_ &= (uint64_t(1) << count_) - 1;
     }
   }
   void PutLong(uint32_t value, unsigned bits) {  // bits <= 32
@@ -126,18 +132,26 @@ class LzxBitWriter {
       Put(value, bits);
     }
   }
-  // Bits waiting for their word to fill (0..15).
-  unsigned pending_bits() const { return count_; }
-  // Pads with zero bits to the next 16-bit boundary.
+  // Bits of the word being filled (0..15).
+  unsigned pending_bits() const { return count_ % 16; }
+  // Pads with zero bits to the next 16-bit boundary and stores every bit
+  // held, so that bytes may follow in out().
   void Align() {
-    if (count_ != 0) Put(0, 16 - count_);
+    if (count_ % 16 != 0) Put(0, 16 - count_ % 16);
+    if (count_ == 16) {
+      const uint32_t word = static_cast<uint32_t>(acc_);
+      out_->push_back(static_cast<uint8_t>(word));
+      out_->push_back(static_cast<uint8_t>(word >> 8));
+      acc_ = 0;
+      count_ = 0;
+    }
   }
   std::vector<uint8_t>* out() { return out_; }
 
  private:
   std::vector<uint8_t>* out_;
-  uint32_t acc_ = 0;
-  unsigned count_ = 0;
+  uint64_t acc_ = 0;
+  unsigned count_ = 0;  // bits held, 0..31 between calls
 };
 
 }  // namespace lzxenc
