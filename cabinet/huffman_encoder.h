@@ -16,7 +16,8 @@ constexpr unsigned kMaxHuffmanLength = 16;
 // sum(freq * length) is the smallest possible under the limit (package-merge).
 // With two or more used symbols the code is complete (the Kraft sum is exactly
 // 1); a single used symbol gets length 1. Ties are broken by symbol number, so
-// equal inputs always give equal codes. Requires num_symbols <= 2^max_length.
+// equal inputs always give equal codes. Requires num_symbols <= 2^max_length
+// and num_symbols <= 65536.
 void BuildHuffmanLengths(const uint32_t* freqs, size_t num_symbols, unsigned max_length,
                          uint8_t* lengths);
 
