@@ -43,7 +43,7 @@ void MatchFinder::Reset(const MatchFinderParams& params) {
 }
 
 uint8_t* MatchFinder::Load(const uint8_t* data, size_t size, uint32_t pos) {
-  if (buffer_.size() < size) buffer_.resize(size);
+  if (buffer_.size() < size) buffer_.assign(size, 0);
   std::fill(head4_.begin(), head4_.end(), 0);
   std::fill(head3_.begin(), head3_.end(), 0);
   std::fill(head2_.begin(), head2_.end(), 0);

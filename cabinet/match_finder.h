@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/large_table.h"
+
 namespace cab {
 
 struct LzMatch {
@@ -97,7 +99,7 @@ class MatchFinder {
   void TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t limit, uint32_t* best);
 
   MatchFinderParams params_;
-  std::vector<uint8_t> buffer_;
+  base::LargeTable<uint8_t> buffer_;
   uint32_t base_ = 0;      // stream position of buffer_[0]
   uint32_t end_ = 0;       // stream position after the last byte
   uint32_t indexed_ = 0;   // every position before this one is in the tables
@@ -105,7 +107,7 @@ class MatchFinder {
   // Table entries are position + 1; 0 marks an empty slot.
   // chain_ holds the tree links in binary-tree mode: two per position, the
   // subtree of smaller and of greater continuations.
-  std::vector<uint32_t> head4_, chain_, head3_, head2_;
+  base::LargeTable<uint32_t> head4_, chain_, head3_, head2_;
   uint32_t chain_mask_ = 0;
 };
 
