@@ -40,27 +40,55 @@ struct Extraction {
   std::set<std::string> made_folders;
 
   // An installer shipped as a set.
-  std::unique_ptr<VolumeChecker> volumes;  // while the writing pass follows the set
-  bool reached_volume = false;             // the copy went on past the first cabinet
+  VolumeChecker* volumes = nullptr;  // while the writing pass follows the set
+  bool reached_volume = false;       // the copy went on past the first cabinet
+  std::string faulty_volume;         // the volume that stopped it
+  // Where the walk is in the set: the cabinet whose table it walks (0: the
+  // first), whether that table's folder 0 goes on with the last folder of
+  // the cabinet before, and the key of that folder (FolderKey).
+  uint16_t first_cabinet_index = 0;
+  bool seen_cabinet = false;
+  uint16_t cabinet = 0;
+  bool continues_from_previous = false;
+  uint32_t previous_last_key = 0;
+  bool table_continues = false;  // a file of this table runs on into the next cabinet
+  uint32_t last_key = 0;         // then: the key of the folder it is in
+  bool walk_open = false;        // between a table's two kEnumerate notifications
+  uint32_t tables_walked = 0;    // by a pass
   // Files stored in parts: part count and (from the counting pass) the
   // joined size, by entry name without the part suffix.
   std::map<std::string, uint32_t> part_counts;
   std::map<std::string, int64_t> joined_sizes;
+  const std::map<std::string, int64_t>* joined_totals = &joined_sizes;  // a pass: the count's
   // The part being written: its joined file and number (0: not a part).
   std::string current_joined;
   uint32_t current_part = 0;
   fdi::Handle joined_handle = -1;  // the joined file, open between its parts
 
   // Folder by folder (cab_extract_folders.h). Counting: the plan, usable
-  // when each folder's selected entries follow each other in one cabinet
-  // and none is a part.
+  // when the selected entries of each pass follow each other, and the
+  // tables' extents (by cabinet) for passes that walk on through them.
   std::vector<FolderPass> plan;
+  std::vector<PassRange> ranges;  // the passes', in order
   bool plan_usable = true;
   int64_t plan_last_index = -1;  // the last selected entry's number in the table
-  // Writing: only this folder's entries, the walk started at its first
-  // one; stop ends the pass.
+  // Folder keys (FolderKey) grow along the walk: the highest so far, and
+  // the first of the last pass (its folders are those from it on).
+  uint32_t highest_key = 0;
+  uint32_t last_pass_key = 0;
+  std::string planned_joined;  // the file in parts the last planned entry is part of
+  uint32_t planned_part = 0;
+  // Writing: only this pass's entries, each table's walk started at the
+  // pass's first one there; stop ends the pass. The first skip_files
+  // selected files were written before: passed over.
   const FolderPass* pass = nullptr;
+  const PassRange* pass_ranges = nullptr;  // its first range, then pass->rangeCount - 1 more
   const std::atomic<bool>* stop = nullptr;
+  uint32_t skip_files = 0;
+  std::string skipped_joined;  // a file in parts being passed over
+  uint32_t files_done = 0;     // files the pass completed
+  bool in_file = false;        // the last file reported started is not complete
+  bool start_reported = false; // the first file written was reported started before
   // Writing in one pass: the walk ends after the last selected entry.
   int64_t walk_entries = -1;
 
@@ -158,31 +186,75 @@ bool IsSelected(const Extraction& x, const std::string& name) {
   return !x.request.select || x.request.select(name.substr(x.request.prefix.size()));
 }
 
-// Counting: the selected entry in the plan of folders.
-void AddToPlan(Extraction& x, const fdi::Notification* n, uint32_t part) {
+// A folder's key: the cabinet it begins in and its number there. Folder 0
+// of a table that goes on with the last folder of the cabinet before is
+// that folder.
+uint32_t FolderKey(const Extraction& x, uint16_t cabinet_folder) {
+  if (cabinet_folder == 0 && x.continues_from_previous) return x.previous_last_key;
+  return uint32_t{x.cabinet} << 16 | cabinet_folder;
+}
+
+// A file of this table runs on into the next cabinet, in the given folder.
+void NoteContinuation(Extraction& x, uint16_t cabinet_folder) {
+  x.table_continues = true;
+  x.last_key = FolderKey(x, cabinet_folder);
+}
+
+// Counting: the selected entry (a file, or a part of one) in the plan of
+// passes; bytes_before: the selected bytes before it.
+void AddToPlan(Extraction& x, const fdi::Notification* n, uint32_t part, int64_t bytes_before) {
   x.plan_last_index = n->entryIndex;
-  if (part != 0 || n->folderIndex >= cab::kFolderContinuedFromPrev) x.plan_usable = false;
-  if (!x.plan.empty() && x.plan.back().folder == n->folderIndex) {
-    x.plan.back().entryCount = n->entryIndex - x.plan.back().firstIndex + 1;
+  const uint32_t key = FolderKey(x, n->cabinetFolder);
+  const bool seen = !x.plan.empty() && key <= x.highest_key;
+  if (part > 1 || seen) {
+    // More of the last pass: a file's next part, or more of a folder in it.
+    if (x.plan.empty() || (seen && key < x.last_pass_key)) {
+      x.plan_usable = false;  // the entries of a folder do not follow each other
+      return;
+    }
+  } else {
+    // A pass never begins inside a folder begun in an earlier cabinet.
+    if (key >> 16 != x.cabinet) {
+      x.plan_usable = false;
+      return;
+    }
+    x.plan.emplace_back();
+    x.plan.back().bytesBefore = bytes_before;
+    x.last_pass_key = key;
+  }
+  if (key > x.highest_key) x.highest_key = key;
+  FolderPass& p = x.plan.back();
+  const uint16_t folder = n->cabinetFolder;
+  if (p.rangeCount > 0 && x.ranges.back().cabinet == x.cabinet) {
+    PassRange& r = x.ranges.back();
+    r.firstFolder = std::min(r.firstFolder, folder);
+    r.lastFolder = std::max(r.lastFolder, folder);
+    r.entryCount = n->entryIndex - r.firstIndex + 1;
     return;
   }
-  for (const FolderPass& p : x.plan)
-    if (p.folder == n->folderIndex) x.plan_usable = false;  // its entries do not follow each other
-  FolderPass p;
-  p.folder = n->folderIndex;
-  p.firstPosition = n->entryPosition;
-  p.firstIndex = n->entryIndex;
-  p.entryCount = 1;
-  p.bytesBefore = x.result.totalBytes;
-  x.plan.push_back(p);
+  if (p.rangeCount++ == 0) p.firstRange = static_cast<uint32_t>(x.ranges.size());
+  x.ranges.push_back(PassRange{x.cabinet, folder, folder, n->entryPosition, n->entryIndex, 1});
+}
+
+// The range of the pass in the cabinet being walked, or null.
+const PassRange* RangeHere(const Extraction& x) {
+  for (uint32_t i = 0; i < x.pass->rangeCount; ++i)
+    if (x.pass_ranges[i].cabinet == x.cabinet) return &x.pass_ranges[i];
+  return nullptr;
+}
+
+bool PassWrites(const Extraction& x, uint16_t cabinet_folder) {
+  const PassRange* r = RangeHere(x);
+  return r && cabinet_folder >= r->firstFolder && cabinet_folder <= r->lastFolder;
 }
 
 intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
   if (x.stop && *x.stop) return -1;
   std::string name = n->name1 ? n->name1 : "";
   if (x.counting) x.result.requiredSpace += RequiredSpaceForEntry(n->size);
+  if (n->folderIndex == cab::kFolderContinuedToNext) NoteContinuation(x, n->cabinetFolder);
   if (name.compare(0, x.request.prefix.size(), x.request.prefix) != 0) return 0;
-  if (x.pass && n->folderIndex != x.pass->folder) return 0;
+  if (x.pass && !PassWrites(x, n->cabinetFolder)) return 0;
 
   std::string joined;
   uint32_t part = 0;
@@ -191,12 +263,23 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
     selected = IsSelected(x, joined);
     if (x.counting) {
       if (selected) {
+        if (part > 1) {
+          // In the pass of the part before it, which must come just before.
+          if (x.planned_joined != joined || x.planned_part + 1 != part) x.plan_usable = false;
+          AddToPlan(x, n, part, x.result.totalBytes);
+        }
+        x.planned_joined = joined;
+        x.planned_part = part;
         x.result.totalBytes += n->size;
         x.joined_sizes[joined] += n->size;
       }
       if (part > 1) return 0;  // the joined name is checked once, below
     } else if (part > 1) {
       if (!selected) return 0;
+      if (joined == x.skipped_joined) {
+        x.overall_written += n->size;
+        return 0;
+      }
       // The parts come in order, each right after the one before it.
       if (x.current_joined != joined || x.current_part + 1 != part || x.joined_handle == -1) {
         x.Fail(ExtractionFailure::kCabinet,
@@ -233,7 +316,8 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
              "Refused cabinet entry '" + name + "': another entry has the same name");
       return -1;
     }
-    if (selected && part <= 1) AddToPlan(x, n, part);
+    if (selected && part <= 1) AddToPlan(x, n, part, x.result.totalBytes - (part ? n->size : 0));
+    if (selected && part == 0) x.planned_joined.clear();
     if (part == 0 && selected) x.result.totalBytes += n->size;
     return 0;
   }
@@ -244,8 +328,18 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
     return -1;
   }
   if (!selected) return 0;
-  x.progress.FileStarted(relative);
-  x.current_size = part ? x.joined_sizes[joined] : n->size;
+  if (x.skip_files > 0) {
+    // Written before this pass was stopped: passed over.
+    --x.skip_files;
+    x.overall_written += n->size;
+    if (part) x.skipped_joined = joined;
+    return 0;
+  }
+  if (!x.start_reported) x.progress.FileStarted(relative);
+  x.start_reported = false;
+  x.in_file = true;
+  const auto joined_total = x.joined_totals->find(joined);
+  x.current_size = !part ? n->size : joined_total != x.joined_totals->end() ? joined_total->second : 0;
   x.current_written = 0;
   x.current_output = output;
   x.current_joined = joined;
@@ -295,6 +389,8 @@ intptr_t CloseFileInfo(Extraction& x, fdi::Notification* n) {
   // the install log must not name a file that is not all there.
   x.current_open = false;
   x.progress.FileCreated(x.current_output);
+  ++x.files_done;
+  x.in_file = false;
   // A file just created (or truncated) carries the archive attribute alone
   // and is writable: only other values need another call.
   const uint16_t attributes =
@@ -306,27 +402,59 @@ intptr_t CloseFileInfo(Extraction& x, fdi::Notification* n) {
 // A volume of the set is about to be read: checked first, so that nothing
 // from a missing or damaged volume is ever written. The user may put it
 // right and try again; otherwise the extraction stops before it.
-intptr_t NextCabinet(Extraction& x, fdi::Notification* n) {
-  x.reached_volume = true;
-  if (!x.volumes) return 0;  // counting: only the file tables are read
-  const std::string name = n->name1 ? n->name1 : "";
+bool CheckVolume(Extraction& x, const std::string& name) {
   for (;;) {
     const VolumeFault fault = x.volumes->Check(name);
-    if (fault == VolumeFault::kNone) return 0;
+    if (fault == VolumeFault::kNone) return true;
     if (!x.progress.RetryVolume(name)) {
+      x.faulty_volume = name;
       x.Fail(ExtractionFailure::kVolume, "Setup volume '" + name + "' is " + VolumeFaultText(fault));
-      return -1;
+      return false;
     }
   }
 }
 
-// The walk through the file table: one folder's range, or (one pass) up to
-// the last selected entry, so that no folder is decoded past it.
+intptr_t NextCabinet(Extraction& x, fdi::Notification* n) {
+  x.reached_volume = true;
+  const std::string name = n->name1 ? n->name1 : "";
+  if (!x.volumes) return 0;  // counting: only the file tables are read
+  return CheckVolume(x, name) ? 0 : -1;
+}
+
+// A cabinet's table is about to be walked: where the walk is in the set.
+void EnterCabinet(Extraction& x, const fdi::Notification* n) {
+  if (!x.seen_cabinet) x.first_cabinet_index = n->cabinetIndex;
+  x.seen_cabinet = true;
+  x.cabinet = static_cast<uint16_t>(n->cabinetIndex - x.first_cabinet_index);
+  x.continues_from_previous = x.table_continues;
+  x.previous_last_key = x.last_key;
+  x.table_continues = false;
+  x.walk_open = false;
+  // A cabinet that names a next one, outside a set: one pass.
+  if (n->name1 && *n->name1 && x.request.volumes.empty()) x.plan_usable = false;
+}
+
+// The walk through a file table: one pass's range in it (and on into the
+// next cabinet only for more of the pass), or (one pass) up to the last
+// selected entry, so that no folder is decoded past it. Counting notes
+// where each table lies.
 intptr_t Enumerate(Extraction& x, fdi::Notification* n) {
+  const bool opening = !x.walk_open;
+  x.walk_open = true;
+  // A volume that is not where the set's list put it ends the pass.
+  if (x.pass && opening && x.cabinet != x.pass_ranges[0].cabinet + x.tables_walked++) return -1;
   if (x.pass) {
-    n->size = x.pass->firstPosition;
-    n->folderIndex = static_cast<uint16_t>(x.pass->entryCount);
-  } else if (x.walk_entries >= 0 && x.walk_entries < n->folderIndex) {
+    const PassRange& last = x.pass_ranges[x.pass->rangeCount - 1];
+    if (!opening) return last.cabinet > x.cabinet ? 0 : 1;
+    // Before the pass's last cabinet the walk takes each table to its end,
+    // and a table between in full: there the engine learns that the folder
+    // goes on (the entries not the pass's are passed over).
+    const PassRange* r = RangeHere(x);
+    if (r) {
+      n->size = r->firstPosition;
+      n->folderIndex = static_cast<uint16_t>(r == &last ? r->entryCount : n->folderIndex - r->firstIndex);
+    }
+  } else if (opening && x.walk_entries >= 0 && x.walk_entries < n->folderIndex) {
     n->folderIndex = static_cast<uint16_t>(x.walk_entries);
   }
   return 0;
@@ -338,10 +466,11 @@ intptr_t NotifyCallback(fdi::NotificationType type, fdi::Notification* n) {
     case fdi::kEnumerate:
       return Enumerate(x, n);
     case fdi::kPartialFile:
-      x.plan_usable = false;
+      if (x.request.volumes.empty()) x.plan_usable = false;  // a cabinet of a set not asked for
+      if (n->folderIndex == cab::kFolderContinuedPrevAndNext) NoteContinuation(x, 0);
       return 0;
     case fdi::kCabinetInfo:
-      if (n->name1 && *n->name1) x.plan_usable = false;  // one of a set
+      EnterCabinet(x, n);
       return 0;
     case fdi::kCopyFile:
       return CopyFile(x, n);
@@ -360,8 +489,18 @@ void ResetCount(Extraction& x) {
   x.folded_names.clear();
   x.joined_sizes.clear();
   x.plan.clear();
+  x.ranges.clear();
   x.plan_usable = true;
   x.plan_last_index = -1;
+  x.highest_key = x.last_pass_key = 0;
+  x.planned_joined.clear();
+}
+
+// Before each walk from the first cabinet: no table seen yet.
+void ResetWalk(Extraction& x) {
+  x.seen_cabinet = false;
+  x.table_continues = false;
+  x.last_key = 0;
 }
 
 // The cabinet's folder and name, as the engine takes them.
@@ -447,22 +586,44 @@ bool IsSafeEntryPath(const std::string& relative_name) {
   }
 }
 
-ExtractionResult ExtractFolderPass(const ExtractionRequest& request, ExtractionProgress& progress,
-                                   const FolderPass& pass, int64_t total_bytes, const std::atomic<bool>& stop) {
-  ExtractionResult result;
-  Extraction x(request, progress, result);
+PassOutcome ExtractFolderPass(const ExtractionRequest& request, ExtractionProgress& progress, const FolderPass& pass,
+                              const PassShared& shared, const std::atomic<bool>& stop, const PassResume& resume) {
+  PassOutcome outcome;
+  Extraction x(request, progress, outcome.result);
   x.pass = &pass;
+  x.pass_ranges = shared.ranges->data() + pass.firstRange;
   x.stop = &stop;
+  x.skip_files = resume.files;
+  x.start_reported = resume.startReported;
   x.overall_written = pass.bytesBefore;
+  x.volumes = shared.volumes;
+  x.joined_totals = shared.joinedSizes;
+  for (const JoinedFile& j : request.joinedFiles) x.part_counts[j.name] = j.parts;
+  x.first_cabinet_index = shared.firstCabinetIndex;
+  x.seen_cabinet = true;
   fdi::ErrorRecord error;
   fdi::Context* context = CreateEngine(x, &error);
-  if (!context) return result;
-  result.totalBytes = total_bytes;
+  if (!context) return outcome;
+  outcome.result.totalBytes = shared.totalBytes;
   std::string folder, name;
   SplitCabinetPath(request.cabinetPath, &folder, &name);
-  if (!fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, &x)) FailedCopy(x, error);
+  // The volume that stopped the pass before, and a volume the pass begins
+  // in: checked before anything is read, as the walk checks each one it
+  // goes on into.
+  bool ready = resume.volume.empty() || CheckVolume(x, resume.volume);
+  const uint16_t first = x.pass_ranges[0].cabinet;
+  if (first > 0) {
+    name = request.volumes[first - 1].name;
+    ready = ready && x.volumes && CheckVolume(x, name);
+  }
+  const int flags = request.volumes.empty() ? 0 : fdi::kCopyFollowSet;
+  if (ready && !fdi::FDICopy(context, name.c_str(), folder.c_str(), flags, NotifyCallback, nullptr, &x))
+    FailedCopy(x, error);
   fdi::FDIDestroy(context);
-  return result;
+  outcome.filesDone = x.files_done;
+  outcome.inFile = x.in_file;
+  outcome.volume = x.faulty_volume;
+  return outcome;
 }
 
 ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProgress& progress) {
@@ -482,42 +643,56 @@ ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProg
   // pass meets the faulty volume and asks for it.
   const bool set = !request.volumes.empty();
   const bool count_set = set && AllVolumesPresent(folder, request.volumes);
+  bool counted_whole_set = false;
+  std::unique_ptr<VolumeChecker> checker;
   for (bool counting : {true, false}) {
     x.counting = counting;
     const bool follow = counting ? count_set : set && request.entriesInVolumes;
     if (!counting && follow) {
-      x.volumes.reset(new VolumeChecker(folder, request.volumes));
-      x.volumes->Start();
+      checker.reset(new VolumeChecker(folder, request.volumes));
+      checker->Start();
+      x.volumes = checker.get();
     }
-    if (!counting && !set) {
-      // One cabinet: folders decoded at once where the plan allows, else
-      // one pass that ends after the last selected entry.
+    if (!counting) {
+      // Passes decoded at once where the plan allows (for a set, a plan of
+      // the whole set, written where its volumes are checked), else one
+      // pass, which in one cabinet ends after the last selected entry.
       const unsigned threads = FolderThreads(request);
-      if (threads > 1 && x.plan_usable && x.plan.size() > 1) {
+      if (threads > 1 && x.plan_usable && x.plan.size() > 1 && (!set || (follow && counted_whole_set))) {
+        PassShared shared;
+        shared.totalBytes = result.totalBytes;
+        shared.joinedSizes = &x.joined_sizes;
+        shared.ranges = &x.ranges;
+        shared.volumes = x.volumes;
+        shared.firstCabinetIndex = x.first_cabinet_index;
         fdi::FDIDestroy(context);
-        if (ExtractFoldersAtOnce(request, progress, x.plan, threads, &result)) return result;
+        if (ExtractFoldersAtOnce(request, progress, x.plan, shared, threads, &result)) {
+          result.parallelPasses = x.plan.size();
+          return result;
+        }
         context = CreateEngine(x, &error);
         if (!context) return result;
       }
-      x.walk_entries = x.plan_last_index + 1;
+      if (!set) x.walk_entries = x.plan_last_index + 1;
     }
     x.reached_volume = false;
+    ResetWalk(x);
     const int flags = follow ? fdi::kCopyFollowSet : 0;
     bool copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), flags, NotifyCallback, nullptr, &x);
+    if (counting) counted_whole_set = follow && copied;
     if (counting && !copied && x.reached_volume) {
       ResetCount(x);
+      ResetWalk(x);
       copied = fdi::FDICopy(context, name.c_str(), folder.c_str(), 0, NotifyCallback, nullptr, &x);
     }
     if (copied && x.joined_handle != -1)
       x.Fail(ExtractionFailure::kCabinet, "The last part of '" + x.current_joined + "' is missing");
     if (!copied || x.joined_handle != -1) {
       FailedCopy(x, error);
-      x.volumes.reset();
       fdi::FDIDestroy(context);
       return result;
     }
   }
-  x.volumes.reset();
   fdi::FDIDestroy(context);
   return result;
 }

@@ -98,6 +98,8 @@ struct ExtractionResult {
   // Bytes the whole cabinet needs on disk (every entry, whatever its
   // prefix, rounded up per entry).
   int64_t requiredSpace = 0;
+  // Passes decoded at once (cab_extract_folders.h); 0: one pass.
+  size_t parallelPasses = 0;
 
   bool ok() const { return failure == ExtractionFailure::kNone; }
   bool entryRefused() const { return failure == ExtractionFailure::kEntryRefused; }

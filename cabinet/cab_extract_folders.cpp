@@ -24,15 +24,15 @@ struct FolderJob {
   const FolderPass* pass = nullptr;
   std::vector<Report> reports;  // not yet handed on; guarded by the mutex
   bool finished = false;
-  ExtractionResult result;
+  PassOutcome outcome;
 };
 
 // The run-wide values of one extraction's folder threads.
 struct Folders {
-  Folders(const ExtractionRequest& r, int64_t total, unsigned threads)
-      : request(r), total_bytes(total), window(static_cast<int>(2 * threads)) {}
+  Folders(const ExtractionRequest& r, const PassShared& s, unsigned threads)
+      : request(r), shared(s), window(static_cast<int>(2 * threads)) {}
   const ExtractionRequest& request;
-  const int64_t total_bytes;
+  const PassShared& shared;
   std::vector<FolderJob> jobs;
   base::Mutex mutex;
   // The caller's thread sleeps on wake while the folder it hands on has
@@ -95,11 +95,11 @@ void FolderThread(void* argument) {
       job = &f.jobs[f.next_job++];
     }
     HeldProgress held(f, *job);
-    ExtractionResult result = ExtractFolderPass(f.request, held, *job->pass, f.total_bytes, f.stop);
+    PassOutcome outcome = ExtractFolderPass(f.request, held, *job->pass, f.shared, f.stop, PassResume());
     bool wake;
     {
       base::MutexLock lock(f.mutex);
-      job->result = std::move(result);
+      job->outcome = std::move(outcome);
       job->finished = true;
       wake = f.TakeWaiter();
     }
@@ -131,10 +131,23 @@ bool HandOnFolder(Folders& f, FolderJob& job, ExtractionProgress& progress) {
     }
     for (const Report& r : batch) HandOn(r, progress);
     if (batch.empty()) {
-      if (finished) return job.result.ok();
+      if (finished) return job.outcome.result.ok();
       f.wake.Acquire();
     }
   }
+}
+
+// A pass stopped by a faulty volume, on the caller's thread once everything
+// before it is handed on: the volume is checked again (the player asked as
+// one pass would have asked), and after Retry the rest of the pass is
+// written here. False when the volume stayed faulty or the rest failed.
+bool TakeUpAfterVolume(Folders& f, FolderJob& job, ExtractionProgress& progress) {
+  PassResume resume;
+  resume.files = job.outcome.filesDone;
+  resume.startReported = job.outcome.inFile;
+  resume.volume = job.outcome.volume;
+  job.outcome = ExtractFolderPass(f.request, progress, *job.pass, f.shared, f.stop, resume);
+  return job.outcome.result.ok();
 }
 
 }  // namespace
@@ -145,8 +158,9 @@ unsigned FolderThreads(const ExtractionRequest& request) {
 }
 
 bool ExtractFoldersAtOnce(const ExtractionRequest& request, ExtractionProgress& progress,
-                          const std::vector<FolderPass>& plan, unsigned threads, ExtractionResult* counted) {
-  Folders f(request, counted->totalBytes, threads);
+                          const std::vector<FolderPass>& plan, const PassShared& shared, unsigned threads,
+                          ExtractionResult* counted) {
+  Folders f(request, shared, threads);
   if (!f.mutex.Valid() || !f.wake.Valid() || !f.window.Valid()) return false;
   f.jobs.resize(plan.size());
   for (size_t i = 0; i < plan.size(); ++i) f.jobs[i].pass = &plan[i];
@@ -158,7 +172,9 @@ bool ExtractFoldersAtOnce(const ExtractionRequest& request, ExtractionProgress& 
 
   size_t failed = f.jobs.size();
   for (size_t k = 0; k < f.jobs.size(); ++k) {
-    if (!HandOnFolder(f, f.jobs[k], progress)) {
+    FolderJob& job = f.jobs[k];
+    if (!HandOnFolder(f, job, progress) &&
+        !(job.outcome.result.volumeFailed() && shared.volumes && TakeUpAfterVolume(f, job, progress))) {
       failed = k;
       break;
     }
@@ -169,8 +185,8 @@ bool ExtractFoldersAtOnce(const ExtractionRequest& request, ExtractionProgress& 
   for (unsigned i = 0; i < threads; ++i) workers[i].Join();
   if (failed == f.jobs.size()) return true;
 
-  counted->failure = f.jobs[failed].result.failure;
-  counted->error = f.jobs[failed].result.error;
+  counted->failure = f.jobs[failed].outcome.result.failure;
+  counted->error = f.jobs[failed].outcome.result.error;
   // What the folders after the failed one wrote was never reported, and a
   // single pass would not have written it: removed, or (when it cannot be)
   // reported, so that the uninstaller still deletes it.

@@ -89,13 +89,16 @@ enum NotificationType : int {
 //                   setId, cabinetIndex.
 //   kEnumerate:     size = position of the next file entry in the cabinet,
 //                   folderIndex = file entries still to read; the callback
-//                   may change both.
-//   kPartialFile:   name1 file, name2 first cabinet, name3 first disk.
+//                   may change both. Sent again once the cabinet's walk has
+//                   ended: returning 1 then ends the copy there, however
+//                   far the set goes on (kCopyFollowSet).
+//   kPartialFile:   name1 file, name2 first cabinet, name3 first disk,
+//                   folderIndex (a continued-folder number), cabinetIndex.
 //   kCopyFile:      name1 file, size, date, time, attribs, folderIndex,
-//                   entryPosition and entryIndex (where the entry lies in
-//                   the file table: a later kEnumerate may start a walk
-//                   there). Return 0 to skip, -1 to abort, otherwise the
-//                   handle.
+//                   cabinetFolder, cabinetIndex, entryPosition and
+//                   entryIndex (where the entry lies in the file table: a
+//                   later kEnumerate may start a walk there). Return 0 to
+//                   skip, -1 to abort, otherwise the handle.
 //   kCloseFileInfo: name1 file, handle, date, time, attribs (without the
 //                   run-after-extraction bit; size is 1 when it was set).
 //                   Return nonzero when the file was closed.
@@ -117,6 +120,9 @@ struct Notification {
   int32_t error = kErrorNone;
   uint32_t entryPosition = 0;  // kCopyFile: the entry's offset in the cabinet
   uint32_t entryIndex = 0;     // kCopyFile: its number in the walk, from 0
+  // kCopyFile: the entry's folder among this cabinet's folders, also for a
+  // file that runs on into the next cabinet (in its last folder).
+  uint16_t cabinetFolder = 0;
 };
 
 using NotifyFn = intptr_t (*)(NotificationType type, Notification* notification);

@@ -33,7 +33,7 @@ bool CopyRun::Run(const std::string& folder, const char* name, bool follow_set) 
 
   for (;;) {
     if (!WalkCabinet()) return false;
-    if (!follow_set_ || !(header_.flags & cab::kFlagNextCabinet)) return true;
+    if (!follow_set_ || stop_after_walk_ || !(header_.flags & cab::kFlagNextCabinet)) return true;
     if (!MoveToNextCabinet()) return false;
   }
 }
@@ -84,10 +84,12 @@ bool CopyRun::WalkCabinet() {
   Notification n;
   n.size = position;
   n.folderIndex = 0;
-  if (Notify(kEnumerate, n) == -1) {
+  const intptr_t next = Notify(kEnumerate, n);
+  if (next == -1) {
     ctx_.Fail(kErrorUserAbort);
     return false;
   }
+  stop_after_walk_ = next == 1;
   return true;
 }
 
@@ -97,6 +99,8 @@ bool CopyRun::HandleEntry(const FileEntry& e) {
     n.name1 = e.name;
     n.name2 = header_.prev_cabinet.c_str();
     n.name3 = header_.prev_disk.c_str();
+    n.folderIndex = e.folder;
+    n.cabinetIndex = header_.cabinet_index;
     if (Notify(kPartialFile, n) == -1) {
       ctx_.Fail(kErrorUserAbort);
       return false;
@@ -113,6 +117,8 @@ bool CopyRun::HandleEntry(const FileEntry& e) {
   n.time = e.time;
   n.attribs = e.attribs;
   n.folderIndex = e.folder;
+  n.cabinetFolder = static_cast<uint16_t>(e.folder == cab::kFolderContinuedToNext ? header_.folder_count - 1 : e.folder);
+  n.cabinetIndex = header_.cabinet_index;
   n.entryPosition = e.position;
   n.entryIndex = e.index;
   const intptr_t handle = Notify(kCopyFile, n);

@@ -165,6 +165,7 @@ class CopyRun {
 
   // Following a set (kCopyFollowSet).
   bool follow_set_ = false;
+  bool stop_after_walk_ = false;         // the caller ended the copy after this cabinet's walk
   int announced_ = -1;                   // the last cabinet index kNextCabinet named
   bool last_folder_continues_ = false;   // header_'s last folder goes on in the next cabinet
   bool first_folder_continued_ = false;  // header_'s folder 0 continues the previous one's last

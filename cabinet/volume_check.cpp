@@ -67,8 +67,9 @@ VolumeFault CheckVolumeFile(const std::string& path, const VolumeExpectation& ex
 }
 
 // Where each volume's check stands. A thread takes the first waiting
-// volume; the extraction's thread takes a verdict once (a second Check of
-// the same volume is a retry and checks again).
+// volume; the extraction takes a verdict (a fault once: a second Check of
+// a faulty volume is a retry and checks again; a sound one as often as its
+// passes ask).
 enum class CheckState { kWaiting, kChecking, kChecked, kTaken };
 
 struct Verdict {
@@ -80,10 +81,11 @@ struct VolumeChecker::Pool {
   explicit Pool(size_t volumes) : verdicts(volumes) {}
   VolumeChecker* checker = nullptr;
   base::Mutex mutex;
-  // The extraction's thread sleeps on it while the volume it asks for is
-  // being checked; a thread that ends a check then releases it once.
+  // The extraction's threads sleep on it while the volume they ask for is
+  // being checked; a thread that ends a check then releases it once for
+  // each of them.
   base::Semaphore checked{0};
-  bool caller_waiting = false;  // guarded by the mutex, as are the verdicts
+  int waiting = 0;  // guarded by the mutex, as are the verdicts
   std::vector<Verdict> verdicts;
   size_t next = 0;  // no volume before it waits
   std::atomic<bool> stop{false};
@@ -125,15 +127,15 @@ void VolumeChecker::CheckThread(void* self) {
       p.verdicts[index].state = CheckState::kChecking;
     }
     const VolumeFault fault = CheckVolumeFile(c.folder_ + c.volumes_[index].name, c.volumes_[index], &p.stop);
-    bool wake;
+    int wake;
     {
       base::MutexLock lock(p.mutex);
       p.verdicts[index].fault = fault;
       p.verdicts[index].state = CheckState::kChecked;
-      wake = p.caller_waiting;
-      p.caller_waiting = false;
+      wake = p.waiting;
+      p.waiting = 0;
     }
-    if (wake) p.checked.Release();
+    while (wake-- > 0) p.checked.Release();
   }
 }
 
@@ -141,24 +143,40 @@ VolumeFault VolumeChecker::Check(const std::string& name) {
   size_t index = 0;
   while (index < volumes_.size() && volumes_[index].name != name) ++index;
   if (index == volumes_.size()) return VolumeFault::kNotListed;
-  if (pool_) {
-    Pool& p = *pool_;
-    for (;;) {
+  if (!pool_) return CheckVolumeFile(folder_ + name, volumes_[index]);
+  Pool& p = *pool_;
+  p.mutex.Lock();
+  for (;;) {
+    Verdict& v = p.verdicts[index];
+    if (v.state == CheckState::kChecking) {
+      ++p.waiting;
+      p.mutex.Unlock();
+      p.checked.Acquire();
       p.mutex.Lock();
-      Verdict& v = p.verdicts[index];
-      const CheckState state = v.state;
-      if (state == CheckState::kChecking) {
-        p.caller_waiting = true;
-        p.mutex.Unlock();
-        p.checked.Acquire();
-        continue;
-      }
+      continue;
+    }
+    // A sound volume stays sound for every pass that reads from it; a
+    // fault is told once, and asking again checks again.
+    if ((v.state == CheckState::kChecked && v.fault != VolumeFault::kStopped) ||
+        (v.state == CheckState::kTaken && v.fault == VolumeFault::kNone)) {
       v.state = CheckState::kTaken;
       const VolumeFault fault = v.fault;
       p.mutex.Unlock();
-      if (state == CheckState::kChecked && fault != VolumeFault::kStopped) return fault;
-      break;  // not begun, or asked for again: checked here and now
+      return fault;
     }
+    v.state = CheckState::kChecking;  // checked here and now; other askers wait for it
+    p.mutex.Unlock();
+    break;
   }
-  return CheckVolumeFile(folder_ + name, volumes_[index]);
+  const VolumeFault fault = CheckVolumeFile(folder_ + name, volumes_[index]);
+  int wake;
+  {
+    base::MutexLock lock(p.mutex);
+    p.verdicts[index].fault = fault;
+    p.verdicts[index].state = CheckState::kTaken;
+    wake = p.waiting;
+    p.waiting = 0;
+  }
+  while (wake-- > 0) p.checked.Release();
+  return fault;
 }

@@ -58,8 +58,10 @@ class VolumeChecker {
   // Starts checking the volumes in the background, the first ones first.
   void Start();
   // The verdict for the named volume: the background check's (waiting for
-  // it while it runs), or a check made now when none has begun. Asking
-  // again for the same volume (a retry) checks it again.
+  // it while it runs), or a check made now when none has begun. Several
+  // threads may ask at once (the passes of a set decoded at once): a sound
+  // volume is sound for all of them, and asking again for a faulty one (a
+  // retry) checks it again.
   VolumeFault Check(const std::string& name);
 
  private:

@@ -11,6 +11,7 @@
 #include "base/sha256.h"
 #include "base/string_utils.h"
 #include "cabinet/cab_extract.h"
+#include "cabinet/cab_writer.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_extract_test_support.h"
 #include "tests/cabinet/cab_set_builder.h"
@@ -207,6 +208,115 @@ TEST(CabinetSetExtract, VolumesCheckedAtOnceEachGetTheirOwnVerdict) {
     EXPECT_EQ(checker.Check("Game-5.cab"), VolumeFault::kNotListed);
     g.Put("Game-2.cab", g.set.cabinets.at("Game-2.cab"));
     EXPECT_EQ(checker.Check("Game-2.cab"), VolumeFault::kNone);
+  }
+}
+
+// A set from the cabinet writer with small folders, volumes and parts, so
+// that folders run on into the next volume and a file in parts spans three:
+// decoded several folders at once it installs as one pass does, with the
+// same files, reports and questions, a missing volume included.
+TEST(CabinetSetExtract, FoldersDecodedAtOnceInstallAsOnePass) {
+  testsupport::ScratchDir dir;
+  const std::string source = dir.path() + kSep + "set";
+  std::filesystem::create_directories(source);
+  cab::CabWriter w;
+  w.SetPartSize(72000);
+  w.SetFolderSize(32000);
+  cab::CabFolderOptions o;
+  o.compression = cab::CabCompression::kLzx;
+  o.lzx_window_bits = 15;
+  o.lzx_level = 1;
+  w.StartFolder(o);
+  w.AddFileData("cfg\\setup.xml", std::vector<uint8_t>(300, 'x'), 0x5021, 0x6000, 0x20);
+  const size_t sizes[] = {9600, 24000, 200000, 7200, 0, 18400, 56000, 24000, 4000, 32800};
+  for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+    std::vector<uint8_t> data(sizes[i]);
+    uint32_t x = static_cast<uint32_t>(i) * 2654435761u + 1;  // noise: the cabinets as large as the files
+    for (uint8_t& b : data) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    const std::string path = dir.path() + kSep + "f" + std::to_string(i) + ".dat";
+    testsupport::WriteWholeFile(path, std::string(data.begin(), data.end()));
+    ASSERT_TRUE(w.AddFile("files\\f" + std::to_string(i) + ".dat", path, 0x5021, 0x6000, 0x20)) << w.error();
+  }
+  cab::CabSetLayout layout;
+  layout.first_cabinet_bytes = 80000;
+  layout.cabinet_bytes = 64000;
+  layout.first_cabinet_files = 1;
+  layout.set_id = 7;
+  layout.name = [](size_t i) { return i == 0 ? std::string("Game.cab") : "Game-" + std::to_string(i + 1) + ".cab"; };
+  layout.path = [&](size_t i) { return source + kSep + layout.name(i); };
+  layout.scratch_path = dir.path() + kSep + "scratch";
+  std::vector<cab::CabSetCabinet> cabinets;
+  ASSERT_TRUE(w.WriteSet(layout, &cabinets)) << w.error();
+  ASSERT_GE(cabinets.size(), 6u);
+  ExtractionRequest request;
+  request.cabinetPath = cabinets[0].path;
+  request.prefix = "files\\";
+  for (const cab::CabJoinedFile& j : w.joined_files()) request.joinedFiles.push_back({j.name, j.parts});
+  ASSERT_EQ(request.joinedFiles.size(), 1u);
+  for (size_t i = 1; i < cabinets.size(); ++i)
+    request.volumes.push_back({layout.name(i), static_cast<int64_t>(cabinets[i].size), cabinets[i].sha256});
+  const std::string damaged = layout.name(cabinets.size() / 2);
+  std::vector<uint8_t> kept;
+  ASSERT_TRUE(testsupport::ReadWholeFile(source + kSep + damaged, &kept));
+  std::string flipped(kept.begin(), kept.end());
+  flipped[flipped.size() / 2] ^= 1;
+
+  struct Recorder : ExtractionProgress {
+    void FileStarted(const std::string& name) override { events.push_back("start " + name); }
+    void FileCreated(const std::string& path) override { events.push_back("created " + path.substr(root.size())); }
+    void OverallPercent(int32_t percent) override { last = percent; }
+    bool RetryVolume(const std::string& volume) override {
+      events.push_back("asked " + volume);
+      if (!put_back) return false;
+      testsupport::WriteWholeFile(folder + kSep + volume, std::string(kept->begin(), kept->end()));
+      return true;
+    }
+    std::string root, folder;
+    const std::vector<uint8_t>* kept = nullptr;
+    bool put_back = false;
+    std::vector<std::string> events;
+    int32_t last = -1;
+  };
+  struct Case {
+    const char* what;
+    bool damage, put_back;
+  };
+  // Damaged, not missing: a set counts whole (and is planned) when every
+  // volume has its size.
+  for (const Case& c : {Case{"intact", false, false}, Case{"damaged, put back", true, true},
+                        Case{"damaged, cancelled", true, false}}) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> events[2], files[2];
+    ExtractionResult results[2];
+    for (int run = 0; run < 2; ++run) {
+      testsupport::WriteWholeFile(source + kSep + damaged, c.damage ? flipped : std::string(kept.begin(), kept.end()));
+      ExtractionRequest r = request;
+      r.decodeThreads = run == 0 ? 1 : 3;
+      r.destination = dir.path() + kSep + c.what + std::to_string(run) + kSep;
+      Recorder progress;
+      progress.root = r.destination;
+      progress.folder = source;
+      progress.kept = &kept;
+      progress.put_back = c.put_back;
+      results[run] = ExtractCabinet(r, progress);
+      events[run] = progress.events;
+      files[run] = cabtest::ListFiles(r.destination);
+      if (results[run].ok()) {
+        EXPECT_EQ(progress.last, 100);
+      }
+    }
+    EXPECT_EQ(results[0].parallelPasses, 0u);
+    EXPECT_GT(results[1].parallelPasses, 3u);
+    EXPECT_EQ(results[1].failure, results[0].failure);
+    EXPECT_EQ(results[1].error, results[0].error);
+    EXPECT_EQ(events[1], events[0]);
+    EXPECT_EQ(files[1], files[0]);
+    if (!c.damage || c.put_back) {
+      EXPECT_TRUE(results[1].ok()) << results[1].error;
+      EXPECT_EQ(files[1].size(), 10u);
+    } else {
+      EXPECT_TRUE(results[1].volumeFailed());
+    }
   }
 }
 
