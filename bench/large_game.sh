@@ -20,6 +20,7 @@
 # Printed: packing time, set size and files, copy and install wall times,
 # throughput of each (game bytes per second) and install / copy, with the
 # machine's load before and after (the machine may be shared).
+# STUB=path packs with another stub (an earlier build, to compare).
 # Everything generated lives in $BENCH_SCRATCH (default build/large-game)
 # and is removed at the end, also on failure.
 set -euo pipefail
@@ -27,7 +28,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 root=${BUILD_ROOT:-$here/build}
 gb=${1:-20}
 mk=$root/bin/mkinstaller
-stub=$root/bin/InstallerStub.exe
+stub=${STUB:-$root/bin/InstallerStub.exe}
 if [ ! -x "$mk" ] || [ ! -f "$stub" ]; then
   BUILD_ROOT=$root "$here/scripts/build.sh" >/dev/null
 fi
@@ -96,8 +97,10 @@ echo "game: $game_bytes bytes in $game_files files, the largest $big bytes"
 
 seconds() {  # command...: runs it, prints its wall time in seconds
   local t=$work/time.txt
-  /usr/bin/time -f %e -o "$t" "$@" >"$work/last.log" 2>&1 || { cat "$work/last.log" >&2; return 1; }
-  cat "$t"
+  /usr/bin/time -f "%e %U %S" -o "$t" "$@" >"$work/last.log" 2>&1 || { cat "$work/last.log" >&2; return 1; }
+  read -r wall user sys <"$t"
+  echo "processor: $user s user, $sys s system" >>"$work/cpu.txt"
+  echo "$wall"
 }
 
 # ---- A plain copy on the same disk ------------------------------------
@@ -135,7 +138,7 @@ sync
 echo "copy: $copy s"
 install=$(WINEPREFIX=$work/prefix seconds sh -c 'wine "$0" -silent; rc=$?; wineserver -w; sync; exit $rc' \
   "$work/set/LargeGameSetup.exe")
-echo "install: $install s"
+echo "install: $install s ($(tail -1 "$work/cpu.txt"))"
 target=$work/prefix/drive_c/LargeGame
 installed_files=$(cd "$target" && find . -type f -not -path './Uninstall/*' | wc -l)
 if ! (cd "$target" && sha256sum --quiet -c "$work/game.sha256") >"$work/diff.txt" 2>&1 ||

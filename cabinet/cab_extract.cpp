@@ -76,6 +76,7 @@ struct Extraction {
   // the first of the last pass (its folders are those from it on).
   uint32_t highest_key = 0;
   uint32_t last_pass_key = 0;
+  int64_t compressed_bytes = 0;  // selected bytes in compressed folders
   std::string planned_joined;  // the file in parts the last planned entry is part of
   uint32_t planned_part = 0;
   // Writing: only this pass's entries, each table's walk started at the
@@ -263,6 +264,7 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
     selected = IsSelected(x, joined);
     if (x.counting) {
       if (selected) {
+        if (n->folderCompression != 0) x.compressed_bytes += n->size;
         if (part > 1) {
           // In the pass of the part before it, which must come just before.
           if (x.planned_joined != joined || x.planned_part + 1 != part) x.plan_usable = false;
@@ -318,7 +320,10 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
     }
     if (selected && part <= 1) AddToPlan(x, n, part, x.result.totalBytes - (part ? n->size : 0));
     if (selected && part == 0) x.planned_joined.clear();
-    if (part == 0 && selected) x.result.totalBytes += n->size;
+    if (part == 0 && selected) {
+      x.result.totalBytes += n->size;
+      if (n->folderCompression != 0) x.compressed_bytes += n->size;
+    }
     return 0;
   }
 
@@ -494,6 +499,7 @@ void ResetCount(Extraction& x) {
   x.plan_last_index = -1;
   x.highest_key = x.last_pass_key = 0;
   x.planned_joined.clear();
+  x.compressed_bytes = 0;
 }
 
 // Before each walk from the first cabinet: no table seen yet.
@@ -658,7 +664,12 @@ ExtractionResult ExtractCabinet(const ExtractionRequest& request, ExtractionProg
       // the whole set, written where its volumes are checked), else one
       // pass, which in one cabinet ends after the last selected entry.
       const unsigned threads = FolderThreads(request);
-      if (threads > 1 && x.plan_usable && x.plan.size() > 1 && (!set || (follow && counted_whole_set))) {
+      // A set stored for the most part is written in one pass: a stored
+      // folder's decoding is a copy, and under emulation passes at once
+      // cost more processor time than they save (docs/performance.md).
+      const bool worth_it = 2 * x.compressed_bytes >= result.totalBytes;
+      if (threads > 1 && x.plan_usable && x.plan.size() > 1 &&
+          (!set || (follow && counted_whole_set && worth_it))) {
         PassShared shared;
         shared.totalBytes = result.totalBytes;
         shared.joinedSizes = &x.joined_sizes;

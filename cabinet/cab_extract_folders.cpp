@@ -54,15 +54,28 @@ struct Folders {
   }
 };
 
-// Holds a folder pass's reports for the caller's thread. Consecutive
-// percentages of one kind keep only the latest, so what is held grows with
-// the files, not with the bytes.
+// Holds a folder pass's reports for the caller's thread. A percentage equal
+// to the last one of its kind is not held (a pass reports both after every
+// write, and each report held wakes the caller's thread), and consecutive
+// percentages of one kind keep only the latest: what is held grows with the
+// files, not with the bytes.
 class HeldProgress : public ExtractionProgress {
  public:
   HeldProgress(Folders& f, FolderJob& job) : f_(f), job_(job) {}
-  void OverallPercent(int32_t percent) override { Add(Report::kOverall, percent, std::string()); }
-  void FilePercent(int32_t percent) override { Add(Report::kFile, percent, std::string()); }
-  void FileStarted(const std::string& name) override { Add(Report::kStarted, 0, name); }
+  void OverallPercent(int32_t percent) override {
+    if (percent == overall_) return;
+    overall_ = percent;
+    Add(Report::kOverall, percent, std::string());
+  }
+  void FilePercent(int32_t percent) override {
+    if (percent == file_) return;
+    file_ = percent;
+    Add(Report::kFile, percent, std::string());
+  }
+  void FileStarted(const std::string& name) override {
+    file_ = -1;
+    Add(Report::kStarted, 0, name);
+  }
   void FileCreated(const std::string& path) override { Add(Report::kCreated, 0, path); }
 
  private:
@@ -81,6 +94,7 @@ class HeldProgress : public ExtractionProgress {
   }
   Folders& f_;
   FolderJob& job_;
+  int32_t overall_ = -1, file_ = -1;  // the last held of each kind
 };
 
 void FolderThread(void* argument) {

@@ -95,7 +95,8 @@ enum NotificationType : int {
 //   kPartialFile:   name1 file, name2 first cabinet, name3 first disk,
 //                   folderIndex (a continued-folder number), cabinetIndex.
 //   kCopyFile:      name1 file, size, date, time, attribs, folderIndex,
-//                   cabinetFolder, cabinetIndex, entryPosition and
+//                   cabinetFolder, folderCompression, cabinetIndex,
+//                   entryPosition and
 //                   entryIndex (where the entry lies in the file table: a
 //                   later kEnumerate may start a walk there). Return 0 to
 //                   skip, -1 to abort, otherwise the handle.
@@ -123,6 +124,8 @@ struct Notification {
   // kCopyFile: the entry's folder among this cabinet's folders, also for a
   // file that runs on into the next cabinet (in its last folder).
   uint16_t cabinetFolder = 0;
+  // kCopyFile: that folder's compression (its typeCompress; 0: stored).
+  uint16_t folderCompression = 0;
 };
 
 using NotifyFn = intptr_t (*)(NotificationType type, Notification* notification);

@@ -14,6 +14,19 @@ namespace engine {
 using cab::LoadField;
 namespace cfheader = cab::cfheader;
 namespace cffile = cab::cffile;
+namespace cffolder = cab::cffolder;
+
+uint16_t CopyRun::FolderCompression(unsigned index) {
+  const uint32_t key = uint32_t{header_.cabinet_index} << 16 | index;
+  if (key == compression_of_) return compression_;
+  uint8_t raw[cab::kFolderSize];
+  const uint64_t offset = header_.folders_offset + uint64_t{index} * (cab::kFolderSize + header_.folder_reserve);
+  compression_of_ = key;
+  compression_ = offset <= 0xFFFFFFFFu && ReadAt(ctx_.header_handle, static_cast<uint32_t>(offset), raw, sizeof raw)
+                     ? static_cast<uint16_t>(LoadField(raw, cffolder::kCompression))
+                     : 0;
+  return compression_;
+}
 
 bool CopyRun::ReadAt(Handle h, uint32_t offset, void* buffer, uint32_t size) {
   uint32_t got = 0;

@@ -119,6 +119,7 @@ bool CopyRun::HandleEntry(const FileEntry& e) {
   n.folderIndex = e.folder;
   n.cabinetFolder = static_cast<uint16_t>(e.folder == cab::kFolderContinuedToNext ? header_.folder_count - 1 : e.folder);
   n.cabinetIndex = header_.cabinet_index;
+  n.folderCompression = FolderCompression(n.cabinetFolder);
   n.entryPosition = e.position;
   n.entryIndex = e.index;
   const intptr_t handle = Notify(kCopyFile, n);

@@ -126,6 +126,9 @@ class CopyRun {
   bool ReadString(Handle h, uint32_t* offset, std::string* out);
   bool ReadHeader(Handle h, CabinetHeader* header);
   bool ReadFileEntry(uint32_t offset, FileEntry* entry);
+  // The typeCompress of a folder of the cabinet walked (0 when unreadable:
+  // the copy meets that itself).
+  uint16_t FolderCompression(unsigned index);
   intptr_t Notify(NotificationType type, Notification& n) {
     n.user = user_;
     base::MutexLock lock(ctx_.gate);
@@ -166,6 +169,8 @@ class CopyRun {
   // Following a set (kCopyFollowSet).
   bool follow_set_ = false;
   bool stop_after_walk_ = false;         // the caller ended the copy after this cabinet's walk
+  uint32_t compression_of_ = 0xFFFFFFFFu;  // FolderCompression's last answer: cabinet << 16 | folder
+  uint16_t compression_ = 0;
   int announced_ = -1;                   // the last cabinet index kNextCabinet named
   bool last_folder_continues_ = false;   // header_'s last folder goes on in the next cabinet
   bool first_folder_continued_ = false;  // header_'s folder 0 continues the previous one's last

@@ -109,9 +109,15 @@ void VolumeChecker::Start() {
   if (!pool->mutex.Valid() || !pool->checked.Valid()) return;  // each volume is checked when asked for
   pool->checker = this;
   size_t count = threads_ < kMaxCheckThreads ? threads_ : kMaxCheckThreads;
-  pool->thread_count = static_cast<unsigned>(count < volumes_.size() ? count : volumes_.size());
+  const unsigned wanted = static_cast<unsigned>(count < volumes_.size() ? count : volumes_.size());
   pool_ = std::move(pool);
-  for (unsigned i = 0; i < pool_->thread_count; ++i) pool_->threads[i].Start(CheckThread, pool_.get());
+  // Only threads that run count: Check waits for them.
+  unsigned started = 0;
+  for (unsigned i = 0; i < wanted; ++i)
+    if (pool_->threads[started].Start(CheckThread, pool_.get())) ++started;
+  pool_->mutex.Lock();
+  pool_->thread_count = started;
+  pool_->mutex.Unlock();
 }
 
 void VolumeChecker::CheckThread(void* self) {
@@ -148,7 +154,10 @@ VolumeFault VolumeChecker::Check(const std::string& name) {
   p.mutex.Lock();
   for (;;) {
     Verdict& v = p.verdicts[index];
-    if (v.state == CheckState::kChecking) {
+    // A volume the threads have not reached yet is waited for too: they take
+    // the volumes in set order, and a pass that hashed a later volume
+    // itself would hold back the earlier ones the install needs first.
+    if (v.state == CheckState::kChecking || (v.state == CheckState::kWaiting && p.thread_count > 0)) {
       ++p.waiting;
       p.mutex.Unlock();
       p.checked.Acquire();

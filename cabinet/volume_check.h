@@ -58,7 +58,8 @@ class VolumeChecker {
   // Starts checking the volumes in the background, the first ones first.
   void Start();
   // The verdict for the named volume: the background check's (waiting for
-  // it while it runs), or a check made now when none has begun. Several
+  // it while it runs, or until the threads reach it), or a check made now
+  // when no thread could be started. Several
   // threads may ask at once (the passes of a set decoded at once): a sound
   // volume is sound for all of them, and asking again for a faulty one (a
   // retry) checks it again.
