@@ -90,6 +90,19 @@ struct VolumeChecker::Pool {
   size_t next = 0;  // no volume before it waits
   std::atomic<bool> stop{false};
   base::Thread threads[kMaxCheckThreads];
+
+  // Records a volume's verdict and wakes every thread waiting for one.
+  void Settle(size_t index, VolumeFault fault, CheckState state) {
+    int wake;
+    {
+      base::MutexLock lock(mutex);
+      verdicts[index].fault = fault;
+      verdicts[index].state = state;
+      wake = waiting;
+      waiting = 0;
+    }
+    while (wake-- > 0) checked.Release();
+  }
   unsigned thread_count = 0;
 };
 
@@ -132,16 +145,8 @@ void VolumeChecker::CheckThread(void* self) {
       index = p.next++;
       p.verdicts[index].state = CheckState::kChecking;
     }
-    const VolumeFault fault = CheckVolumeFile(c.folder_ + c.volumes_[index].name, c.volumes_[index], &p.stop);
-    int wake;
-    {
-      base::MutexLock lock(p.mutex);
-      p.verdicts[index].fault = fault;
-      p.verdicts[index].state = CheckState::kChecked;
-      wake = p.waiting;
-      p.waiting = 0;
-    }
-    while (wake-- > 0) p.checked.Release();
+    p.Settle(index, CheckVolumeFile(c.folder_ + c.volumes_[index].name, c.volumes_[index], &p.stop),
+             CheckState::kChecked);
   }
 }
 
@@ -178,14 +183,6 @@ VolumeFault VolumeChecker::Check(const std::string& name) {
     break;
   }
   const VolumeFault fault = CheckVolumeFile(folder_ + name, volumes_[index]);
-  int wake;
-  {
-    base::MutexLock lock(p.mutex);
-    p.verdicts[index].fault = fault;
-    p.verdicts[index].state = CheckState::kTaken;
-    wake = p.waiting;
-    p.waiting = 0;
-  }
-  while (wake-- > 0) p.checked.Release();
+  p.Settle(index, fault, CheckState::kTaken);
   return fault;
 }
