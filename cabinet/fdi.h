@@ -96,10 +96,10 @@ enum NotificationType : int {
 //                   folderIndex (a continued-folder number), cabinetIndex.
 //   kCopyFile:      name1 file, size, date, time, attribs, folderIndex,
 //                   cabinetFolder, folderCompression, cabinetIndex,
-//                   entryPosition and
-//                   entryIndex (where the entry lies in the file table: a
-//                   later kEnumerate may start a walk there). Return 0 to
-//                   skip, -1 to abort, otherwise the handle.
+//                   entryPosition and entryIndex (where the entry lies in
+//                   the file table: a later kEnumerate may start a walk
+//                   there). Return 0 to skip, -1 to abort, otherwise the
+//                   handle.
 //   kCloseFileInfo: name1 file, handle, date, time, attribs (without the
 //                   run-after-extraction bit; size is 1 when it was set).
 //                   Return nonzero when the file was closed.
