@@ -1,5 +1,5 @@
 // Memory for tables read at random across many megabytes: the compressor's
-// match finder keeps hash heads and tree links of 20 MB and more per thread,
+// match finder keeps hash heads and tree links of 10 to 25 MB per thread,
 // and nearly every read of them lands on another page. With 4 KB pages such
 // a read also misses the processor's cache of address translations (under a
 // virtual machine each miss walks two page tables); with 2 MB pages it
@@ -46,6 +46,7 @@ class LargeTable {
   T* begin() { return data_; }
   T* end() { return data_ + size_; }
   size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
 
  private:
   T* data_ = nullptr;

@@ -37,18 +37,24 @@ struct LevelSettings {
   unsigned group_frames;    // frames planned together
   unsigned max_block_frames;
   bool binary_tree;         // match finder: binary trees, else hash chains
-  // History indexed before each stretch (capped by the window): the far
-  // end of it gives little and costs as much to index as the near end.
+  // History indexed in the trees before each stretch (capped by the
+  // window): the far end of it gives little and costs as much to index as
+  // the near end.
   uint32_t prime_bytes;
+  // Binary trees: how far back they reach (0: the window), and the bits of
+  // the 8-byte hash table that finds long matches beyond (0: none; it is
+  // given the whole window's history).
+  uint32_t tree_reach;
+  unsigned far_hash_bits;
 };
 
 const LevelSettings kLevels[] = {
-    // depth good nice lazy skip lazy optimal passes hash near2 group block tree prime
-    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8, false, 512 << 10},        // 1: fastest
-    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8, false, 1u << 21},         // 2
-    {12, 24, 48, 0, 7, false, true, 1, 20, 64, 16, 16, true, 1u << 20},        // 3: default
-    {16, 32, 64, 0, 7, false, true, 2, 20, 64, 16, 16, true, 1u << 21},        // 4
-    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16, true, 1u << 21},      // 5: best
+    // depth good nice lazy skip lazy optimal passes hash near2 group block tree prime reach far
+    {4, 16, 32, 0, 4, false, false, 1, 20, 16, 8, 8, false, 512 << 10, 0, 0},            // 1: fastest
+    {8, 16, 48, 16, 5, true, false, 1, 20, 32, 8, 8, false, 1u << 21, 0, 0},             // 2
+    {12, 24, 48, 0, 7, false, true, 1, 18, 64, 16, 16, true, 512 << 10, (512 << 10) - 1, 20},  // 3: default
+    {16, 32, 64, 0, 7, false, true, 2, 20, 64, 16, 16, true, 1u << 21, 0, 0},            // 4
+    {48, 64, 257, 0, 0, false, true, 2, 20, 128, 16, 16, true, 1u << 21, 0, 0},          // 5: best
 };
 
 // Block headers: 3 bits of type, 24 bits of size.
@@ -350,8 +356,11 @@ struct LzxEncoder::Impl {
     const uint32_t last = std::min<uint32_t>(first + kStretchFrames, static_cast<uint32_t>(round_frames));
     const uint32_t start = round_start + first * kFrameSize;
     const uint32_t end = std::min<uint32_t>(round_start + last * kFrameSize, input_base + static_cast<uint32_t>(input.size()));
-    const uint32_t history = std::min<uint32_t>(start - input_base, std::min<uint32_t>(level.prime_bytes, 1u << options.window_bits));
-    w.finder.Load(input.data() + (start - history - input_base), end - (start - history), start - history);
+    const uint32_t window = 1u << options.window_bits;
+    const uint32_t loaded = std::min<uint32_t>(start - input_base, level.far_hash_bits != 0 ? window : std::min(level.prime_bytes, window));
+    const uint32_t primed = std::min(loaded, level.prime_bytes);
+    w.finder.Load(input.data() + (start - loaded - input_base), end - (start - loaded), start - loaded);
+    w.finder.SkipFarTo(start - primed);
     w.finder.SetDepth(kPrimeDepth);
     w.finder.SkipTo(start);
     w.finder.SetDepth(finder_params.max_depth);
@@ -498,6 +507,8 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   mp.hash_bits = d.level.hash_bits;
   mp.chunk_size = kFrameSize;
   mp.binary_tree = d.level.binary_tree;
+  mp.tree_reach = d.level.tree_reach;
+  mp.far_hash_bits = d.level.far_hash_bits;
   d.threads = options.threads != 0 ? options.threads : base::ProcessorCount();
   d.workers.clear();
 

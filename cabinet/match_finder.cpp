@@ -22,14 +22,24 @@ inline uint32_t Hash3(const uint8_t* p) {
   return (v * 2654435761u) >> (32 - kHash3Bits);
 }
 
+inline uint32_t Hash8(const uint8_t* p, unsigned bits) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+}
+
 inline uint32_t Hash2(const uint8_t* p) { return p[0] | (p[1] << 8); }
 
 }  // namespace
 
 void MatchFinder::Reset(const MatchFinderParams& params) {
   params_ = params;
+  // Links are found by position modulo the table's size: a node is read
+  // only within the reach, so it cannot have been overwritten since.
+  tree_reach_ = params.max_distance;
+  if (params.binary_tree && params.tree_reach != 0) tree_reach_ = std::min(params.tree_reach, params.max_distance);
   uint32_t chain_size = 1;
-  while (chain_size <= params.max_distance) chain_size <<= 1;
+  while (chain_size <= tree_reach_) chain_size <<= 1;
   chain_mask_ = chain_size - 1;
   history_ = params.max_distance;
   // Room for the history plus several chunks, so that the window slides (a
@@ -39,6 +49,7 @@ void MatchFinder::Reset(const MatchFinderParams& params) {
   chain_.assign(params.binary_tree ? 2 * size_t(chain_size) : chain_size, 0);
   head3_.assign(size_t(1) << kHash3Bits, 0);
   head2_.assign(size_t(1) << 16, 0);
+  far_.assign(params.binary_tree && params.far_hash_bits != 0 ? size_t(1) << params.far_hash_bits : 0, 0);
   base_ = end_ = indexed_ = 0;
 }
 
@@ -47,6 +58,7 @@ uint8_t* MatchFinder::Load(const uint8_t* data, size_t size, uint32_t pos) {
   std::fill(head4_.begin(), head4_.end(), 0);
   std::fill(head3_.begin(), head3_.end(), 0);
   std::fill(head2_.begin(), head2_.end(), 0);
+  std::fill(far_.begin(), far_.end(), 0);
   // chain_ needs no clearing: a link is read only at a position indexed
   // since, which wrote it.
   std::memcpy(buffer_.data(), data, size);
@@ -83,10 +95,32 @@ uint32_t MatchFinder::CommonLength(const uint8_t* a, const uint8_t* b, uint32_t 
   return len;
 }
 
+void MatchFinder::IndexFar(uint32_t pos) {
+  if (!far_.empty() && pos + 8 <= end_) far_[Hash8(At(pos), params_.far_hash_bits)] = pos + 1;
+}
+
+void MatchFinder::SkipFarTo(uint32_t pos) {
+  for (; indexed_ < pos; ++indexed_) IndexFar(indexed_);
+}
+
+void MatchFinder::FindFar(uint32_t pos, uint32_t limit, LzMatch* out, size_t* count, uint32_t* best) const {
+  if (far_.empty() || pos + 8 > end_ || *best >= limit) return;
+  const uint32_t cand = far_[Hash8(At(pos), params_.far_hash_bits)];
+  if (cand == 0) return;
+  const uint32_t distance = pos - (cand - 1);
+  if (distance > std::min(params_.max_distance, pos - base_)) return;
+  const uint32_t len = CommonLength(At(pos), At(pos) - distance, limit);
+  if (len > *best) {
+    *best = len;
+    out[(*count)++] = LzMatch{len, distance};
+  }
+}
+
 void MatchFinder::Index(uint32_t pos) {
   const uint8_t* p = At(pos);
   if (params_.binary_tree) {
     TreeInsert(pos, nullptr, nullptr, 0, nullptr);
+    IndexFar(pos);
     head3_[Hash3(p)] = pos + 1;
     head2_[Hash2(p)] = pos + 1;
     return;
@@ -121,6 +155,11 @@ void MatchFinder::TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t
     }
     const uint32_t next3 = head3_[Hash3(cur + kNearAhead)];
     if (next3 > base_) __builtin_prefetch(At(next3 - 1));
+    if (!far_.empty() && pos + kFarAhead + 8 <= end_) {
+      __builtin_prefetch(&far_[Hash8(cur + kFarAhead, params_.far_hash_bits)]);
+      const uint32_t next_far = far_[Hash8(cur + kNearAhead, params_.far_hash_bits)];
+      if (next_far > base_) __builtin_prefetch(At(next_far - 1));
+    }
   }
   const uint32_t h = Hash4(cur, params_.hash_bits);
   uint32_t cand = head4_[h];
@@ -131,7 +170,7 @@ void MatchFinder::TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t
   uint32_t* more = less + 1;
   uint32_t len_less = 0, len_more = 0;
   const uint32_t nice = std::min(params_.nice_length, avail);
-  const uint32_t max_distance = std::min(params_.max_distance, pos - base_);
+  const uint32_t max_distance = std::min(tree_reach_, pos - base_);
   for (uint32_t depth = params_.max_depth; cand != 0 && depth > 0; --depth) {
     const uint32_t cpos = cand - 1;
     const uint32_t distance = pos - cpos;
@@ -212,6 +251,8 @@ size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
 
   if (params_.binary_tree) {
     TreeInsert(pos, out, &count, limit, &best);
+    FindFar(pos, limit, out, &count, &best);
+    IndexFar(pos);
     if (pos + 3 <= end_) head3_[Hash3(cur)] = pos + 1;
     head2_[Hash2(cur)] = pos + 1;
     indexed_ = pos + 1;

@@ -9,6 +9,15 @@
 // a 4-byte hash (every position, newest first), and the most recent position
 // of each 3-byte hash and of each 2-byte value, which find the short, near
 // matches that the 4-byte chains cannot.
+//
+// Binary trees may reach less far back than the window, with a fourth table
+// (the most recent position of each 8-byte hash) for the long matches beyond
+// them. The finder waits on memory: every tree node is a read at random in
+// tables a few megabytes large per thread, and on the build machine a read
+// that leaves the processor's share of the cache costs six times one that
+// stays. Trees over 512 KB of past stay there; over the whole 2 MB window
+// they do not, and what they find beyond 512 KB is mostly long repeats that
+// the 8-byte table finds with one read.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +48,11 @@ struct MatchFinderParams {
   // max_depth steps. Dearer to index (every indexed position is a tree
   // insert), better matches for the same depth.
   bool binary_tree = false;
+  // Binary trees only: how far back the trees reach (0: max_distance), and
+  // the size of the 8-byte hash table that finds matches up to max_distance
+  // beyond that (0 bits: none).
+  uint32_t tree_reach = 0;
+  unsigned far_hash_bits = 0;
 };
 
 class MatchFinder {
@@ -76,6 +90,10 @@ class MatchFinder {
   // without searching: the positions a chosen match covers.
   void SkipTo(uint32_t pos) { IndexUpTo(pos); }
 
+  // Indexes every position before `pos` in the 8-byte table only: history
+  // older than the trees' reach, which only long matches come from.
+  void SkipFarTo(uint32_t pos);
+
   // Passes over every position before `pos` not yet indexed, leaving them
   // out of the tables: for data where searching has stopped paying.
   void PassOver(uint32_t pos) {
@@ -94,6 +112,9 @@ class MatchFinder {
   // Starts loading the table heads of the position whose bytes are at p.
   void PrefetchHeads(const uint8_t* p) const;
   void IndexUpTo(uint32_t pos);
+  void IndexFar(uint32_t pos);
+  // Reports the 8-byte table's match at `pos` when it is longer than *best.
+  void FindFar(uint32_t pos, uint32_t limit, LzMatch* out, size_t* count, uint32_t* best) const;
   // Inserts `pos` in its tree; with `out`, also reports the matches met on
   // the way (lengths capped at `limit`, each longer than *best).
   void TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t limit, uint32_t* best);
@@ -107,8 +128,9 @@ class MatchFinder {
   // Table entries are position + 1; 0 marks an empty slot.
   // chain_ holds the tree links in binary-tree mode: two per position, the
   // subtree of smaller and of greater continuations.
-  base::LargeTable<uint32_t> head4_, chain_, head3_, head2_;
+  base::LargeTable<uint32_t> head4_, chain_, head3_, head2_, far_;
   uint32_t chain_mask_ = 0;
+  uint32_t tree_reach_ = 0;
 };
 
 }  // namespace cab

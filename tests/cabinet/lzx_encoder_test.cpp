@@ -151,9 +151,14 @@ TEST(LzxEncoder, EveryWindowSizeRoundTrips) {
 }
 
 TEST(LzxEncoder, MatchesReachTheWindowsFarEnd) {
-  // Window minus 3 is the farthest offset the format allows.
-  for (unsigned bits : {15u, 17u}) {
-    for (int level : {1, 3, 5}) {
+  // Window minus 3 is the farthest offset the format allows. At 21 bits it
+  // lies beyond the default level's trees, for its long-match table to find.
+  const struct {
+    unsigned bits;
+    std::vector<int> levels;
+  } cases[] = {{15, {1, 3, 5}}, {17, {1, 3, 5}}, {21, {3}}};
+  for (const auto& [bits, levels] : cases) {
+    for (int level : levels) {
       SCOPED_TRACE("window bits " + std::to_string(bits) + " level " + std::to_string(level));
       const uint32_t distance = (1u << bits) - 3, chunk = 3000;
       std::vector<uint8_t> data = enctest::FarRepeat(distance, chunk, bits);
