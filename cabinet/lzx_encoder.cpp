@@ -136,13 +136,18 @@ struct LzxEncoder::Impl {
   MatchFinderParams finder_params;
   unsigned threads = 1;
   std::vector<std::unique_ptr<Worker>> workers;
-  // Translated input from stream position input_base: the window's history
-  // before the current round, then the round's frames.
+  // Translated input from stream position input_base: the round before
+  // (until it is written) and the window's worth of history before the
+  // current round, then the round's frames.
   std::vector<uint8_t> input;
   uint32_t input_base = 0;
   uint32_t round_start = 0;   // stream position of the round's first frame
   size_t round_frames = 0;
   std::vector<ParsedFrame> parsed;  // the round's frames
+  // The round parsed before, written while this one is parsed.
+  std::vector<ParsedFrame> to_write;
+  uint32_t written_start = 0;
+  size_t written_frames = 0;
   std::vector<PendingFrame> pending;  // reused; the first pending_count are live
   size_t pending_count = 0;
   std::vector<std::vector<uint8_t>> outputs;
@@ -383,27 +388,51 @@ struct LzxEncoder::Impl {
     }
   }
 
-  // Parses the round's frames, stretches in parallel, then plans and writes
-  // them in stream order.
+  // Parses the round's frames, stretches in parallel, while one thread
+  // plans and writes the round before in stream order (that work would
+  // otherwise leave the other threads idle between rounds).
   bool RunRound() {
-    if (round_frames == 0) return true;
+    const bool write_previous = written_frames != 0;
+    if (round_frames == 0 && !write_previous) return true;
     parsed.resize(std::max(parsed.size(), round_frames));
     const size_t stretches = (round_frames + kStretchFrames - 1) / kStretchFrames;
-    const unsigned used = static_cast<unsigned>(std::min<size_t>(threads, stretches));
+    const size_t tasks = stretches + (write_previous ? 1 : 0);
+    const unsigned used = static_cast<unsigned>(std::min<size_t>(threads, tasks));
     while (workers.size() < used) {
       workers.emplace_back(new Worker);
       workers.back()->finder.Reset(finder_params);
     }
-    base::RunTasks(stretches, used, [this](size_t index, unsigned worker) { ParseStretch(index, *workers[worker]); });
+    bool ok = true;
+    // The write is task 0, claimed first: it is the one whose order matters.
+    base::RunTasks(tasks, used, [&](size_t index, unsigned worker) {
+      if (write_previous && index == 0) ok = WriteParsedRound();
+      else ParseStretch(index - (write_previous ? 1 : 0), *workers[worker]);
+    });
+    if (!ok) return false;
+    parsed.swap(to_write);
+    written_start = round_start;
+    written_frames = round_frames;
+    // Keep this round, for its write, and the window's worth of history
+    // before the next.
+    const uint32_t end = input_base + static_cast<uint32_t>(input.size());
+    const uint32_t keep_from = std::min(round_start, end - std::min(end, 1u << options.window_bits));
+    input.erase(input.begin(), input.begin() + (keep_from - input_base));
+    input_base = keep_from;
+    round_start = end;
+    round_frames = 0;
+    return true;
+  }
 
-    uint32_t pos = round_start;
-    for (size_t k = 0; k < round_frames; ++k) {
+  // Plans and writes the frames of the last round parsed.
+  bool WriteParsedRound() {
+    uint32_t pos = written_start;
+    for (size_t k = 0; k < written_frames; ++k) {
       const uint32_t size = std::min<uint32_t>(kFrameSize, input_base + static_cast<uint32_t>(input.size()) - pos);
       PendingFrame& f = pending[pending_count++];
       const uint8_t* raw = input.data() + (pos - input_base);
       f.raw.assign(raw, raw + size);
-      f.items.swap(parsed[k].items);
-      f.stats = parsed[k].stats;
+      f.items.swap(to_write[k].items);
+      f.stats = to_write[k].stats;
       f.force_uncompressed = false;
       for (Item item : f.items) {
         const uint32_t len = ItemLength(item);
@@ -419,12 +448,7 @@ struct LzxEncoder::Impl {
       pos += size;
       if (pending_count == pending.size() && !Flush()) return false;
     }
-    // Keep the window's worth of history for the next round.
-    const uint32_t keep = std::min<uint32_t>(static_cast<uint32_t>(input.size()), 1u << options.window_bits);
-    input.erase(input.begin(), input.end() - keep);
-    input_base = pos - keep;
-    round_start = pos;
-    round_frames = 0;
+    written_frames = 0;
     return true;
   }
 
@@ -519,10 +543,11 @@ bool LzxEncoder::Start(const LzxEncoderOptions& options, FrameSink sink) {
   d.parse.skip_shift = d.level.skip_shift;
   d.parse.passes = d.level.passes;
   d.input.clear();
-  // The window's history and a round: the buffer never grows after this.
-  d.input.reserve((size_t(1) << options.window_bits) + size_t(kStretchFrames) * kRoundStretches * kFrameSize);
+  // The window's history and two rounds: the buffer never grows after this.
+  d.input.reserve((size_t(1) << options.window_bits) + 2 * size_t(kStretchFrames) * kRoundStretches * kFrameSize);
   d.input_base = d.round_start = 0;
   d.round_frames = 0;
+  d.written_frames = 0;
   d.pending_count = 0;
   d.pending.resize(d.level.group_frames);
   d.started = true;
@@ -552,7 +577,7 @@ bool LzxEncoder::Finish() {
   Impl& d = *impl_;
   if (!d.started) return d.Fail("the LZX encoder is not started");
   d.started = false;
-  return d.RunRound() && d.Flush();
+  return d.RunRound() && d.WriteParsedRound() && d.Flush();
 }
 
 }  // namespace cab
