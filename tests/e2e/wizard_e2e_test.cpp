@@ -381,8 +381,10 @@ class WizardTest : public ::testing::Test {
     fs::copy_file(e2e::BinDir() + "/status_listener_gui.exe", files_ + "/marker.exe");
     std::string install = testsupport::ReadText(cfg + "/install.xml");
     install.replace(install.find("<RunExe>%GameExe%</RunExe>"), 26, "<RunExe>%InstallPath%\\marker.exe</RunExe>");
+    // The sleeper has no console: a console program gets a console window
+    // (as from any installer), which would cover the page being checked.
     install.replace(install.find("</InstallConfig>"), 16,
-                    "<PreExec><Exe>" + e2e::WinePath(e2e::BinDir() + "/status_listener.exe") +
+                    "<PreExec><Exe>" + e2e::WinePath(e2e::BinDir() + "/status_listener_gui.exe") +
                         "</Exe><Params>sleep " + std::to_string(sleep_ms) +
                         "</Params></PreExec></InstallConfig>");
     testsupport::WriteWholeFile(cfg + "/install.xml", install);
