@@ -319,8 +319,8 @@ intptr_t CopyFile(Extraction& x, fdi::Notification* n) {
       return -1;
     }
     if (selected && part <= 1) AddToPlan(x, n, part, x.result.totalBytes - (part ? n->size : 0));
-    if (selected && part == 0) x.planned_joined.clear();
-    if (part == 0 && selected) {
+    if (selected && part == 0) {
+      x.planned_joined.clear();
       x.result.totalBytes += n->size;
       if (n->folderCompression != 0) x.compressed_bytes += n->size;
     }

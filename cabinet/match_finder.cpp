@@ -103,19 +103,6 @@ void MatchFinder::SkipFarTo(uint32_t pos) {
   for (; indexed_ < pos; ++indexed_) IndexFar(indexed_);
 }
 
-void MatchFinder::FindFar(uint32_t pos, uint32_t limit, LzMatch* out, size_t* count, uint32_t* best) const {
-  if (far_.empty() || pos + 8 > end_ || *best >= limit) return;
-  const uint32_t cand = far_[Hash8(At(pos), params_.far_hash_bits)];
-  if (cand == 0) return;
-  const uint32_t distance = pos - (cand - 1);
-  if (distance > std::min(params_.max_distance, pos - base_)) return;
-  const uint32_t len = CommonLength(At(pos), At(pos) - distance, limit);
-  if (len > *best) {
-    *best = len;
-    out[(*count)++] = LzMatch{len, distance};
-  }
-}
-
 void MatchFinder::Index(uint32_t pos) {
   const uint8_t* p = At(pos);
   if (params_.binary_tree) {
@@ -251,7 +238,7 @@ size_t MatchFinder::FindMatches(uint32_t pos, uint32_t limit, LzMatch* out) {
 
   if (params_.binary_tree) {
     TreeInsert(pos, out, &count, limit, &best);
-    FindFar(pos, limit, out, &count, &best);
+    if (!far_.empty() && pos + 8 <= end_ && best < limit) consider(far_[Hash8(cur, params_.far_hash_bits)]);
     IndexFar(pos);
     if (pos + 3 <= end_) head3_[Hash3(cur)] = pos + 1;
     head2_[Hash2(cur)] = pos + 1;

@@ -113,8 +113,6 @@ class MatchFinder {
   void PrefetchHeads(const uint8_t* p) const;
   void IndexUpTo(uint32_t pos);
   void IndexFar(uint32_t pos);
-  // Reports the 8-byte table's match at `pos` when it is longer than *best.
-  void FindFar(uint32_t pos, uint32_t limit, LzMatch* out, size_t* count, uint32_t* best) const;
   // Inserts `pos` in its tree; with `out`, also reports the matches met on
   // the way (lengths capped at `limit`, each longer than *best).
   void TreeInsert(uint32_t pos, LzMatch* out, size_t* count, uint32_t limit, uint32_t* best);

@@ -21,6 +21,7 @@
 #include "e2e/wine_harness.h"
 #include "support/test_support.h"
 #include "tests/cabinet/cab_set_builder.h"
+#include "tests/cabinet/encoder_test_data.h"
 
 namespace fs = std::filesystem;
 
@@ -60,7 +61,8 @@ struct Installer {
   std::map<std::string, Bytes> volumes;  // as packed, by name
 
   // Packed by mkinstaller, stored, from cfg_dir with install.xml replaced,
-  // installing to install_path; options: more for mkinstaller build.
+  // installing to install_path; options: more for mkinstaller build (the
+  // product is noise then, so that it fills the volumes compressed too).
   Installer(const std::string& cfg_dir, const std::string& install_xml, const std::string& install_path,
             const std::string& options = "") {
     const std::string cfg = dir.file("src/cfg"), files = dir.file("src/files");
@@ -69,9 +71,8 @@ struct Installer {
     testsupport::WriteWholeFile(cfg + "/install.xml", install_xml);
     uint32_t seed = 7;
     for (const auto& p : kProduct) {
-      product[p.first] = cabtest::Pattern(p.second, seed++);
-      if (!options.empty())
-        for (uint8_t& b : product[p.first]) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+      product[p.first] = options.empty() ? cabtest::Pattern(p.second, seed) : enctest::Random(p.second, seed);
+      ++seed;
       testsupport::WriteWholeFile(files + "/" + p.first, product[p.first].data(), product[p.first].size());
     }
     const std::string defines = dir.file("src/defines.txt");
