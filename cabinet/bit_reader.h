@@ -264,27 +264,36 @@ class WordBitReader {
 
 // The swapped copy of a block read as one big-endian bit stream: a refill
 // is one load at the byte the position falls in, shifted by the bits of
-// that byte already used, and yields at least 57 bits. The caller keeps the
-// load inside the copy (position / 8 + 8 <= limit_bytes).
+// that byte already used. The buffer is the machine's word: 64 bits yield
+// at least 57 after a refill, 32 bits at least 25 (a 32-bit processor
+// shifts a 64-bit value in several instructions, each Drop() among them,
+// and has too few registers to hold one). The caller keeps the load inside
+// the copy (position / 8 + 8 <= limit_bytes).
 struct WordBitReader::Cursor {
+  using Word = uintptr_t;
   static constexpr bool kLsbFirst = false;
-  static constexpr unsigned kGuaranteedBits = 57;
+  static constexpr unsigned kWordBits = sizeof(Word) * 8;
+  static constexpr unsigned kGuaranteedBits = kWordBits - 7;
 
   const uint8_t* stream;
   size_t limit_bytes;  // the whole words of the block
   size_t position;     // bits consumed since the block's start
-  uint64_t bits = 0;   // left-aligned
+  Word bits = 0;       // left-aligned
 
   void Refill() {
-    uint64_t v;
-    std::memcpy(&v, stream + position / 8, 8);
+    Word v;
+    std::memcpy(&v, stream + position / 8, sizeof v);
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap64(v);
+    if constexpr (sizeof v == 8) {
+      v = static_cast<Word>(__builtin_bswap64(v));
+    } else {
+      v = static_cast<Word>(__builtin_bswap32(static_cast<uint32_t>(v)));
+    }
 #endif
     bits = v << (position % 8);
   }
-  // 1 <= n <= 32, after a Refill() that left n bits.
-  uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits >> (64 - n)); }
+  // 1 <= n <= kGuaranteedBits, after a Refill() that left n bits.
+  uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits >> (kWordBits - n)); }
   void Drop(unsigned n) {
     bits <<= n;
     position += n;

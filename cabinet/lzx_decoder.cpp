@@ -292,9 +292,9 @@ inline void WideCopy(uint8_t* d, const uint8_t* s, uint32_t length, bool wide16)
 
 }  // namespace
 
-// The loop that decodes nearly every symbol. It runs while one refill
-// covers the longest symbol (main code, length code, then 17 offset bits or
-// 14 and an aligned code: at most 53 bits) without reading past the input,
+// The loop that decodes nearly every symbol. It runs while the refills of
+// the longest symbol (main code, length code, then 17 offset bits or 14 and
+// an aligned code: at most 53 bits) read inside the input,
 // the block holds the longest match and the window has room for it without
 // wrapping; so only the codes and the repeated offsets need checking (a new
 // offset is always inside the window: lzx_format.h). The bit stream, the
@@ -306,7 +306,10 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
 
 template <bool kAligned>
 bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
-  static_assert(WordBitReader::Cursor::kGuaranteedBits >= 16 + 16 + 21, "one refill per symbol");
+  // A 64-bit buffer holds a whole symbol after one refill; a 32-bit one
+  // holds one code (or an offset's extra bits) and is refilled before each.
+  constexpr bool kOneRefill = WordBitReader::Cursor::kGuaranteedBits >= 16 + 16 + 21;
+  static_assert(WordBitReader::Cursor::kGuaranteedBits >= 14 + 7, "one refill per code");
   if (block_remaining_ < kMaxMatch || !reader_.FastRefillReady()) return true;
   WordBitReader::Cursor reader = reader_.TakeCursor();
   if (reader.limit_bytes < 8) return true;
@@ -344,9 +347,10 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
         break;
       }
       window[dst++] = static_cast<uint8_t>(sym);
-      // The refill left enough bits for the next main code too: literals
-      // (most symbols with a small window) come two to a refill.
+      // Literals (most symbols with a small window) come two to a refill
+      // of a 64-bit buffer.
       if (dst >= dst_limit) break;
+      if (!kOneRefill) reader.Refill();
       sym = main_tree.Decode(reader);
       if (sym < static_cast<int>(kNumChars)) {
         if (sym < 0) {
@@ -356,8 +360,9 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
         window[dst++] = static_cast<uint8_t>(sym);
         continue;
       }
-      reader.Refill();
+      if (kOneRefill) reader.Refill();
     }
+    if (!kOneRefill) reader.Refill();
     sym -= kNumChars;
     uint32_t length = (sym & 7) + 2;
     const unsigned slot = static_cast<unsigned>(sym) >> 3;
@@ -372,6 +377,7 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
 
     uint32_t offset;
     if (slot >= kNumRepeats) {
+      if (!kOneRefill) reader.Refill();
       const unsigned extra = kSlots.extra[slot];
       offset = kSlots.base[slot] - 2;
       if (kAligned && extra >= 3) {
