@@ -8,6 +8,8 @@
 # counts. Ratios are the peer's time over ours: above 1 means we are faster.
 # Both CPU time (user + system, steady on a shared machine) and wall time
 # are reported; on a loaded machine the CPU ratios are the ones to trust.
+# With the Windows build and Wine at hand, the stub's own 32-bit decoders
+# are timed on the same cabinets beside the host's 64-bit build.
 # Peak memory (maximum resident set size) comes from /usr/bin/time -v, for
 # the corpus cabinet and for one 16 times smaller, to show that it does not
 # grow with the cabinet.
@@ -100,6 +102,20 @@ PY
     [ $mode = test ] && printf "%-8s peak RSS KB: ours %s, cabextract %s, 7z %s\n" "$cab" "$om" "$cm" "$sm"
   done
 done
+# The stub is a 32-bit program: its decoders, as the Windows build compiles
+# them, under Wine (the program times itself, Wine's start left out).
+win_bench=$root/bin/cab_decode_bench.exe
+if [ -f "$win_bench" ] && command -v wine >/dev/null; then
+  echo "test mode, seconds of the best of 3, the host's 64-bit build against the stub's 32-bit one under Wine:"
+  for cab in mszip lzx21 lzx15; do
+    host=$("$bench" test "$work/$cab.cab" 3 | cut -d' ' -f1)
+    win=$("$here/scripts/wine-run.sh" "$win_bench" test "Z:${work//\//\\}\\$cab.cab" 3 | tr -d '\r' | tail -1 | cut -d' ' -f1)
+    python3 -c "import sys; h, w, n = map(float, sys.argv[1:4]); print('  %-8s 64-bit %6.3f  32-bit %6.3f  (%.0f and %.0f MB/s)' % (sys.argv[4], h, w, n / h / 2**20, n / w / 2**20))" \
+      "$host" "$win" "$uncompressed" "$cab"
+  done
+else
+  echo "(no Windows build or no wine: the 32-bit decoders not measured)"
+fi
 echo "peak RSS of our test mode (KB), full corpus vs 1/16 of it:"
 for cab in mszip lzx21; do
   read -r _ _ big < <(measure "$bench" test "$work/$cab.cab" 1)
