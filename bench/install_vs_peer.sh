@@ -19,8 +19,9 @@
 # fresh copy of one freshly made 32-bit prefix; three rounds, all interleaved
 # in every round. Every installed tree is compared with the payload. Printed:
 # installer size, packing time, install wall time (median and best of three)
-# and the ratios with the goals, with the machine load before and after (the
-# machine may be shared). KINDS="ours nsis-zlib" runs a subset (ours first).
+# and the ratios with the goals (also as the median of each round's ratio),
+# with the machine load before and after (the machine may be shared).
+# KINDS="ours nsis-zlib" runs a subset (ours first); ROUNDS=N more rounds.
 # Scratch lives in /dev/shm (or $BENCH_SCRATCH) and is removed at the end.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -170,7 +171,10 @@ def ratio(what, a, b, goal=None):
         vb = what[b] if what is not runs else med[b]
         line = "  %s / %s %s %.3f" % (a, b, names[id(what)], va / vb)
         if what is runs:
-            line += " (median), %.3f (best)" % (min(runs[a]) / min(runs[b]))
+            # A shared machine's speed drifts within a run; the two kinds'
+            # runs of one round are neighbours and drift less apart.
+            paired = statistics.median(x / max(y, 0.01) for x, y in zip(runs[a], runs[b]))
+            line += " (median), %.3f (best), %.3f (median of rounds)" % (min(runs[a]) / min(runs[b]), paired)
         print(line + ("   goal %s" % goal if goal else ""))
 names = {id(size): "size", id(pack): "pack time", id(runs): "install time"}
 print("ratios:")
