@@ -313,9 +313,10 @@ bool LzxDecoder::DecodeSymbolsFast(uint64_t frame_end) {
   if (block_remaining_ < kMaxMatch || !reader_.FastRefillReady()) return true;
   WordBitReader::Cursor reader = reader_.TakeCursor();
   if (reader.limit_bytes < 8) return true;
-  // A refill at a position below this, and a second one up to 32 bits
-  // later, read inside the input. (A reader that has run into its padding
-  // stands beyond it.)
+  // A refill at a position below this, and the later ones of its symbol,
+  // read inside the input: up to 32 bits on for a 64-bit buffer (8-byte
+  // loads), up to 48 for a 32-bit one (4-byte loads). (A reader that has
+  // run into its padding stands beyond it.)
   if (reader.limit_bytes < 12) return true;
   const size_t position_end = (reader.limit_bytes - 11) * 8;
   if (reader.position >= position_end) return true;
