@@ -43,7 +43,8 @@ struct LevelSettings {
   uint32_t prime_bytes;
   // Binary trees: how far back they reach (0: the window), and the bits of
   // the 8-byte hash table that finds long matches beyond (0: none; it is
-  // given the whole window's history).
+  // given the whole window's history). The trees' links take the power of
+  // two above the reach, so a reach of 2^k - 1 keeps them at 2^k positions.
   uint32_t tree_reach;
   unsigned far_hash_bits;
 };
